@@ -1,0 +1,35 @@
+# Sourced by ./run and ./test: installs the Debian packages that are missing.
+QB_PACKAGES=(
+  build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+  libssl-dev libgtest-dev libgmock-dev libxcb1-dev libx11-dev liblz4-dev
+  xvfb xauth trayer xdotool x11-utils imagemagick locales poppler-utils
+  fonts-dejavu-core fonts-urw-base35 nginx-light vsftpd clang clang-format
+)
+
+qb_sudo() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+qb_install_deps() {
+  local missing=()
+  local pkg
+  for pkg in "${QB_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$pkg")
+    fi
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    qb_sudo apt-get update
+    # Package scripts must not start system-wide nginx/vsftpd on our behalf.
+    qb_sudo env DEBIAN_FRONTEND=noninteractive RUNLEVEL=1 \
+      apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
+}
+
+qb_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir"
+}

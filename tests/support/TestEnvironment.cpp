@@ -1,0 +1,60 @@
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace qbtest {
+
+namespace {
+const char* const kVariables[] = {"QUILLBAY_HOME", "QUILLBAY_REGISTRY", "XDG_RUNTIME_DIR",
+                                  "HOME",          "XDG_DATA_HOME",     "XDG_CONFIG_HOME"};
+}
+
+TempHome::TempHome() {
+    const QString base = dir_.path();
+    const QString paths[] = {base + "/program",           base + "/registry",
+                             base + "/runtime",           base + "/home",
+                             base + "/home/.local/share", base + "/home/.config"};
+    for (int i = 0; i < 6; ++i) {
+        saved_[i] = qgetenv(kVariables[i]);
+        QDir().mkpath(paths[i]);
+        qputenv(kVariables[i], paths[i].toUtf8());
+    }
+    QFile::setPermissions(base + "/runtime",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TempHome::~TempHome() {
+    for (int i = 0; i < 6; ++i) {
+        if (saved_[i].isNull())
+            qunsetenv(kVariables[i]);
+        else
+            qputenv(kVariables[i], saved_[i]);
+    }
+}
+
+QString TempHome::folder() const {
+    return dir_.path() + "/program/";
+}
+
+QString TempHome::file(const QString& name) const {
+    return folder() + name;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(bytes) == bytes.size();
+}
+
+} // namespace qbtest

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace qbtest {
+
+// Gives the current test a program folder, registry folder, runtime folder and home
+// of its own, so that no test touches the user's files or another test's.
+class TempHome {
+public:
+    TempHome();
+    ~TempHome();
+    TempHome(const TempHome&) = delete;
+    TempHome& operator=(const TempHome&) = delete;
+
+    // The program folder, with a trailing "/".
+    QString folder() const;
+    // folder() + name.
+    QString file(const QString& name) const;
+    // The private root under which every other folder of this home lies.
+    QString root() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray saved_[6];
+};
+
+// Reads a whole file as bytes; an empty array when it cannot be read.
+QByteArray readFile(const QString& path);
+// Writes bytes to a file, creating parent folders; false on failure.
+bool writeFile(const QString& path, const QByteArray& bytes);
+
+} // namespace qbtest
