@@ -1,0 +1,338 @@
+#include <gtest/gtest.h>
+
+#include "download/TransferStats.h"
+
+#include <limits>
+
+using download::TransferStats;
+
+namespace {
+
+constexpr qint64 kGiB = 1024LL * 1024 * 1024;
+
+// One HTTP transfer of `total` bytes started at tick 0.
+TransferStats httpTransfer(qint64 total, qint64 resumeOffset = 0, qint64 speed = 28800) {
+    TransferStats stats(speed);
+    stats.start(0);
+    stats.documentBegin(total, resumeOffset);
+    return stats;
+}
+
+TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
+    struct Case {
+        double x;
+        qint64 rounded;
+    };
+    for (const Case& c : {Case{0.5, 0}, Case{1.5, 2}, Case{2.5, 2}, Case{3.5, 4}, Case{-0.5, 0},
+                          Case{-1.5, -2}, Case{-2.5, -2}, Case{2.4999, 2}, Case{2.5001, 3},
+                          Case{1e15 + 0.5, 1000000000000000}, Case{7.0, 7}, Case{-7.2, -7}})
+        EXPECT_EQ(download::roundHalfEven(c.x), c.rounded) << c.x;
+}
+
+TEST(RoundHalfEven, NonFiniteAndHugeValuesStayInRange) {
+    EXPECT_EQ(download::roundHalfEven(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(download::roundHalfEven(1e300), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(download::roundHalfEven(-1e300), std::numeric_limits<qint64>::min());
+}
+
+TEST(NumberPattern, RoundsHalvesAwayFromZeroAndPrintsNothingForZero) {
+    EXPECT_EQ(download::roundHalfAwayFromZero(5, 2), 3);
+    EXPECT_EQ(download::roundHalfAwayFromZero(-5, 2), -3);
+    EXPECT_EQ(download::roundHalfAwayFromZero(4, 3), 1);
+    EXPECT_EQ(download::formatNoZeroDigits(0), "");
+    EXPECT_EQ(download::formatNoZeroDigits(347), "347");
+}
+
+TEST(ArrivalTime, ShowsTrueHoursAndDropsMilliseconds) {
+    struct Case {
+        qint64 ms;
+        const char* text;
+    };
+    for (const Case& c : {Case{0, "00:00:00"}, Case{999, "00:00:00"}, Case{9925, "00:00:09"},
+                          Case{3723000, "01:02:03"}, Case{25LL * 3600000, "25:00:00"},
+                          Case{100LL * 3600000 + 59999, "100:00:59"}, Case{-5000, "00:00:00"}})
+        EXPECT_EQ(download::formatArrivalTime(c.ms), QString(c.text)) << c.ms;
+}
+
+TEST(FtpAnnouncedSize, ReadsTheNumberBeforeBytes) {
+    struct Case {
+        const char* reply;
+        std::optional<qint64> size;
+    };
+    const Case cases[] = {
+        {"150 Opening BINARY mode data connection for f.bin (2048 bytes).", 2048},
+        {"< 150 Opening BINARY mode data connection for f.bin (2048 bytes).", 2048},
+        {"150 Opening BINARY mode data connection for big.iso (5368709120 bytes).", 5 * kGiB},
+        {"150 Opening data connection for a.zip (  77  bytes)", 77},
+        {"150 Opening data connection for copy (1).bin (300 bytes).", 300},
+        {"150 Opening data connection for x(5 bytes).bin (9000 bytes).", 9000},
+        {"150 Opening BINARY mode data connection for f.bin.", std::nullopt},
+        {"150 Here comes the directory listing.", std::nullopt},
+        {"junk", std::nullopt},
+        {"", std::nullopt},
+        {"150 Opening (bytes)", std::nullopt},
+        {"150 Opening (-5 bytes)", std::nullopt},
+        {"150 Opening (12ab bytes)", std::nullopt},
+        {"150 Opening (99999999999999999999999 bytes)", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(download::parseFtpAnnouncedSize(c.reply), c.size) << c.reply;
+}
+
+TEST(DialSetup, ScalesToTheConnectionSpeedWithZonesAtAThirdAndTwoThirds) {
+    TransferStats stats(28800);
+    EXPECT_EQ(stats.view().dialMax, 28800);
+    EXPECT_EQ(stats.view().dialFirstPoint, 9504);
+    EXPECT_EQ(stats.view().dialSecondPoint, 19008);
+
+    stats.setConnectionSpeed(-1);
+    EXPECT_EQ(stats.view().dialMax, 0);
+    EXPECT_EQ(stats.view().dialFirstPoint, 0);
+}
+
+// One 5-second tick after `bytes` more arrived, at the connection speed given.
+struct TickCase {
+    qint64 bytes;
+    qint64 speedSetting;
+    const char* speed;
+    const char* percent;
+};
+
+void PrintTo(const TickCase& c, std::ostream* os) {
+    *os << c.bytes << " bytes at " << c.speedSetting << " bps";
+}
+
+class OneTick : public ::testing::TestWithParam<TickCase> {};
+
+TEST_P(OneTick, ShowsSpeedAndShareOfThePotentialSpeed) {
+    const TickCase& c = GetParam();
+    TransferStats stats = httpTransfer(10 * kGiB, 0, c.speedSetting);
+    stats.addChunk(c.bytes);
+    stats.tick(5000);
+    EXPECT_EQ(stats.view().speed, QString(c.speed));
+    EXPECT_EQ(stats.view().percent, QString(c.percent));
+    EXPECT_EQ(stats.view().dialProgress, QString(c.speed).section(' ', 0, 0).toLongLong());
+    EXPECT_EQ(stats.lastSample(), c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ticks, OneTick,
+    ::testing::Values(TickCase{50000, 28800, "100000 bps", "347% of Potential Speed"},
+                      TickCase{0, 28800, "0 bps", "% of Potential Speed"},
+                      // 1 byte/s of 28800 bps is 0.03 %: rounds to nothing.
+                      TickCase{5, 28800, "10 bps", "% of Potential Speed"},
+                      // 72 bytes/s is exactly 2.5 %: the pattern rounds it up.
+                      TickCase{360, 28800, "720 bps", "3% of Potential Speed"},
+                      TickCase{7, 28800, "10 bps", "% of Potential Speed"},
+                      TickCase{8, 28800, "20 bps", "% of Potential Speed"},
+                      // No connection speed configured: no share, and no division.
+                      TickCase{50000, 0, "100000 bps", "% of Potential Speed"},
+                      TickCase{50000, -300, "100000 bps", "% of Potential Speed"},
+                      TickCase{5 * kGiB, 1000000000, "10737418240 bps",
+                               "1074% of Potential Speed"}));
+
+TEST(Tick, FiftyThousandBytesPutTheDialPastItsStop) {
+    TransferStats stats = httpTransfer(100000);
+    EXPECT_FALSE(stats.addChunk(50000));
+    stats.tick(5000);
+    EXPECT_GE(stats.view().dialProgress, stats.view().dialMax);
+    EXPECT_EQ(stats.view().average, "100000 bps");
+    // 50000 bytes left at 10 bytes per millisecond.
+    EXPECT_EQ(stats.view().eta, "00:00:05");
+}
+
+TEST(Tick, ResumedBytesCountInTheFirstTick) {
+    TransferStats stats = httpTransfer(2000000, 1000000);
+    EXPECT_EQ(stats.value(), 1000000);
+    EXPECT_EQ(stats.maximum(), 3000000);
+    EXPECT_EQ(stats.view().bytesSoFar, "1000000");
+    EXPECT_EQ(stats.view().fileSize, "3000000 bytes");
+    stats.addChunk(5000);
+    stats.tick(5000);
+    EXPECT_EQ(stats.view().speed, "2010000 bps");
+    EXPECT_EQ(stats.view().average, "2010000 bps");
+    // 1995000 bytes left at 201 bytes per millisecond: 9925 ms.
+    EXPECT_EQ(stats.view().eta, "00:00:09");
+
+    stats.addChunk(5000);
+    stats.tick(10000);
+    EXPECT_EQ(stats.view().speed, "10000 bps");
+}
+
+TEST(Tick, UnderAThousandBytesPerSecondKeepsTheLastArrivalAndAverage) {
+    TransferStats stats = httpTransfer(1000000);
+    stats.addChunk(4000);
+    stats.tick(5000);
+    EXPECT_EQ(stats.view().speed, "8000 bps");
+    EXPECT_EQ(stats.view().eta, "?");
+    EXPECT_EQ(stats.view().average, "?");
+
+    stats.addChunk(46000); // 50000 after 10 s: 5 bytes per millisecond
+    stats.tick(10000);
+    EXPECT_EQ(stats.view().eta, "00:03:10");
+    EXPECT_EQ(stats.view().average, "50000 bps");
+
+    stats.tick(100000); // nothing more for 90 s: rate drops below 1 byte/ms
+    EXPECT_EQ(stats.view().speed, "0 bps");
+    EXPECT_EQ(stats.view().eta, "00:03:10");
+    EXPECT_EQ(stats.view().average, "50000 bps");
+}
+
+TEST(Tick, NoTimePassedOrNothingReceivedKeepsTheTexts) {
+    TransferStats stats(28800);
+    stats.start(7000);
+    stats.documentBegin(1000, 0);
+    stats.addChunk(500);
+    stats.tick(7000);
+    EXPECT_EQ(stats.view().eta, "?");
+    EXPECT_EQ(stats.view().average, "?");
+
+    TransferStats idle = httpTransfer(1000);
+    idle.tick(5000);
+    EXPECT_EQ(idle.view().eta, "?");
+    EXPECT_EQ(idle.view().average, "?");
+}
+
+TEST(Tick, AverageRoundsHalvesToEven) {
+    struct Case {
+        qint64 bytes;
+        qint64 elapsed;
+        const char* average;
+    };
+    // 2.5 and 3.5 bytes per millisecond go to 2 and 4; 2.6 goes to 3.
+    for (const Case& c : {Case{12500, 5000, "20000 bps"}, Case{17500, 5000, "40000 bps"},
+                          Case{13000, 5000, "30000 bps"}}) {
+        TransferStats stats = httpTransfer(1000000);
+        stats.addChunk(c.bytes);
+        stats.tick(c.elapsed);
+        EXPECT_EQ(stats.view().average, QString(c.average)) << c.bytes;
+    }
+}
+
+TEST(Tick, ArrivalPastADayShowsTheTrueHours) {
+    // 1 byte per millisecond with 90,000,000 bytes to go.
+    TransferStats stats = httpTransfer(90005000);
+    stats.addChunk(5000);
+    stats.tick(5000);
+    EXPECT_EQ(stats.view().eta, "25:00:00");
+}
+
+TEST(Sizes, AreSixtyFourBitThroughout) {
+    TransferStats stats = httpTransfer(5 * kGiB, 3 * kGiB);
+    EXPECT_EQ(stats.view().fileSize, "8589934592 bytes");
+    EXPECT_EQ(stats.value(), 3 * kGiB);
+    EXPECT_FALSE(stats.addChunk(4 * kGiB));
+    EXPECT_TRUE(stats.addChunk(kGiB));
+    EXPECT_EQ(stats.view().bytesSoFar, "8589934592");
+    EXPECT_EQ(stats.view().packetSize, "1073741824");
+}
+
+TEST(Completion, RunsOnceWhenTheCountReachesTheTotal) {
+    TransferStats stats = httpTransfer(1000);
+    EXPECT_FALSE(stats.addChunk(400));
+    EXPECT_TRUE(stats.addChunk(600));
+    EXPECT_FALSE(stats.addChunk(0));
+    stats.tick(5000);
+    stats.complete();
+    EXPECT_EQ(stats.view().percent, "% of Potential Speed");
+    EXPECT_EQ(stats.view().dialProgress, 0);
+    EXPECT_FALSE(stats.end());
+    EXPECT_EQ(stats.view().eta, "Complete");
+}
+
+TEST(Completion, MoreBytesThanAnnouncedKeepCounting) {
+    TransferStats stats = httpTransfer(1000);
+    EXPECT_FALSE(stats.addChunk(600));
+    // Passing the total without landing on it still completes, once.
+    EXPECT_TRUE(stats.addChunk(600));
+    EXPECT_FALSE(stats.addChunk(300));
+    EXPECT_EQ(stats.value(), 1500);
+    EXPECT_EQ(stats.view().bytesSoFar, "1500");
+    EXPECT_EQ(stats.maximum(), 1000);
+    stats.tick(1000);
+    EXPECT_EQ(stats.view().eta, "00:00:00");
+    stats.end();
+    EXPECT_EQ(stats.view().eta, "Complete");
+}
+
+TEST(Completion, ATransferEndingShortIsNotComplete) {
+    TransferStats stats = httpTransfer(1000);
+    stats.addChunk(999);
+    stats.tick(5000);
+    EXPECT_FALSE(stats.end());
+    EXPECT_NE(stats.view().eta, "Complete");
+}
+
+TEST(UnknownSize, ShowsActivityAndCompletesAtTheEnd) {
+    TransferStats stats(28800);
+    stats.start(0);
+    stats.documentBegin(std::nullopt, 0);
+    EXPECT_FALSE(stats.sizeKnown());
+    EXPECT_EQ(stats.view().fileSize, "Unknown");
+    EXPECT_FALSE(stats.addChunk(20000));
+    EXPECT_FALSE(stats.addChunk(30000));
+    stats.tick(5000);
+    EXPECT_EQ(stats.view().average, "100000 bps");
+    EXPECT_EQ(stats.view().eta, "Unknown");
+    EXPECT_EQ(stats.view().bytesSoFar, "50000");
+
+    EXPECT_TRUE(stats.end());
+    EXPECT_TRUE(stats.sizeKnown());
+    EXPECT_EQ(stats.maximum(), 50000);
+    EXPECT_EQ(stats.view().fileSize, "50000 bytes");
+    EXPECT_EQ(stats.view().eta, "Complete");
+}
+
+TEST(UnknownSize, AResumedTransferWithoutLengthStaysUnknown) {
+    TransferStats stats = httpTransfer(-1, 1000);
+    EXPECT_FALSE(stats.sizeKnown());
+    EXPECT_EQ(stats.value(), 1000);
+}
+
+TEST(NewTransfer, ResetsTheCounterButKeepsTheLastTexts) {
+    TransferStats stats = httpTransfer(1000);
+    stats.addChunk(1000);
+    stats.tick(500);
+    stats.end();
+    stats.start(20000);
+    EXPECT_EQ(stats.value(), 0);
+    EXPECT_EQ(stats.lastSample(), 0);
+    EXPECT_EQ(stats.startTick(), 20000);
+    EXPECT_EQ(stats.view().bytesSoFar, "0");
+    EXPECT_FALSE(stats.sizeKnown());
+    EXPECT_EQ(stats.view().eta, "Complete");
+    EXPECT_EQ(stats.view().fileSize, "1000 bytes");
+}
+
+TEST(Ftp, TheOpeningReplySetsTheSizeAndProgressCompletes) {
+    TransferStats stats(28800);
+    stats.start(0);
+    stats.ftpLine("> RETR f.bin");
+    EXPECT_FALSE(stats.sizeKnown());
+    stats.ftpLine("< 150 Opening BINARY mode data connection for f.bin (2048 bytes).");
+    EXPECT_TRUE(stats.sizeKnown());
+    EXPECT_EQ(stats.maximum(), 2048);
+    EXPECT_EQ(stats.view().fileSize, "2048 bytes");
+
+    // A resumed file reports its whole local size, resumed part included.
+    EXPECT_FALSE(stats.ftpProgress(1000));
+    EXPECT_EQ(stats.view().bytesSoFar, "1000");
+    EXPECT_TRUE(stats.ftpProgress(2048));
+    EXPECT_FALSE(stats.ftpProgress(2048));
+    EXPECT_EQ(stats.view().packetSize, "N/A");
+    stats.ftpLine("< 226 Transfer complete (2048 bytes).");
+    EXPECT_EQ(stats.maximum(), 2048);
+}
+
+TEST(Ftp, AnOpeningReplyWithoutASizeLeavesItUnknown) {
+    TransferStats stats(28800);
+    stats.start(0);
+    stats.ftpLine("< 150 Opening BINARY mode data connection for f.bin.");
+    EXPECT_FALSE(stats.sizeKnown());
+    EXPECT_EQ(stats.view().fileSize, "Unknown");
+    EXPECT_FALSE(stats.ftpProgress(4096));
+    EXPECT_TRUE(stats.end());
+    EXPECT_EQ(stats.maximum(), 4096);
+}
+
+} // namespace
