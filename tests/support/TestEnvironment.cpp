@@ -7,8 +7,8 @@
 namespace qbtest {
 
 namespace {
-const char* const kVariables[] = {"QUILLBAY_HOME", "QUILLBAY_REGISTRY", "XDG_RUNTIME_DIR",
-                                  "HOME",          "XDG_DATA_HOME",     "XDG_CONFIG_HOME"};
+const char* const kVariables[] = {"QUILLBAY_HOME", "QUILLBAY_REGISTRY", "XDG_RUNTIME_DIR",   "HOME",
+                                  "XDG_DATA_HOME", "XDG_CONFIG_HOME",   "QUILLBAY_SHELL_LOG"};
 }
 
 TempHome::TempHome() {
@@ -21,12 +21,14 @@ TempHome::TempHome() {
         QDir().mkpath(paths[i]);
         qputenv(kVariables[i], paths[i].toUtf8());
     }
+    saved_[6] = qgetenv(kVariables[6]);
+    qputenv(kVariables[6], shellLogFile().toUtf8());
     QFile::setPermissions(base + "/runtime",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TempHome::~TempHome() {
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         if (saved_[i].isNull())
             qunsetenv(kVariables[i]);
         else
@@ -40,6 +42,10 @@ QString TempHome::folder() const {
 
 QString TempHome::file(const QString& name) const {
     return folder() + name;
+}
+
+QStringList TempHome::shellLog() const {
+    return QString::fromUtf8(readFile(shellLogFile())).split('\n', Qt::SkipEmptyParts);
 }
 
 QByteArray readFile(const QString& path) {

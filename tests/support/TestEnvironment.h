@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace qbtest {
@@ -20,10 +21,15 @@ public:
     QString file(const QString& name) const;
     // The private root under which every other folder of this home lies.
     QString root() const { return dir_.path(); }
+    // Shell requests (open, properties) are logged to this file instead of launched, so
+    // that no test starts a browser or a file manager.
+    QString shellLogFile() const { return dir_.path() + "/shell.log"; }
+    // The logged requests, one "verb<TAB>target[<TAB>parameters]" per entry.
+    QStringList shellLog() const;
 
 private:
     QTemporaryDir dir_;
-    QByteArray saved_[6];
+    QByteArray saved_[7];
 };
 
 // Reads a whole file as bytes; an empty array when it cannot be read.

@@ -1,0 +1,180 @@
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+#include "DialogAnswerer.h"
+#include "platform/Dialogs.h"
+
+using namespace platform;
+using qbtest::DialogAnswerer;
+
+TEST(Dialogs, WithoutAHandlerEveryBoxGetsItsSafeAnswerAtOnce) {
+    ASSERT_EQ(dialogHandler(), nullptr);
+    struct Case {
+        unsigned flags;
+        int answer;
+    };
+    const Case cases[] = {
+        {MB_OK, IDOK},
+        {MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL},
+        {MB_YESNO | MB_ICONWARNING, IDNO},
+        {MB_YESNOCANCEL | MB_DEFBUTTON1, IDCANCEL},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(messageBox("Replace the existing file?", "Confirm", c.flags), c.answer)
+            << c.flags;
+    EXPECT_TRUE(
+        openFileDialog("Browse for Virus Scanner", "All Executables (*.exe)|*.exe").isEmpty());
+    EXPECT_TRUE(browseForFolder("Choose a section location below:").isEmpty());
+    EXPECT_FALSE(printDialog(nullptr));
+}
+
+TEST(Dialogs, TheAnswererSeesTextCaptionButtonsAndIconAndAnswersInOrder) {
+    DialogAnswerer answerer;
+    answerer.answer(IDYES).answer(IDCANCEL).answer(IDOK);
+
+    EXPECT_EQ(messageBox("Open it now?", "Confirm", MB_YESNO | MB_ICONQUESTION), IDYES);
+    EXPECT_EQ(messageBox("Delete it?", "Confirm File Delete", MB_OKCANCEL), IDCANCEL);
+    showMessage("Please specify a name for the new section.");
+
+    ASSERT_EQ(answerer.boxes().size(), 3);
+    const auto& first = answerer.boxes()[0];
+    EXPECT_EQ(first.text, "Open it now?");
+    EXPECT_EQ(first.caption, "Confirm");
+    EXPECT_EQ(first.buttons(), unsigned(MB_YESNO));
+    EXPECT_EQ(first.icon(), unsigned(MB_ICONQUESTION));
+    EXPECT_EQ(answerer.boxes()[1].buttons(), unsigned(MB_OKCANCEL));
+    // A plain box carries the application title and only OK.
+    EXPECT_EQ(answerer.boxes()[2].caption, "Quillbay");
+    EXPECT_EQ(answerer.boxes()[2].buttons(), unsigned(MB_OK));
+    EXPECT_EQ(answerer.boxes()[2].icon(), 0u);
+}
+
+TEST(Dialogs, ErrorBoxAndUncaptionedBoxesCarryTheApplicationTitle) {
+    DialogAnswerer answerer;
+    answerer.answer(IDOK).answer(IDNO);
+    errorBox("Unable to write to /x/dlmain.ini");
+    EXPECT_EQ(messageBox("Sure?", QString(), MB_YESNO), IDNO);
+    ASSERT_EQ(answerer.boxes().size(), 2);
+    EXPECT_EQ(answerer.boxes()[0].caption, "Quillbay");
+    EXPECT_EQ(answerer.boxes()[0].icon(), unsigned(MB_ICONERROR));
+    EXPECT_EQ(answerer.boxes()[1].caption, "Quillbay");
+    EXPECT_EQ(answerer.texts(), QStringList({"Unable to write to /x/dlmain.ini", "Sure?"}));
+}
+
+TEST(Dialogs, AnUnscriptedBoxFailsTheTestInsteadOfWaiting) {
+    int answer = 0;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            DialogAnswerer answerer;
+            answer = messageBox("Surprise", "Caption", MB_YESNO);
+        },
+        "Unexpected message box [Caption] \"Surprise\"");
+    EXPECT_EQ(answer, IDNO);
+    EXPECT_NONFATAL_FAILURE(
+        {
+            DialogAnswerer answerer;
+            saveFileDialog("Save Report As");
+        },
+        "Unexpected file dialog \"Save Report As\"");
+    EXPECT_NONFATAL_FAILURE(
+        {
+            DialogAnswerer answerer;
+            printDialog(nullptr, "Print");
+        },
+        "Unexpected print dialog");
+}
+
+TEST(Dialogs, AnAnswerTheBoxDoesNotOfferAndAnUnusedAnswerFail) {
+    int answer = 0;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            DialogAnswerer answerer;
+            answerer.answer(IDYES);
+            answer = messageBox("Delete?", "Confirm File Delete", MB_OKCANCEL);
+        },
+        "is not a button of the message box");
+    EXPECT_EQ(answer, IDCANCEL);
+    EXPECT_NONFATAL_FAILURE(
+        {
+            DialogAnswerer answerer;
+            answerer.answer(IDOK);
+        },
+        "never used");
+}
+
+TEST(Dialogs, OtherBoxesMayGetADefaultAnswer) {
+    DialogAnswerer answerer;
+    answerer.answerOthersWith(IDOK);
+    showMessage("one");
+    showMessage("two");
+    EXPECT_EQ(answerer.texts(), QStringList({"one", "two"}));
+}
+
+TEST(Dialogs, AReactionRunsWhileTheBoxIsShown) {
+    DialogAnswerer answerer;
+    answerer.answer(IDOK).answer(IDOK);
+    QStringList seen;
+    answerer.onBox([&](const DialogAnswerer::Box& box) {
+        seen << box.text;
+        // A box raised while another is shown is answered in turn.
+        if (box.text == "outer")
+            showMessage("inner");
+    });
+    showMessage("outer");
+    EXPECT_EQ(seen, QStringList({"outer", "inner"}));
+}
+
+TEST(Dialogs, FileDialogsCarryTheirRequestAndReturnTheScriptedChoice) {
+    DialogAnswerer answerer;
+    answerer.answerFile("/tmp/report.txt").answerFile("/home/u/Sections/").answerFile("");
+    EXPECT_EQ(
+        saveFileDialog("Save Report As", "Text files (*.txt)|*.TXT", "/tmp", "Games.txt", ".txt"),
+        "/tmp/report.txt");
+    // The chosen folder comes back without trailing "/", as callers append it themselves.
+    EXPECT_EQ(browseForFolder("Choose a section location below:", "/home/u"), "/home/u/Sections");
+    EXPECT_EQ(openFileDialog("Browse for Netscape.exe"), "");
+
+    ASSERT_EQ(answerer.fileDialogs().size(), 3);
+    const FileDialogRequest& save = answerer.fileDialogs()[0];
+    EXPECT_EQ(save.kind, FileDialogRequest::Save);
+    EXPECT_EQ(save.caption, "Save Report As");
+    EXPECT_EQ(save.filter, "Text files (*.txt)|*.TXT");
+    EXPECT_EQ(save.startFolder, "/tmp");
+    EXPECT_EQ(save.fileName, "Games.txt");
+    EXPECT_EQ(save.defaultSuffix, "txt");
+    EXPECT_EQ(answerer.fileDialogs()[1].kind, FileDialogRequest::Folder);
+    EXPECT_EQ(answerer.fileDialogs()[2].kind, FileDialogRequest::Open);
+}
+
+TEST(Dialogs, DefaultButtonFollowsTheFlags) {
+    struct Case {
+        unsigned flags;
+        int answer;
+    };
+    const Case cases[] = {
+        {MB_OK, IDOK},
+        {MB_OKCANCEL | MB_DEFBUTTON2, IDCANCEL},
+        {MB_YESNO, IDYES},
+        {MB_YESNO | MB_DEFBUTTON2, IDNO},
+        {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
+        {MB_YESNO | MB_DEFBUTTON3, IDNO},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ((MessageBoxRequest{"", "", c.flags}.defaultAnswer()), c.answer) << c.flags;
+}
+
+TEST(Dialogs, WindowsFiltersBecomeQtNameFilters) {
+    struct Case {
+        const char* windows;
+        const char* qt;
+    };
+    const Case cases[] = {
+        {"Text files (*.txt)|*.TXT", "Text files (*.txt) (*.TXT)"},
+        {"Netscape (Netscape.exe)|Netscape.exe", "Netscape (Netscape.exe) (Netscape.exe)"},
+        {"Programs|*.exe;*.com|All files|*.*", "Programs (*.exe *.com);;All files (*)"},
+        {"", ""},
+        {"Dangling description", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(qtNameFilters(c.windows), c.qt) << c.windows;
+}

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "TestEnvironment.h"
+#include "platform/WindowTitles.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
+
+namespace {
+
+// A private X server for one test, on a display number the server picks itself.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        server_.start("Xvfb",
+                      {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
+        if (!server_.waitForStarted(10000))
+            return;
+        while (!server_.canReadLine() && server_.waitForReadyRead(15000)) {
+        }
+        const QByteArray number = server_.readLine().trimmed();
+        if (!number.isEmpty())
+            name_ = ":" + number;
+    }
+    ~VirtualDisplay() {
+        server_.terminate();
+        server_.waitForFinished(5000);
+    }
+    QByteArray name() const { return name_; }
+
+private:
+    QProcess server_;
+    QByteArray name_;
+};
+
+class Client {
+public:
+    explicit Client(const QByteArray& display) : c(xcb_connect(display.constData(), nullptr)) {
+        root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    }
+    ~Client() { xcb_disconnect(c); }
+
+    xcb_window_t window(xcb_window_t parent, bool mapped) {
+        const xcb_window_t w = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, w, parent, 0, 0, 50, 50, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        if (mapped)
+            xcb_map_window(c, w);
+        return w;
+    }
+    void name(xcb_window_t w, const char* property, const char* type, const QByteArray& text) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(property), atom(type), 8, text.size(),
+                            text.constData());
+    }
+    // A round trip: everything sent before has been done by the server.
+    void sync() { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
+
+    xcb_connection_t* c;
+    xcb_window_t root;
+
+private:
+    xcb_atom_t atom(const char* text) {
+        auto* reply = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(text)), text), nullptr);
+        const xcb_atom_t result = reply->atom;
+        std::free(reply);
+        return result;
+    }
+};
+
+} // namespace
+
+TEST(WindowTitles, NoneWithoutAReachableDisplayOrOnAHeadlessPlatform) {
+    EXPECT_TRUE(platform::topLevelWindowTitles(QByteArray()).isEmpty());
+    EXPECT_TRUE(platform::topLevelWindowTitles(":9999").isEmpty());
+    const QByteArray saved = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":9999");
+    EXPECT_TRUE(platform::topLevelWindowTitles().isEmpty());
+    qunsetenv("DISPLAY");
+    EXPECT_TRUE(platform::topLevelWindowTitles().isEmpty());
+    if (!saved.isNull())
+        qputenv("DISPLAY", saved);
+}
+
+TEST(WindowTitles, MappedTopLevelTitlesInStackingOrderLookingIntoFrames) {
+    ASSERT_FALSE(QStandardPaths::findExecutable("Xvfb").isEmpty()) << "xvfb is not installed";
+    VirtualDisplay display;
+    ASSERT_FALSE(display.name().isEmpty()) << "Xvfb did not start";
+    Client x(display.name());
+    ASSERT_EQ(xcb_connection_has_error(x.c), 0);
+
+    const xcb_window_t modern = x.window(x.root, true);
+    x.name(modern, "_NET_WM_NAME", "UTF8_STRING", "Ünïcode — Mozilla Firefox");
+    x.name(modern, "WM_NAME", "STRING", "not this one");
+    const xcb_window_t legacy = x.window(x.root, true);
+    x.name(legacy, "WM_NAME", "STRING", QByteArray("Caf\xe9 - Netscape"));
+    const xcb_window_t hidden = x.window(x.root, false);
+    x.name(hidden, "WM_NAME", "STRING", "Hidden");
+    const xcb_window_t frame = x.window(x.root, true);
+    x.name(x.window(frame, true), "WM_NAME", "STRING", "Inside a frame");
+    x.window(x.root, true); // no title at all
+    x.sync();
+
+    EXPECT_EQ(platform::topLevelWindowTitles(display.name()),
+              QStringList({"Ünïcode — Mozilla Firefox", "Café - Netscape", "Inside a frame"}));
+
+    // The program running headless never looks at a display, even one that is there.
+    const QByteArray saved = qgetenv("DISPLAY");
+    qputenv("DISPLAY", display.name());
+    EXPECT_TRUE(platform::topLevelWindowTitles().isEmpty());
+    if (saved.isNull())
+        qunsetenv("DISPLAY");
+    else
+        qputenv("DISPLAY", saved);
+}
