@@ -296,34 +296,32 @@ void read(const QString& path, const std::function<void(const Document&)>& reade
 void modify(const QString& path, const std::function<bool(Document&)>& edit) {
     std::lock_guard lock(store().mutex);
     const Resolved r = resolveLocked(path);
-    QString target = r.path;
-    if (r.exists) {
-        // Write through a symbolic link to the file it names, keeping the link.
-        struct stat link {};
-        if (::lstat(native(target).constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
-            char* real = ::realpath(native(target).constData(), nullptr);
-            if (real) {
-                target = QFile::decodeName(real);
-                ::free(real);
-            }
-        }
-        if (!S_ISREG(r.st.st_mode) || !(r.st.st_mode & 0222) ||
-            ::access(native(target).constData(), W_OK) != 0 || r.st.st_size > kMaxFileSize)
-            throw ProfileWriteError(r.path);
-    }
-    if (!writableFolder(folderOf(target)))
-        throw ProfileWriteError(r.path);
-
     std::shared_ptr<Document> doc = loadLocked(r);
     if (!doc)
         throw ProfileWriteError(r.path); // never replace a file whose content we could not read
     try {
+        // Only a change has to be written, so only a change can be refused.
         if (!edit(*doc))
             return;
+        QString target = r.path;
+        if (r.exists) {
+            // Write through a symbolic link to the file it names, keeping the link.
+            struct stat link {};
+            if (::lstat(native(target).constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
+                if (char* real = ::realpath(native(target).constData(), nullptr)) {
+                    target = QFile::decodeName(real);
+                    ::free(real);
+                }
+            }
+            if (!(r.st.st_mode & 0222) || ::access(native(target).constData(), W_OK) != 0)
+                throw ProfileWriteError(r.path);
+        }
+        if (!writableFolder(folderOf(target)))
+            throw ProfileWriteError(r.path);
         const Identity identity = replaceFile(target, doc->serialize(), r.exists ? &r.st : nullptr);
         remember(r.path, identity, std::move(doc));
     } catch (const ProfileWriteError&) {
-        forget(r.path); // the cached copy holds the edit that never reached the file
+        forget(r.path); // the cached parse holds an edit that never reached the file
         throw ProfileWriteError(r.path);
     } catch (...) {
         forget(r.path);

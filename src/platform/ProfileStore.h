@@ -38,9 +38,9 @@ void read(const QString& path, const std::function<void(const Document&)>& reade
 // Runs `edit` on the file's current content and, when it reports a change, replaces the
 // file atomically: a temporary file in the same folder, flushed to disk, renamed over the
 // old one. A crash, a kill or a full disk leaves either the old file or the new one,
-// never a mix. Throws ProfileWriteError when the write is refused; a file or folder
-// without any write permission bit counts as read-only even for root, like a read-only
-// attribute.
+// never a mix. An edit that changes nothing writes nothing. Throws ProfileWriteError
+// when the write is refused; a file or folder without any write permission bit counts as
+// read-only even for root, like a read-only attribute.
 void modify(const QString& path, const std::function<bool(Document&)>& edit);
 
 // Switches the parse cache off and on; for measuring what the cache saves.
