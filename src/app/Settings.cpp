@@ -84,13 +84,19 @@ const Fallback kMainPathFallbacks[] = {
     {"ToolBar", "BrowserCL", "BrowserPath"},
 };
 
-const SettingEntry* findEntry(const QString& section, const QString& key) {
-    for (const SettingEntry& e : kSettings) {
+// Section and key names compare as the settings file compares them: without case.
+template <typename Entry, size_t N>
+const Entry* find(const Entry (&table)[N], const QString& section, const QString& key) {
+    for (const Entry& e : table) {
         if (section.compare(QLatin1StringView(e.section), Qt::CaseInsensitive) == 0 &&
             key.compare(QLatin1StringView(e.key), Qt::CaseInsensitive) == 0)
             return &e;
     }
     return nullptr;
+}
+
+const SettingEntry* findEntry(const QString& section, const QString& key) {
+    return find(kSettings, section, key);
 }
 
 const SettingEntry& entry(const QString& section, const QString& key) {
@@ -148,12 +154,8 @@ bool Settings::readBool(const QString& section, const QString& key, bool def) co
 }
 
 QString Settings::readWithMainPathFallback(const QString& section, const QString& key) const {
-    for (const Fallback& f : kMainPathFallbacks) {
-        if (section.compare(QLatin1StringView(f.section), Qt::CaseInsensitive) == 0 &&
-            key.compare(QLatin1StringView(f.key), Qt::CaseInsensitive) == 0) {
-            return readString(section, key, readString("Main", f.mainKey));
-        }
-    }
+    if (const Fallback* f = find(kMainPathFallbacks, section, key))
+        return readString(section, key, readString("Main", f->mainKey));
     throw std::invalid_argument(
         QString("[%1] %2 has no [Main] fallback").arg(section, key).toStdString());
 }

@@ -47,7 +47,7 @@ constexpr size_t kCacheFiles = 16;
 constexpr qint64 kCacheBytes = qint64(64) * 1024 * 1024;
 
 struct Store {
-    std::mutex mutex;
+    std::recursive_mutex mutex; // recursive: a reader may open another file
     std::vector<CacheEntry> entries; // most recently used first
     bool enabled = true;
     bool sync = true;

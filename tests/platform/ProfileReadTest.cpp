@@ -5,23 +5,32 @@
 
 namespace {
 
+// A file of the given bytes in the test's own program folder.
+platform::IniFile iniWith(const qbtest::TempHome& home, const QString& name,
+                          const QByteArray& bytes) {
+    const QString path = home.file(name);
+    EXPECT_TRUE(qbtest::writeFile(path, bytes));
+    return platform::IniFile(path);
+}
+
+template <typename Case> class WithHome : public ::testing::TestWithParam<Case> {
+protected:
+    qbtest::TempHome home;
+};
+
 // Each case: the bytes after "K" on a line of section [S], and what a read returns.
 struct ValueCase {
     const char* line;
     const char* expected;
 };
 
-class ProfileValueRead : public ::testing::TestWithParam<ValueCase> {
-protected:
-    qbtest::TempHome home;
-};
+using ProfileValueRead = WithHome<ValueCase>;
 
 TEST_P(ProfileValueRead, StripsBlanksAndOnePairOfQuotes) {
     const ValueCase& c = GetParam();
-    const QString path = home.file("values.ini");
-    ASSERT_TRUE(qbtest::writeFile(path, QByteArray("[S]\r\nK") + c.line + "\r\n"));
-    EXPECT_EQ(platform::IniFile(path).readString("S", "K", "<default>"), QString(c.expected))
-        << "line: K" << c.line;
+    const platform::IniFile file =
+        iniWith(home, "values.ini", QByteArray("[S]\r\nK") + c.line + "\r\n");
+    EXPECT_EQ(file.readString("S", "K", "<default>"), QString(c.expected)) << "line: K" << c.line;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -40,17 +49,13 @@ struct IntegerCase {
     int expected; // with default -99
 };
 
-class ProfileIntegerRead : public ::testing::TestWithParam<IntegerCase> {
-protected:
-    qbtest::TempHome home;
-};
+using ProfileIntegerRead = WithHome<IntegerCase>;
 
 TEST_P(ProfileIntegerRead, UnparsableTextGivesTheDefault) {
     const IntegerCase& c = GetParam();
-    const QString path = home.file("numbers.ini");
-    ASSERT_TRUE(qbtest::writeFile(path, QByteArray("[Download]\nSpeed=") + c.value + "\n"));
-    EXPECT_EQ(platform::IniFile(path).readInteger("Download", "Speed", -99), c.expected)
-        << "value: " << c.value;
+    const platform::IniFile file =
+        iniWith(home, "numbers.ini", QByteArray("[Download]\nSpeed=") + c.value + "\n");
+    EXPECT_EQ(file.readInteger("Download", "Speed", -99), c.expected) << "value: " << c.value;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -69,19 +74,14 @@ struct BoolCase {
     bool withFalseDefault;
 };
 
-class ProfileBoolRead : public ::testing::TestWithParam<BoolCase> {
-protected:
-    qbtest::TempHome home;
-};
+using ProfileBoolRead = WithHome<BoolCase>;
 
 TEST_P(ProfileBoolRead, AnyNonZeroIntegerIsTrue) {
     const BoolCase& c = GetParam();
-    const QString path = home.file("flags.ini");
     QByteArray bytes = "[Main]\n";
     if (c.value)
         bytes += QByteArray("Flag=") + c.value + "\n";
-    ASSERT_TRUE(qbtest::writeFile(path, bytes));
-    const platform::IniFile file(path);
+    const platform::IniFile file = iniWith(home, "flags.ini", bytes);
     EXPECT_EQ(file.readBool("Main", "Flag", true), c.withTrueDefault) << c.value;
     EXPECT_EQ(file.readBool("Main", "Flag", false), c.withFalseDefault) << c.value;
 }
@@ -95,9 +95,8 @@ INSTANTIATE_TEST_SUITE_P(Booleans, ProfileBoolRead,
 
 TEST(ProfileRead, NamesCompareWithoutCase) {
     qbtest::TempHome home;
-    const QString path = home.file("case.ini");
-    ASSERT_TRUE(qbtest::writeFile(path, "[ToolBar]\nOpenwhen=1\n[Grüße]\nÄrger=2\n"));
-    const platform::IniFile file(path);
+    const platform::IniFile file =
+        iniWith(home, "case.ini", "[ToolBar]\nOpenwhen=1\n[Grüße]\nÄrger=2\n");
     EXPECT_EQ(file.readString("toolbar", "OPENWHEN", "x"), "1");
     EXPECT_EQ(file.readString("Toolbar", "OpenWhen", "x"), "1");
     EXPECT_EQ(file.readString("GRÜßE", "ärger", "x"), "2");
@@ -107,10 +106,9 @@ TEST(ProfileRead, NamesCompareWithoutCase) {
 
 TEST(ProfileRead, FirstSectionAndFirstKeyWin) {
     qbtest::TempHome home;
-    const QString path = home.file("dup.ini");
-    ASSERT_TRUE(qbtest::writeFile(path, "[S]\nA=first\nA=second\n[T]\nX=1\n[s]\nA=third\nB=only "
-                                        "in the second\n"));
-    const platform::IniFile file(path);
+    const platform::IniFile file = iniWith(home, "dup.ini",
+                                           "[S]\nA=first\nA=second\n[T]\nX=1\n[s]\nA=third\nB=only "
+                                           "in the second\n");
     EXPECT_EQ(file.readString("S", "A", "x"), "first");
     // A lookup only ever sees the first section of a name.
     EXPECT_EQ(file.readString("S", "B", "default"), "default");
@@ -126,9 +124,8 @@ TEST(ProfileRead, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_TRUE(missing.readSections().isEmpty());
     EXPECT_FALSE(missing.sectionExists("Main"));
 
-    const QString path = home.file("some.ini");
-    ASSERT_TRUE(qbtest::writeFile(path, "Orphan=before any section\n[Main]\nKey=v\n"));
-    const platform::IniFile file(path);
+    const platform::IniFile file =
+        iniWith(home, "some.ini", "Orphan=before any section\n[Main]\nKey=v\n");
     EXPECT_EQ(file.readString("Other", "Key", "def"), "def");
     EXPECT_EQ(file.readString("Main", "Other", "def"), "def");
     EXPECT_EQ(file.readString("", "Orphan", "def"), "def");
@@ -136,14 +133,13 @@ TEST(ProfileRead, MissingFileSectionOrKeyGivesTheDefault) {
 
 TEST(ProfileRead, ReadsAreCutTo1023Characters) {
     qbtest::TempHome home;
-    const QString path = home.file("long.ini");
     const QByteArray x(2000, 'x');
     const QByteArray quoted = "\"" + QByteArray(1023, 'q') + "\"";
     QByteArray euro;
     for (int i = 0; i < 1100; ++i)
         euro += "€";
-    ASSERT_TRUE(qbtest::writeFile(path, "[L]\nX=" + x + "\nQ=" + quoted + "\nE=" + euro + "\n"));
-    const platform::IniFile file(path);
+    const platform::IniFile file =
+        iniWith(home, "long.ini", "[L]\nX=" + x + "\nQ=" + quoted + "\nE=" + euro + "\n");
     EXPECT_EQ(file.readString("L", "X", ""), QString(1023, 'x'));
     EXPECT_EQ(file.readString("L", "Q", ""), QString(1023, 'q'));
     EXPECT_EQ(file.readString("L", "E", ""), QString(1023, QChar(0x20AC)));
@@ -152,10 +148,10 @@ TEST(ProfileRead, ReadsAreCutTo1023Characters) {
 
 TEST(ProfileRead, SectionHeaderRunsToTheLastBracket) {
     qbtest::TempHome home;
-    const QString path = home.file("brackets.ini");
-    ASSERT_TRUE(qbtest::writeFile(path, "[movie [1080p].mkv]\nDesc=film\n[ spaced ] ; note\nK=v\n"
-                                        "[unclosed\nK=lost\n"));
-    const platform::IniFile file(path);
+    const platform::IniFile file =
+        iniWith(home, "brackets.ini",
+                "[movie [1080p].mkv]\nDesc=film\n[ spaced ] ; note\nK=v\n"
+                "[unclosed\nK=lost\n");
     EXPECT_EQ(file.readString("movie [1080p].mkv", "Desc", ""), "film");
     EXPECT_EQ(file.readString("spaced", "K", ""), "v");
     EXPECT_EQ(file.readSections(), QStringList({"movie [1080p].mkv", "spaced"}));
@@ -163,7 +159,6 @@ TEST(ProfileRead, SectionHeaderRunsToTheLastBracket) {
 
 TEST(ProfileRead, ListsEverySectionWithoutASizeLimit) {
     qbtest::TempHome home;
-    const QString path = home.file("many.ini");
     QByteArray bytes;
     QStringList expected;
     for (int i = 0; i < 2000; ++i) {
@@ -171,16 +166,15 @@ TEST(ProfileRead, ListsEverySectionWithoutASizeLimit) {
         expected << name;
         bytes += "[" + name.toUtf8() + "]\nDesc=d\n";
     }
-    ASSERT_TRUE(qbtest::writeFile(path, bytes));
-    EXPECT_EQ(platform::IniFile(path).readSections(), expected);
+    EXPECT_EQ(iniWith(home, "many.ini", bytes).readSections(), expected);
 }
 
 TEST(ProfileRead, SectionListingsAndExistence) {
     qbtest::TempHome home;
-    const QString path = home.file("list.ini");
-    ASSERT_TRUE(qbtest::writeFile(path, "[Rec]\n; comment\nDesc = \"A file\" \n\nno equals sign\n"
-                                        "Source=http://x/?a=b\n[Empty]\n; only a comment\n"));
-    const platform::IniFile file(path);
+    const platform::IniFile file =
+        iniWith(home, "list.ini",
+                "[Rec]\n; comment\nDesc = \"A file\" \n\nno equals sign\n"
+                "Source=http://x/?a=b\n[Empty]\n; only a comment\n");
     EXPECT_EQ(file.readSection("rec"), QStringList({"Desc", "Source"}));
     EXPECT_EQ(file.readSectionValues("REC"), QStringList({"Desc=A file", "Source=http://x/?a=b"}));
     EXPECT_TRUE(file.sectionExists("rec"));
@@ -193,10 +187,8 @@ TEST(ProfileRead, SectionListingsAndExistence) {
 
 TEST(ProfileRead, ByteOrderMarkAndLineBreakStyles) {
     qbtest::TempHome home;
-    const QString path = home.file("styles.ini");
-    ASSERT_TRUE(
-        qbtest::writeFile(path, "\xEF\xBB\xBF[A]\r\nK=crlf\r\n[B]\nK=lf\n[C]\rK=cr\r[D]\nK=end"));
-    const platform::IniFile file(path);
+    const platform::IniFile file = iniWith(
+        home, "styles.ini", "\xEF\xBB\xBF[A]\r\nK=crlf\r\n[B]\nK=lf\n[C]\rK=cr\r[D]\nK=end");
     EXPECT_EQ(file.readString("A", "K", ""), "crlf");
     EXPECT_EQ(file.readString("B", "K", ""), "lf");
     EXPECT_EQ(file.readString("C", "K", ""), "cr");

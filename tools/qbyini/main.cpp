@@ -38,8 +38,13 @@ struct Command {
     std::function<void(platform::IniFile&, const QStringList&)> run;
 };
 
-int parseIntegerArgument(const QString& text, bool& ok) {
-    return text.trimmed().toInt(&ok);
+// The optional DEFAULT argument of get-int and get-bool; 0 when absent.
+int integerDefault(const QStringList& args) {
+    bool ok = true;
+    const int def = args.size() > 3 ? args[3].trimmed().toInt(&ok) : 0;
+    if (!ok)
+        throw std::invalid_argument("DEFAULT must be an integer");
+    return def;
 }
 
 } // namespace
@@ -55,20 +60,12 @@ int main(int argc, char** argv) {
         {"get-int",
          {3, 4,
           [](platform::IniFile& f, const QStringList& a) {
-              bool ok = true;
-              const int def = a.size() > 3 ? parseIntegerArgument(a[3], ok) : 0;
-              if (!ok)
-                  throw std::invalid_argument("DEFAULT must be an integer");
-              printLine(QString::number(f.readInteger(a[1], a[2], def)));
+              printLine(QString::number(f.readInteger(a[1], a[2], integerDefault(a))));
           }}},
         {"get-bool",
          {3, 4,
           [](platform::IniFile& f, const QStringList& a) {
-              bool ok = true;
-              const int def = a.size() > 3 ? parseIntegerArgument(a[3], ok) : 0;
-              if (!ok)
-                  throw std::invalid_argument("DEFAULT must be an integer");
-              printLine(f.readBool(a[1], a[2], def != 0) ? "1" : "0");
+              printLine(f.readBool(a[1], a[2], integerDefault(a) != 0) ? "1" : "0");
           }}},
         {"set",
          {4, 4,
