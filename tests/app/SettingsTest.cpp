@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "TestEnvironment.h"
+#include "app/Settings.h"
+
+namespace {
+
+TEST(Settings, AnAbsentFileGivesTheTableDefaults) {
+    qbtest::TempHome home;
+    const Settings s;
+    EXPECT_EQ(s.path(), home.file("dlmain.ini"));
+    EXPECT_TRUE(s.readBool("Main", "FirstRun"));
+    EXPECT_EQ(s.readInteger("Main", "ViewStyle"), 3);
+    EXPECT_EQ(s.readString("Main", "IconFile"), "icons.dll");
+    EXPECT_EQ(s.readInteger("Main", "NumIcons"), 62);
+    EXPECT_TRUE(s.readBool("Download", "DownloadDetect"));
+    EXPECT_FALSE(s.readBool("Download", "AutoMinimize"));
+    EXPECT_EQ(s.readString("Management", "DeleteDays"), "30");
+    EXPECT_EQ(s.readInteger("Position", "Height"), 343);
+    EXPECT_FALSE(s.readBool("ToolBar", "Browser"));
+    EXPECT_TRUE(s.readBool("ToolBar", "Browser", SettingDefaults::kToolBarLaunchButtons));
+    EXPECT_EQ(s.readString("VirusScanner", "CommandLine"), "");
+    // Reading creates nothing.
+    EXPECT_FALSE(QFile::exists(home.file("dlmain.ini")));
+}
+
+TEST(Settings, KeysWhoseReadersDisagreeOnTheDefault) {
+    qbtest::TempHome home;
+    const Settings s;
+    // The connection speed: 28800 for the statistics and the options, "not set" for the
+    // manager, which then asks for it.
+    EXPECT_EQ(s.readInteger("Download", "Speed"), SettingDefaults::kSpeedForStatistics);
+    EXPECT_EQ(s.readInteger("Download", "Speed", SettingDefaults::kSpeedForManager), 0);
+    EXPECT_EQ(s.readInteger("Download", "DefaultSection"), 0);
+    EXPECT_EQ(s.readInteger("Download", "DefaultSection", SettingDefaults::kDefaultPlaceForLibrary),
+              -1);
+    EXPECT_EQ(s.readInteger("Download", "DefaultCat", SettingDefaults::kDefaultPlaceForLibrary),
+              -1);
+    EXPECT_EQ(s.readString("Management", "PromptDays"), SettingDefaults::kPromptDaysText);
+    EXPECT_EQ(s.readInteger("Management", "PromptDays"), SettingDefaults::kPromptDaysNumber);
+    EXPECT_EQ(s.readInteger("Position", "Width"), SettingDefaults::kPositionUnset);
+    // Both roots default to the program folder, trailing "/" included.
+    EXPECT_EQ(s.readString("Main", "DefaultRoot"), home.folder());
+    EXPECT_EQ(s.readString("Management", "DefaultRoot"), home.folder());
+
+    // Once written, every reader sees the stored value.
+    Settings w;
+    w.writeInteger("Download", "Speed", 56600);
+    w.writeInteger("Download", "DefaultSection", 2);
+    EXPECT_EQ(s.readInteger("Download", "Speed", SettingDefaults::kSpeedForManager), 56600);
+    EXPECT_EQ(s.readInteger("Download", "DefaultSection", SettingDefaults::kDefaultPlaceForLibrary),
+              2);
+}
+
+TEST(Settings, CommandLinesFallBackToTheMainPaths) {
+    qbtest::TempHome home;
+    Settings s;
+    s.writeString("Main", "ScannerPath", "/usr/bin/clamscan");
+    s.writeString("Main", "BrowserPath", "/usr/bin/firefox");
+    EXPECT_EQ(s.readWithMainPathFallback("VirusScanner", "CommandLine"), "/usr/bin/clamscan");
+    EXPECT_EQ(s.readWithMainPathFallback("toolbar", "viruscl"), "/usr/bin/clamscan");
+    EXPECT_EQ(s.readWithMainPathFallback("ToolBar", "BrowserCL"), "/usr/bin/firefox");
+    EXPECT_EQ(s.readString("ToolBar", "BrowserCL"), ""); // elsewhere: empty
+    s.writeString("ToolBar", "BrowserCL", "/opt/browser");
+    EXPECT_EQ(s.readWithMainPathFallback("ToolBar", "BrowserCL"), "/opt/browser");
+    EXPECT_THROW(s.readWithMainPathFallback("Main", "IconFile"), std::invalid_argument);
+}
+
+TEST(Settings, StoredValuesAndTheirForms) {
+    qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::writeFile(home.file("dlMain.ini"), "[download]\nOpenwhen=1\nSpeed=abc\n"
+                                                           "AutoClose=2\nAutoPaste=yes\n"
+                                                           "PromptDone=0\n[Main]\nIconFile=" +
+                                                               QByteArray(1500, 'i') + "\n"));
+    Settings s; // opens "dlmain.ini": the same file
+    EXPECT_EQ(s.readInteger("Download", "OpenWhen"), 1);
+    EXPECT_EQ(s.readInteger("Download", "Speed"), 28800);
+    EXPECT_EQ(s.readInteger("Download", "Speed", SettingDefaults::kSpeedForManager), 0);
+    EXPECT_TRUE(s.readBool("Download", "AutoClose"));
+    EXPECT_FALSE(s.readBool("Download", "AutoPaste"));
+    EXPECT_TRUE(s.readBool("Download", "AutoPaste", true));
+    EXPECT_FALSE(s.readBool("Download", "PromptDone"));
+    EXPECT_EQ(s.readString("Main", "IconFile").size(), 1023);
+
+    s.writeBool("Download", "AutoMin", false);
+    s.writeBool("General", "AutoStart", true);
+    // The long value stays whole on disk; only reads are cut.
+    const QByteArray bytes = qbtest::readFile(home.file("dlMain.ini"));
+    EXPECT_TRUE(bytes.endsWith("=" + QByteArray(1500, 'i') + "\n[General]\nAutoStart=1\n"));
+    EXPECT_TRUE(bytes.contains("PromptDone=0\nAutoMin=0\n"));
+}
+
+TEST(Settings, UnknownKeysArePointedOut) {
+    qbtest::TempHome home;
+    Settings s;
+    EXPECT_THROW(s.readString("Main", "IconFiles"), std::invalid_argument);
+    EXPECT_THROW(s.readInteger("Download", "Sped", 0), std::invalid_argument);
+    EXPECT_THROW(s.writeBool("Toolbar", "Props2", true), std::invalid_argument);
+    EXPECT_FALSE(Settings::tableDefault("Main", "Nope").has_value());
+    EXPECT_EQ(Settings::tableDefault("main", "numicons"), "62");
+}
+
+TEST(Settings, ARefusedWriteNamesTheFile) {
+    qbtest::TempHome home;
+    Settings s;
+    s.writeBool("Main", "FirstRun", false);
+    ASSERT_TRUE(QFile::setPermissions(home.file("dlmain.ini"), QFile::ReadOwner));
+    try {
+        s.writeInteger("Main", "ViewStyle", 1);
+        FAIL() << "the write was not refused";
+    } catch (const platform::ProfileWriteError& e) {
+        EXPECT_EQ(e.message(), "Unable to write to " + home.file("dlmain.ini"));
+    }
+    EXPECT_FALSE(s.readBool("Main", "FirstRun")); // written before: still there
+    EXPECT_EQ(s.readInteger("Main", "ViewStyle"), 3);
+}
+
+} // namespace

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "TestEnvironment.h"
+#include "platform/Profile.h"
+
+namespace {
+
+const QByteArray kOriginal = "[Main]\nKept=before\n";
+
+// Names left in a folder besides the given ones (temporary files of a failed write).
+QStringList strays(const QString& folder, const QStringList& expected) {
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& e : expected)
+        names.removeAll(e);
+    return names;
+}
+
+void expectRefused(platform::IniFile& file, const QString& path) {
+    try {
+        file.writeString("Main", "New", "value");
+        FAIL() << "the write was not refused";
+    } catch (const platform::ProfileWriteError& e) {
+        EXPECT_EQ(QString(e.what()), "Unable to write to " + path);
+        EXPECT_EQ(e.message(), "Unable to write to " + path);
+        EXPECT_EQ(e.path, path);
+    }
+}
+
+class ProfileRefusal : public ::testing::Test {
+protected:
+    qbtest::TempHome home;
+    QString folder = home.root() + "/lib/";
+    QString path = folder + "records.ini";
+    void SetUp() override { ASSERT_TRUE(qbtest::writeFile(path, kOriginal)); }
+    void TearDown() override {
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    }
+};
+
+// Permission bits are honoured even for root: a file or folder that nobody may write is
+// read-only, as a read-only attribute would make it.
+TEST_F(ProfileRefusal, ReadOnlyFileKeepsItsContent) {
+    platform::IniFile file(path);
+    file.writeString("Main", "Earlier", "stays");
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
+    expectRefused(file, path);
+    EXPECT_EQ(qbtest::readFile(path), kOriginal + "Earlier=stays\n");
+    EXPECT_EQ(file.readString("Main", "Earlier", ""), "stays");
+    EXPECT_FALSE(file.valueExists("Main", "New"));
+    EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
+}
+
+TEST_F(ProfileRefusal, ReadOnlyFolderKeepsTheFileWhole) {
+    platform::IniFile file(path);
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    expectRefused(file, path);
+    platform::IniFile fresh(folder + "new.ini");
+    expectRefused(fresh, folder + "new.ini");
+    EXPECT_EQ(qbtest::readFile(path), kOriginal);
+    EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
+}
+
+TEST_F(ProfileRefusal, MissingFolderOrADirectoryInTheWay) {
+    platform::IniFile nowhere(folder + "no/such/folder/x.ini");
+    expectRefused(nowhere, folder + "no/such/folder/x.ini");
+    ASSERT_TRUE(QDir().mkpath(folder + "adir.ini"));
+    platform::IniFile directory(folder + "adir.ini");
+    expectRefused(directory, folder + "adir.ini");
+    EXPECT_EQ(directory.readString("Main", "Kept", "def"), "def");
+}
+
+// A full disk, simulated by a file size limit, which binds root as well.
+TEST_F(ProfileRefusal, FullDiskLeavesTheOldFileWhole) {
+    platform::IniFile file(path);
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool refused = false;
+    try {
+        file.writeString("Main", "New", QString(200, 'x'));
+    } catch (const platform::ProfileWriteError& e) {
+        refused = QString(e.what()) == "Unable to write to " + path;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(qbtest::readFile(path), kOriginal);
+    EXPECT_FALSE(file.valueExists("Main", "New")); // the cached parse does not keep it
+    EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
+    file.writeString("Main", "New", "fits now");
+    EXPECT_EQ(file.readString("Main", "New", ""), "fits now");
+}
+
+TEST(ProfileFile, KeepsModeAndWritesThroughSymbolicLinks) {
+    qbtest::TempHome home;
+    const QString real = home.file("real.ini");
+    const QString link = home.file("link.ini");
+    ASSERT_TRUE(qbtest::writeFile(real, kOriginal));
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link(real, link));
+    platform::IniFile(link).writeString("Main", "Via", "link");
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(qbtest::readFile(real), kOriginal + "Via=link\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+TEST(ProfileFile, FileNamesResolveWithoutCase) {
+    qbtest::TempHome home;
+    platform::IniFile(home.file("dlMain.ini")).writeString("Main", "FirstRun", "0");
+    EXPECT_EQ(platform::IniFile(home.file("dlmain.ini")).readString("main", "firstrun", ""), "0");
+    platform::IniFile(home.file("DLMAIN.INI")).writeString("Main", "ViewStyle", "2");
+    EXPECT_EQ(QDir(home.folder()).entryList(QDir::Files), QStringList({"dlMain.ini"}));
+    EXPECT_EQ(qbtest::readFile(home.file("dlMain.ini")), "[Main]\nFirstRun=0\nViewStyle=2\n");
+    EXPECT_EQ(platform::profile::resolvePath(home.file("DlMaIn.InI")), home.file("dlMain.ini"));
+    // A name that matches nothing stays as given, and a first write creates it so.
+    EXPECT_EQ(platform::profile::resolvePath(home.file("Headers.ini")), home.file("Headers.ini"));
+}
+
+// Every access sees a change made outside, however it was made.
+class ProfileCache : public ::testing::Test {
+protected:
+    qbtest::TempHome home;
+    QString path = home.file("shared.ini");
+    platform::IniFile file{path};
+    void SetUp() override {
+        ASSERT_TRUE(qbtest::writeFile(path, "[S]\nK=1\n"));
+        ASSERT_EQ(file.readString("S", "K", ""), "1");
+    }
+    struct stat statOf() {
+        struct stat st {};
+        ::stat(QFile::encodeName(path).constData(), &st);
+        return st;
+    }
+};
+
+TEST_F(ProfileCache, SeesAFileReplacedByRename) {
+    const struct stat before = statOf();
+    const QString other = home.file("other.tmp");
+    ASSERT_TRUE(qbtest::writeFile(other, "[S]\nK=2\n")); // same size
+    // Same modification time too, so that only the inode tells.
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(other).constData(), times, 0), 0);
+    ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()),
+              0);
+    EXPECT_EQ(file.readString("S", "K", ""), "2");
+}
+
+TEST_F(ProfileCache, SeesAnInPlaceChangeOfSize) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("L=3\n");
+    f.close();
+    EXPECT_EQ(file.readString("S", "L", ""), "3");
+}
+
+TEST_F(ProfileCache, SeesAnInPlaceChangeOneNanosecondLater) {
+    struct stat before = statOf();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.seek(6);
+    f.write("9");
+    f.close();
+    struct timespec times[2] = {before.st_atim, before.st_mtim};
+    times[1].tv_nsec = (times[1].tv_nsec + 1) % 1000000000;
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    EXPECT_EQ(file.readString("S", "K", ""), "9");
+}
+
+TEST_F(ProfileCache, SeesADeletedFile) {
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_EQ(file.readString("S", "K", "gone"), "gone");
+    // ...and a write after it starts from nothing, not from the cached parse.
+    file.writeString("T", "X", "1");
+    EXPECT_EQ(qbtest::readFile(path), "[T]\nX=1\n");
+}
+
+} // namespace
