@@ -156,12 +156,12 @@ void TWSocket::ChangeState(TSocketState newState) {
         Fire(OnChangeState, old, newState);
 }
 
-void TWSocket::RaiseException(const QString& message) {
+void TWSocket::RaiseException(const QString& message, int errorCode) {
     if (OnError) {
         Fire(OnError, message);
         return;
     }
-    throw ESocketException(message);
+    throw ESocketException(message, errorCode);
 }
 
 void TWSocket::SocketError(const QString& function, int code) {
@@ -174,7 +174,8 @@ void TWSocket::SocketError(const QString& function, int code) {
     }
     RaiseException(QStringLiteral("Error %1 in function %2\r\n%3")
                        .arg(code)
-                       .arg(function, WSocketErrorDesc(code)));
+                       .arg(function, WSocketErrorDesc(code)),
+                   code);
 }
 
 void TWSocket::DnsLookup(const QString& host) {

@@ -13,11 +13,14 @@
 class HostLookup;
 class QSocketNotifier;
 
-// A socket failure raised to the caller of a socket operation.
+// A socket failure raised to the caller of a socket operation. ErrorCode is the
+// socket error code of a failed system call, 0 for a refused argument.
 class ESocketException : public std::runtime_error {
 public:
-    explicit ESocketException(const QString& message) : std::runtime_error(message.toStdString()) {}
+    explicit ESocketException(const QString& message, int errorCode = 0)
+        : std::runtime_error(message.toStdString()), ErrorCode(errorCode) {}
     QString Message() const { return QString::fromStdString(what()); }
+    int ErrorCode;
 };
 
 enum TSocketState {
@@ -118,7 +121,7 @@ public:
 private:
     void ChangeState(TSocketState newState);
     // Raises `message` as ESocketException, or hands it to OnError when set.
-    void RaiseException(const QString& message);
+    void RaiseException(const QString& message, int errorCode = 0);
     // Reports a failed system call: LastError := code, close first for 10054
     // and 10057, then raise "Error <code> in function <name>\r\n<text>".
     void SocketError(const QString& function, int code);
