@@ -99,41 +99,43 @@ CONF
 
 ROWS="$WORK/rows.txt"
 : > "$ROWS"
-# measure LABEL OUTFILE COMMAND...: runs the command RUNS times, one row per run.
+# measure RUN LABEL OUTFILE COMMAND...: one timed run, one row.
 measure() {
-  local label=$1 out=$2
-  shift 2
-  local i
-  for i in $(seq "$RUNS"); do
-    rm -f "$out"
-    sync
-    if ! /usr/bin/time -f "%e %U %S %M" -o "$WORK/time.txt" "$@" >/dev/null 2>"$WORK/stderr.txt"; then
-      echo "$label run $i failed: $(cat "$WORK/stderr.txt")" >&2
-      continue
-    fi
-    local ok=yes
-    if [ "$(stat -c %s "$out")" != "$BYTES" ]; then
-      ok=SIZE
-    elif [ "$i" -eq "$RUNS" ] && [ "$(sha256sum < "$out" | cut -d' ' -f1)" != "$SUM" ]; then
-      ok=DIFFERS
-    fi
-    read -r elapsed user sys rss < <(tail -1 "$WORK/time.txt")
-    echo "$label $i $elapsed $user $sys $rss $ok" >> "$ROWS"
-  done
+  local i=$1 label=$2 out=$3
+  shift 3
+  rm -f "$out"
+  sync
+  if ! /usr/bin/time -f "%e %U %S %M" -o "$WORK/time.txt" "$@" >/dev/null 2>"$WORK/stderr.txt"; then
+    echo "$label run $i failed: $(cat "$WORK/stderr.txt")" >&2
+    return
+  fi
+  local ok=yes
+  if [ "$(stat -c %s "$out")" != "$BYTES" ]; then
+    ok=SIZE
+  elif [ "$i" -eq "$RUNS" ] && [ "$(sha256sum < "$out" | cut -d' ' -f1)" != "$SUM" ]; then
+    ok=DIFFERS
+  fi
+  read -r elapsed user sys rss < <(tail -1 "$WORK/time.txt")
+  echo "$label $i $elapsed $user $sys $rss $ok" >> "$ROWS"
   rm -f "$out"
 }
 
 start_nginx
 URL="http://127.0.0.1:$HTTP_PORT/data.bin"
 echo "HTTP from nginx on 127.0.0.1:$HTTP_PORT, $RUNS runs each ..."
-measure qbyget-http "$WORK/out/q.bin" "$QBYGET" "$URL" "$WORK/out/q.bin"
-measure curl-http "$WORK/out/c.bin" curl -s -o "$WORK/out/c.bin" "$URL"
-measure wget-http "$WORK/out/w.bin" wget -q -O "$WORK/out/w.bin" "$URL"
+sync
+# Rounds take each tool in turn, so that a disturbance (writeback, another
+# process) spreads over all of them instead of falling on one.
+for i in $(seq "$RUNS"); do
+  measure "$i" qbyget-http "$WORK/out/q.bin" "$QBYGET" "$URL" "$WORK/out/q.bin"
+  measure "$i" curl-http "$WORK/out/c.bin" curl -s -o "$WORK/out/c.bin" "$URL"
+  measure "$i" wget-http "$WORK/out/w.bin" wget -q -O "$WORK/out/w.bin" "$URL"
+done
 
 # --- FTP hook -----------------------------------------------------------------
 # The FTP rows go here once qbyget speaks ftp://: start vsftpd on a free loopback
 # port (listen=YES, anonymous, passive ports on loopback, anon_root=$WORK/www),
-# then: measure qbyget-ftp ... ; measure curl-ftp ... ; measure wget-ftp ...
+# then, in rounds like the HTTP ones: measure "$i" qbyget-ftp ...; curl-ftp; wget-ftp.
 # The table and the ratio lines below pick up any LABEL of the form tool-protocol.
 # ------------------------------------------------------------------------------
 
@@ -166,12 +168,16 @@ awk -v bytes="$BYTES" '{
   printf "%-12s %4d %9.2f %9.1f %8.2f %9.1f %s\n", $1, $2, $3, mibs, $4 + $5, $6 / 1024, $7
 }' "$ROWS"
 echo
-echo "Best run of each (MiB/s, CPU s, peak RSS MiB), and qbyget against the others:"
-awk -v bytes="$BYTES" '{
-  mibs = bytes / 1048576 / ($3 > 0 ? $3 : 0.001);
-  if (!($1 in best) || mibs > best[$1]) { best[$1] = mibs; cpu[$1] = $4 + $5 }
+echo "Median run of each (MiB/s, CPU s, peak RSS MiB over all runs), and qbyget against the others:"
+sort -k1,1 -k3,3n "$ROWS" | awk -v bytes="$BYTES" '{
+  n[$1]++; secs[$1, n[$1]] = $3; cpus[$1, n[$1]] = $4 + $5
   if ($6 > rss[$1]) rss[$1] = $6
 } END {
+  for (t in n) {
+    m = int((n[t] + 1) / 2)
+    best[t] = bytes / 1048576 / (secs[t, m] > 0 ? secs[t, m] : 0.001)
+    cpu[t] = cpus[t, m]
+  }
   for (t in best) printf "  %-12s %9.1f MiB/s %8.2f CPU-s %8.1f MiB\n", t, best[t], cpu[t], rss[t] / 1024
   for (t in best) {
     split(t, parts, "-")
@@ -183,7 +189,7 @@ awk -v bytes="$BYTES" '{
       }
     }
   }
-}' "$ROWS" | sort
+}' | sort
 [ -n "${SILENT:-}" ] && { echo; echo "$SILENT"; }
 echo
 echo "File: $SIZE_MIB MiB, $RUNS runs per tool, written to $WORK/out (on $(df --output=source "$WORK" | tail -1))."
