@@ -1,5 +1,6 @@
 #include "HttpCli.h"
 
+#include "EventCall.h"
 #include "HttpRequestHeader.h"
 #include "WSocket.h"
 #include "WSocketErrors.h"
@@ -56,18 +57,7 @@ THttpCli::~THttpCli() {
 
 template <typename Handler, typename... Args>
 bool THttpCli::Fire(const Handler& handler, Args... args) {
-    if (!handler)
-        return true;
-    QPointer<THttpCli> self(this);
-    Handler call = handler; // a handler may replace itself
-    try {
-        call(*this, args...);
-    } catch (const std::exception& e) {
-        qWarning("THttpCli: an event handler failed: %s", e.what());
-    } catch (...) {
-        qWarning("THttpCli: an event handler failed");
-    }
-    return !self.isNull();
+    return CallEvent(this, handler, args...);
 }
 
 void THttpCli::Trace(const QString& text) {

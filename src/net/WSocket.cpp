@@ -1,5 +1,6 @@
 #include "WSocket.h"
 
+#include "EventCall.h"
 #include "HostLookup.h"
 #include "WSocketErrors.h"
 #include "platform/MessageLoop.h"
@@ -78,19 +79,7 @@ TWSocket::~TWSocket() {
 
 template <typename Handler, typename... Args>
 bool TWSocket::Fire(const Handler& handler, Args... args) {
-    if (!handler)
-        return true;
-    QPointer<TWSocket> self(this);
-    // A copy, so that a handler may replace itself.
-    Handler call = handler;
-    try {
-        call(*this, args...);
-    } catch (const std::exception& e) {
-        qWarning("TWSocket: an event handler failed: %s", e.what());
-    } catch (...) {
-        qWarning("TWSocket: an event handler failed");
-    }
-    return !self.isNull();
+    return CallEvent(this, handler, args...);
 }
 
 void TWSocket::SetAddr(const QString& addr) {
@@ -117,36 +106,33 @@ void TWSocket::SetProto(const QString& proto) {
     proto_ = proto;
 }
 
-QString TWSocket::GetPeerAddr() const {
-    sockaddr_storage address{};
+bool TWSocket::Endpoint(bool peer, sockaddr_storage& address) const {
     socklen_t len = sizeof address;
-    if (fd_ < 0 || getpeername(fd_, reinterpret_cast<sockaddr*>(&address), &len) != 0)
-        return {};
-    return addressText(address);
+    address = {};
+    if (fd_ < 0)
+        return false;
+    auto* raw = reinterpret_cast<sockaddr*>(&address);
+    return (peer ? getpeername(fd_, raw, &len) : getsockname(fd_, raw, &len)) == 0;
+}
+
+QString TWSocket::GetPeerAddr() const {
+    sockaddr_storage address;
+    return Endpoint(true, address) ? addressText(address) : QString();
 }
 
 quint16 TWSocket::GetPeerPort() const {
-    sockaddr_storage address{};
-    socklen_t len = sizeof address;
-    if (fd_ < 0 || getpeername(fd_, reinterpret_cast<sockaddr*>(&address), &len) != 0)
-        return 0;
-    return addressPort(address);
+    sockaddr_storage address;
+    return Endpoint(true, address) ? addressPort(address) : 0;
 }
 
 QString TWSocket::GetXAddr() const {
-    sockaddr_storage address{};
-    socklen_t len = sizeof address;
-    if (fd_ < 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &len) != 0)
-        return {};
-    return addressText(address);
+    sockaddr_storage address;
+    return Endpoint(false, address) ? addressText(address) : QString();
 }
 
 quint16 TWSocket::GetXPort() const {
-    sockaddr_storage address{};
-    socklen_t len = sizeof address;
-    if (fd_ < 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &len) != 0)
-        return 0;
-    return addressPort(address);
+    sockaddr_storage address;
+    return Endpoint(false, address) ? addressPort(address) : 0;
 }
 
 void TWSocket::ChangeState(TSocketState newState) {

@@ -12,6 +12,7 @@
 
 class HostLookup;
 class QSocketNotifier;
+struct sockaddr_storage;
 
 // A socket failure raised to the caller of a socket operation. ErrorCode is the
 // socket error code of a failed system call, 0 for a refused argument.
@@ -119,6 +120,8 @@ public:
     std::function<void(TWSocket&, const QString& message)> OnError;
 
 private:
+    // The local (or, with `peer`, the remote) address of the open socket.
+    bool Endpoint(bool peer, sockaddr_storage& address) const;
     void ChangeState(TSocketState newState);
     // Raises `message` as ESocketException, or hands it to OnError when set.
     void RaiseException(const QString& message, int errorCode = 0);

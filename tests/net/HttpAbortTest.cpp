@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "HttpOutcome.h"
 #include "ScriptedServer.h"
 #include "net/HostLookup.h"
 #include "net/HttpCli.h"
@@ -17,16 +18,6 @@ using qbtest::ScriptedConnection;
 using qbtest::ScriptedServer;
 
 namespace {
-
-// Runs `call` on the client; the failure as "code reason", or "" on success.
-QString outcome(THttpCli& http, void (THttpCli::*call)()) {
-    try {
-        (http.*call)();
-        return {};
-    } catch (const EHttpException& e) {
-        return QString("%1 %2").arg(e.ErrorCode).arg(e.Message());
-    }
-}
 
 TEST(HttpAbort, DuringTheNameLookup) {
     std::promise<void> release;
@@ -50,7 +41,7 @@ TEST(HttpAbort, DuringTheNameLookup) {
     });
     poll.start(5);
     http.URL = "http://slow.example.test/file.zip";
-    EXPECT_EQ(outcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
     poll.stop();
     EXPECT_EQ(http.RequestError(), httperrAborted);
     EXPECT_EQ(states, QList<int>({httpStarting, httpDnsLookup, httpAborting, httpReady}));
@@ -76,7 +67,7 @@ TEST(HttpAbort, DuringTheConnect) {
             QTimer::singleShot(50, &h, [&h] { h.Abort(); });
     };
     http.URL = QString("http://127.0.0.1:%1/").arg(unanswered.port());
-    EXPECT_EQ(outcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
     EXPECT_EQ(states, QList<int>({httpStarting, httpDnsLookup, httpDnsLookupDone, httpAborting,
                                   httpReady}));
     EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
@@ -103,7 +94,7 @@ TEST(HttpAbort, DuringTheBodyKeepsEveryByteReceived) {
     };
     http.OnDocEnd = [&](THttpCli&) { ++docEnds; };
     http.URL = server.url("/big.bin");
-    EXPECT_EQ(outcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
     EXPECT_FALSE(seen.isEmpty());
     EXPECT_EQ(stream.data(), seen);
     EXPECT_EQ(seen, qbtest::patternBytes(0, seen.size()));
@@ -120,7 +111,7 @@ TEST(HttpAbort, ASilentServerEndsTheRequestAfterTimeout) {
     THttpCli http;
     http.Timeout = 1;
     http.URL = server.url("/silent");
-    EXPECT_EQ(outcome(http, &THttpCli::Head),
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Head),
               QString("404 Request timed out: nothing received from the server for 1 seconds"));
     EXPECT_EQ(http.RequestError(), httperrTimeout);
     EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
@@ -141,7 +132,7 @@ TEST(HttpAbort, ATricklingServerNeverTimesOut) {
     QByteArray body;
     http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, int(len)); };
     http.URL = server.url("/trickle");
-    EXPECT_EQ(outcome(http, &THttpCli::Get), QString());
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString());
     EXPECT_EQ(body, QByteArray("abcdefgh"));
 }
 
@@ -155,7 +146,7 @@ TEST(HttpAbort, TheClientMayBeDestroyedByItsOwnHandler) {
     QPointer<THttpCli> watch(http);
     http->OnDocData = [](THttpCli& h, const char*, qint64) { delete &h; };
     http->URL = server.url("/f");
-    EXPECT_EQ(outcome(*http, &THttpCli::Get), QString("404 Connection aborted on request"));
+    EXPECT_EQ(httpOutcome(*http, &THttpCli::Get), QString("404 Connection aborted on request"));
     EXPECT_TRUE(watch.isNull());
     platform::processMessages();
 }
@@ -168,7 +159,7 @@ TEST(HttpAbort, AbortFromTheLocationChangeStopsTheRedirect) {
     THttpCli http;
     http.OnLocationChange = [](THttpCli& h) { h.Abort(); };
     http.URL = server.url("/first");
-    EXPECT_EQ(outcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
     platform::processMessages();
     EXPECT_EQ(server.connectionCount(), 1);
     EXPECT_EQ(http.State(), httpReady);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "HttpOutcome.h"
 #include "ScriptedServer.h"
 #include "net/HostLookup.h"
 #include "net/HttpCli.h"
@@ -56,15 +57,7 @@ struct LoggedClient {
         };
         http.OnTrace = [this](THttpCli&, const QString& text) { traces << text; };
     }
-    // Runs the blocking call; the failure as "code reason", or "" on success.
-    QString run(void (THttpCli::*call)()) {
-        try {
-            (http.*call)();
-            return {};
-        } catch (const EHttpException& e) {
-            return QString("%1 %2").arg(e.ErrorCode).arg(e.Message());
-        }
-    }
+    QString run(void (THttpCli::*call)()) { return httpOutcome(http, call); }
 };
 
 TEST(HttpClient, APlainGetSendsTheRequestLineHostAndNothingElse) {

@@ -1,21 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "NginxServer.h"
+#include "ScriptedServer.h"
 #include "TestEnvironment.h"
 #include "net/HttpCli.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QRandomGenerator>
 
 namespace {
-
-QByteArray randomBytes(qint64 size, quint32 seed) {
-    QRandomGenerator generator(seed);
-    QByteArray bytes(int(size), Qt::Uninitialized);
-    generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
-    return bytes;
-}
 
 QByteArray sha256Of(const QString& path) {
     QFile file(path);
@@ -29,7 +22,7 @@ TEST(HttpWithNginx, AnInterruptedDownloadResumesToTheIdenticalFile) {
     qbtest::NginxServer nginx;
     ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
     const qint64 size = 12 * 1024 * 1024 + 12345;
-    const QByteArray content = randomBytes(size, 20260512);
+    const QByteArray content = qbtest::randomBytes(size, 20260512);
     ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/pub/big file.bin", content));
     qbtest::TempHome home;
     const QString target = home.file("big file.bin");

@@ -8,7 +8,6 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QThread>
 
 namespace {
@@ -26,13 +25,6 @@ ToolRun qbyget(const QStringList& args) {
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
-QByteArray randomBytes(qint64 size, quint32 seed) {
-    QRandomGenerator generator(seed);
-    QByteArray bytes(int(size), Qt::Uninitialized);
-    generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
-    return bytes;
-}
-
 QByteArray sha256(const QByteArray& bytes) {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
@@ -41,7 +33,7 @@ class QbygetWithNginx : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
-        content = randomBytes(size, 7);
+        content = qbtest::randomBytes(size, 7);
         ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/pub/data.bin", content));
         ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/slow/data.bin", content));
         target = home.file("data.bin");
@@ -116,7 +108,7 @@ TEST_F(QbygetWithNginx, FailuresPrintTheClientsTextAndExitNonZero) {
 }
 
 TEST(Qbyget, ATruncatedBodyIsAFailureThatResumeCanFinish) {
-    const QByteArray content = randomBytes(300000, 11);
+    const QByteArray content = qbtest::randomBytes(300000, 11);
     qbtest::ScriptedServer server([&](qbtest::ScriptedConnection& c) {
         const QByteArray header = c.readRequestHeader();
         const QByteArray length = "Content-Length: " + QByteArray::number(content.size()) + "\r\n";
@@ -146,7 +138,7 @@ TEST(Qbyget, ATruncatedBodyIsAFailureThatResumeCanFinish) {
 }
 
 TEST(Qbyget, AServerThatIgnoresTheRangeDoesNotCorruptTheFile) {
-    const QByteArray content = randomBytes(200000, 13);
+    const QByteArray content = qbtest::randomBytes(200000, 13);
     qbtest::ScriptedServer server([&](qbtest::ScriptedConnection& c) {
         const QByteArray header = c.readRequestHeader();
         c.send("HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(content.size()) +

@@ -3,6 +3,7 @@
 #include "platform/MessageLoop.h"
 
 #include <QDeadlineTimer>
+#include <QRandomGenerator>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -301,6 +302,14 @@ QByteArray patternBytes(qint64 offset, qint64 count) {
     char* out = bytes.data();
     for (qint64 i = 0; i < count; ++i)
         out[i] = patternByte(offset + i);
+    return bytes;
+}
+
+QByteArray randomBytes(qint64 size, quint32 seed) {
+    QRandomGenerator generator(seed);
+    QByteArray bytes(int(size), Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = char(generator.generate() & 0xff);
     return bytes;
 }
 

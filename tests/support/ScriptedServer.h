@@ -128,6 +128,8 @@ quint16 closedPort();
 // The byte at `offset` of the endless test pattern servers send as bodies.
 char patternByte(qint64 offset);
 QByteArray patternBytes(qint64 offset, qint64 count);
+// `size` pseudo-random bytes, the same for the same seed.
+QByteArray randomBytes(qint64 size, quint32 seed);
 
 // Lets events run (sleeping between them) until `done` holds or the time runs
 // out; returns done(). Wakes up regularly so conditions set by other threads are seen.
