@@ -296,10 +296,10 @@ void TWSocket::ConnectDone() {
     }
     readNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(readNotifier_, &QSocketNotifier::activated, this, [this] { ReadReady(); });
-    UpdateWriteNotifier();
     ChangeState(wsConnected);
     if (!self || session_ != session)
         return;
+    UpdateWriteNotifier(); // off now, unless the state handler queued data
     Fire(OnSessionConnected, 0);
 }
 
