@@ -1,0 +1,604 @@
+#include "HttpCli.h"
+
+#include "EventCall.h"
+#include "HttpRequestHeader.h"
+#include "WSocket.h"
+#include "WSocketErrors.h"
+#include "platform/MessageLoop.h"
+
+#include <QIODevice>
+#include <QPointer>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+
+// Large reads keep the per-event cost low on fast links; a few per wake-up keep
+// the user interface responsive.
+constexpr qint64 kReceiveBufferSize = 256 * 1024;
+constexpr int kReadsPerWakeUp = 8;
+
+QString socketErrorText(int code) {
+    return QStringLiteral("%1 (Error #%2)").arg(WSocketErrorDesc(code)).arg(code);
+}
+
+bool isDecimal(const QString& text) {
+    if (text.isEmpty() || text.size() > 18)
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+THttpCli::THttpCli(QObject* parent)
+    : QObject(parent), socket_(new TWSocket(this)), timeoutTimer_(new QTimer(this)) {
+    timeoutTimer_->setSingleShot(true);
+    connect(timeoutTimer_, &QTimer::timeout, this, [this] { TimeoutExpired(); });
+    socket_->OnDnsLookupDone = [this](TWSocket&, int error) { SocketDnsLookupDone(error); };
+    socket_->OnSessionConnected = [this](TWSocket&, int error) { SocketSessionConnected(error); };
+    socket_->OnDataAvailable = [this](TWSocket&, int) { SocketDataAvailable(); };
+    socket_->OnDataSent = [this](TWSocket&, int) { lastActivity_.start(); };
+    socket_->OnSessionClosed = [this](TWSocket&, int error) { SocketSessionClosed(error); };
+}
+
+THttpCli::~THttpCli() {
+    // The socket goes with us; none of its events may reach a half-destroyed client.
+    socket_->OnDnsLookupDone = nullptr;
+    socket_->OnSessionConnected = nullptr;
+    socket_->OnDataAvailable = nullptr;
+    socket_->OnDataSent = nullptr;
+    socket_->OnSessionClosed = nullptr;
+}
+
+template <typename Handler, typename... Args>
+bool THttpCli::Fire(const Handler& handler, Args... args) {
+    return CallEvent(this, handler, args...);
+}
+
+void THttpCli::Trace(const QString& text) {
+    Fire(OnTrace, text);
+}
+
+void THttpCli::Get() {
+    DoRequestSync(httpGET);
+}
+
+void THttpCli::Head() {
+    DoRequestSync(httpHEAD);
+}
+
+void THttpCli::Post() {
+    DoRequestSync(httpPOST);
+}
+
+void THttpCli::GetASync() {
+    DoRequestAsync(httpGET);
+}
+
+void THttpCli::HeadASync() {
+    DoRequestAsync(httpHEAD);
+}
+
+void THttpCli::PostASync() {
+    DoRequestAsync(httpPOST);
+}
+
+void THttpCli::DoRequestSync(THttpRequest request) {
+    DoRequestAsync(request);
+    QPointer<THttpCli> self(this);
+    while (self && state_ != httpReady)
+        platform::waitForMessages();
+    if (!self)
+        throw EHttpException(QStringLiteral("Connection aborted on request"), 404);
+    if (statusCode_ >= 400)
+        throw EHttpException(reasonPhrase_, statusCode_);
+}
+
+void THttpCli::DoRequestAsync(THttpRequest request) {
+    if (state_ != httpReady)
+        throw EHttpException(QStringLiteral("HTTP component is busy"), httperrBusy);
+    if (request == httpPOST && !SendSource)
+        throw EHttpException(QStringLiteral("HTTP component has nothing to post"), httperrNoData);
+    requestType_ = request;
+    redirectCount_ = 0;
+    credentialsFromUrl_ = false;
+    target_ = ParseHttpUrl(URL, haveTarget_ ? target_ : HttpUrl());
+    haveTarget_ = true;
+    StartRequest();
+}
+
+void THttpCli::StartRequest() {
+    ++requestSerial_;
+    requestEnded_ = false;
+    receivedHeader_.clear();
+    wwwAuthInfos_.clear();
+    receivedRangeBegin_.clear();
+    receivedRangeEnd_.clear();
+    currentLine_.clear();
+    reasonPhrase_.clear();
+    contentType_.clear();
+    lineBuffer_.clear();
+    receivedCount_ = 0;
+    sentCount_ = 0;
+    statusCode_ = 0;
+    headerLineCount_ = 0;
+    bodyChunkCount_ = 0;
+    locationPending_ = false;
+    requestError_ = httperrNoError;
+    if (target_.hasUserInfo) {
+        Username = target_.user;
+        Password = target_.password;
+        credentialsFromUrl_ = true;
+    }
+    documentName_ = DocumentNameOf(target_.path);
+    if (socket_->State() != wsClosed) {
+        // A socket left open by a caller's Abort while idle: closing it is not this request's end.
+        auto closed = std::move(socket_->OnSessionClosed);
+        socket_->Close();
+        socket_->OnSessionClosed = std::move(closed);
+    }
+
+    QPointer<THttpCli> self(this);
+    const quint64 serial = requestSerial_;
+    ChangeState(httpStarting);
+    if (!self || requestSerial_ != serial || requestEnded_)
+        return;
+    RestartTimeout();
+    if (target_.scheme != QLatin1String("http")) {
+        Fail(httperrConnection, QStringLiteral("Protocol not supported: %1").arg(target_.scheme));
+        return;
+    }
+    ChangeState(httpDnsLookup);
+    if (!self || requestSerial_ != serial || state_ != httpDnsLookup)
+        return;
+    try {
+        socket_->DnsLookup(Proxy.isEmpty() ? target_.host : Proxy);
+    } catch (const ESocketException&) {
+        Fail(httperrConnection, QStringLiteral("can't resolve hostname to IP address"));
+    }
+}
+
+void THttpCli::Reconnect() {
+    StartRequest();
+}
+
+void THttpCli::ChangeState(THttpState state) {
+    state_ = state;
+    QPointer<THttpCli> self(this);
+    if (!Fire(OnStateChange))
+        return;
+    if (state == httpReady && state_ == httpReady) {
+        const THttpRequest request = requestType_;
+        const int error = requestError_;
+        QMetaObject::invokeMethod(
+            this, [this, request, error] { Fire(OnRequestDone, request, error); },
+            Qt::QueuedConnection);
+    }
+}
+
+void THttpCli::SocketDnsLookupDone(int error) {
+    if (state_ != httpDnsLookup || requestEnded_)
+        return;
+    if (error) {
+        Fail(httperrConnection, QStringLiteral("can't resolve hostname to IP address"));
+        return;
+    }
+    QPointer<THttpCli> self(this);
+    ChangeState(httpDnsLookupDone);
+    if (!self || state_ != httpDnsLookupDone)
+        return;
+    lastActivity_.start();
+    try {
+        socket_->SetAddr(socket_->DnsResult());
+        socket_->SetPort(Proxy.isEmpty() ? target_.port : ProxyPort);
+        socket_->SetProto(QStringLiteral("tcp"));
+        socket_->Connect();
+    } catch (const ESocketException& e) {
+        Fail(httperrConnection, QStringLiteral("can't connect: ") +
+                                    (e.ErrorCode ? socketErrorText(e.ErrorCode) : e.Message()));
+    }
+}
+
+void THttpCli::SocketSessionConnected(int error) {
+    if (state_ != httpDnsLookupDone || requestEnded_)
+        return;
+    if (error) {
+        Fail(httperrConnection, socketErrorText(error));
+        return;
+    }
+    lastActivity_.start();
+    QPointer<THttpCli> self(this);
+    ChangeState(httpConnected);
+    if (!self || state_ != httpConnected)
+        return;
+    if (!Fire(OnSessionConnected) || state_ != httpConnected)
+        return;
+    ChangeState(httpWaitingHeader);
+    if (!self || state_ != httpWaitingHeader)
+        return;
+    SendRequest();
+}
+
+void THttpCli::SendRequest() {
+    static const char* const methods[] = {"GET", "POST", "HEAD"};
+    HttpRequestHeaderFields fields;
+    fields.method = QString::fromLatin1(methods[requestType_]);
+    fields.viaProxy = !Proxy.isEmpty();
+    fields.target =
+        fields.viaProxy ? EncodeRequestPath(URL.trimmed()) : EncodeRequestPath(target_.path);
+    fields.sender = Sender;
+    fields.reference = Reference;
+    fields.contentTypePost = ContentTypePost;
+    fields.agent = Agent;
+    fields.host = target_.host;
+    fields.noCache = NoCache;
+    if (requestType_ == httpPOST)
+        fields.postLength = SendSource->size() - SendSource->pos();
+    fields.modifiedSince = ModifiedSince;
+    fields.username = Username;
+    fields.password = Password;
+    fields.proxyUsername = ProxyUsername;
+    fields.proxyPassword = ProxyPassword;
+    fields.cookie = Cookie;
+    fields.rangeBegin = ContentRangeBegin;
+    fields.rangeEnd = ContentRangeEnd;
+    // A range applies to one request only.
+    ContentRangeBegin.clear();
+    ContentRangeEnd.clear();
+
+    const quint64 serial = requestSerial_;
+    auto stillSending = [&] { return requestSerial_ == serial && state_ == httpWaitingHeader; };
+    if (!Fire(OnRequestHeaderBegin) || !stillSending())
+        return;
+    QByteArray buffer;
+    for (const QByteArray& line : BuildRequestHeaderLines(fields)) {
+        buffer += line + "\r\n";
+        if (!Fire(OnCommand, QString::fromLatin1(line)) || !stillSending())
+            return;
+    }
+    if (!Fire(OnRequestHeaderEnd) || !stillSending())
+        return;
+    buffer += "\r\n";
+    if (!Fire(OnCommand, QString()) || !stillSending())
+        return;
+    try {
+        socket_->SendStr(buffer);
+        if (requestType_ == httpPOST) {
+            if (!Fire(OnSendBegin) || !stillSending())
+                return;
+            QByteArray piece;
+            while (!(piece = SendSource->read(64 * 1024)).isEmpty()) {
+                socket_->SendStr(piece);
+                sentCount_ += piece.size();
+                if (!Fire(OnSendData, piece.constData(), qint64(piece.size())) || !stillSending())
+                    return;
+            }
+            Fire(OnSendEnd);
+        }
+    } catch (const ESocketException& e) {
+        Fail(httperrConnection, e.ErrorCode ? socketErrorText(e.ErrorCode) : e.Message());
+    }
+}
+
+void THttpCli::SocketDataAvailable() {
+    if (!receiveBuffer_)
+        receiveBuffer_.reset(new char[kReceiveBufferSize]);
+    char* buffer = receiveBuffer_.get();
+    for (int reads = 0; reads < kReadsPerWakeUp; ++reads) {
+        const qint64 n = socket_->Receive(buffer, kReceiveBufferSize);
+        if (n <= 0)
+            return;
+        lastActivity_.start();
+        if (state_ != httpWaitingHeader && state_ != httpWaitingBody)
+            continue; // nothing expects data now: drop it
+        if (!ProcessData(buffer, n))
+            return;
+    }
+}
+
+bool THttpCli::ProcessData(const char* data, qint64 len) {
+    qint64 pos = 0;
+    while (pos < len) {
+        if (state_ == httpWaitingBody)
+            return DeliverBody(data + pos, len - pos);
+        if (state_ != httpWaitingHeader)
+            return false;
+        const char* start = data + pos;
+        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', size_t(len - pos)));
+        const qint64 take = lf ? lf - start + 1 : len - pos;
+        if (lineBuffer_.size() + take > LineBufferSize) {
+            Fail(httperrOverflow, QStringLiteral("HTTP line too long"));
+            return false;
+        }
+        lineBuffer_.append(start, take);
+        pos += take;
+        if (!lf)
+            return true;
+        const QByteArray raw = lineBuffer_;
+        lineBuffer_.clear();
+        if (!ProcessHeaderLine(raw))
+            return false;
+    }
+    return true;
+}
+
+bool THttpCli::ProcessHeaderLine(const QByteArray& raw) {
+    QByteArray bytes = raw;
+    bytes.chop(1);
+    if (bytes.endsWith('\r'))
+        bytes.chop(1);
+    const QString line = QString::fromLatin1(bytes);
+    currentLine_ = line;
+    const quint64 serial = requestSerial_;
+    auto stillReading = [&] {
+        return requestSerial_ == serial && state_ == httpWaitingHeader && !requestEnded_;
+    };
+    if (headerLineCount_++ == 0 && (!Fire(OnHeaderBegin) || !stillReading()))
+        return false;
+
+    if (line.left(6).toUpper() == QLatin1String("<HTML>")) {
+        // No header at all: the line and what follows are the document.
+        if (contentType_.isEmpty())
+            contentType_ = QStringLiteral("text/html");
+        QPointer<THttpCli> self(this);
+        ChangeState(httpWaitingBody);
+        if (!self || state_ != httpWaitingBody || !Fire(OnHeaderEnd) || state_ != httpWaitingBody)
+            return false;
+        return DeliverBody(raw.constData(), raw.size());
+    }
+    if (line.isEmpty())
+        return ProcessHeaderEnd();
+
+    receivedHeader_ << line;
+    ReadHeaderField(line);
+    if (!Fire(OnHeaderData) || !stillReading())
+        return false;
+    if (statusCode_ >= 400) {
+        requestError_ = httperrStatus;
+        socket_->Close();
+        return false;
+    }
+    return true;
+}
+
+void THttpCli::ReadHeaderField(const QString& line) {
+    if (line.startsWith(QLatin1String("HTTP/1.0")) || line.startsWith(QLatin1String("HTTP/1.1"))) {
+        bool ok = false;
+        const int code = line.mid(9, 3).toInt(&ok);
+        statusCode_ = ok ? code : 0;
+        reasonPhrase_ = line.mid(13);
+        if (!ok)
+            Trace(QStringLiteral("Status line without a status code: %1").arg(line));
+        return;
+    }
+    const int colon = line.indexOf(':');
+    if (colon < 0)
+        return;
+    const QString field = line.left(colon).trimmed().toLower();
+    const QString value = line.mid(colon + 1).trimmed();
+    if (field == QLatin1String("location")) {
+        Location = value;
+        locationPending_ = true;
+        locationTarget_ = ResolveLocation(value, target_);
+    } else if (field == QLatin1String("content-length")) {
+        if (isDecimal(value)) {
+            contentLength_ = value.toLongLong();
+        } else {
+            contentLength_ = -1;
+            Trace(QStringLiteral(
+                      "Content-Length is not a decimal number: \"%1\"; the length is unknown")
+                      .arg(value.left(80)));
+        }
+    } else if (field == QLatin1String("content-range")) {
+        QString range = value;
+        if (range.startsWith(QLatin1String("bytes"), Qt::CaseInsensitive))
+            range = range.mid(5).trimmed();
+        const int dash = range.indexOf('-');
+        const int slash = range.indexOf('/');
+        if (dash >= 0) {
+            receivedRangeBegin_ = range.left(dash).trimmed();
+            receivedRangeEnd_ = range.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1).trimmed();
+        }
+    } else if (field == QLatin1String("content-type")) {
+        contentType_ = value.toLower();
+    } else if (field == QLatin1String("www-authenticate")) {
+        wwwAuthInfos_ << value;
+    }
+}
+
+bool THttpCli::ProcessHeaderEnd() {
+    const quint64 serial = requestSerial_;
+    if (locationPending_) {
+        if (locationTarget_.scheme != QLatin1String("http")) {
+            // Another protocol is the caller's to follow; this request ends here.
+            locationPending_ = false;
+            Trace(QStringLiteral("Location is not an http URL, not followed: %1").arg(Location));
+            if (Fire(OnHeaderEnd) && requestSerial_ == serial && !requestEnded_)
+                socket_->Close();
+            return false;
+        }
+        if (redirectCount_ >= MaxRedirects) {
+            locationPending_ = false;
+            Fail(httperrTooManyRedirects,
+                 QStringLiteral("Too many redirections: more than %1, the last to %2")
+                     .arg(MaxRedirects)
+                     .arg(Location));
+            return false;
+        }
+        ++redirectCount_;
+        if (!Fire(OnHeaderEnd) || requestSerial_ != serial || requestEnded_ || !locationPending_)
+            return false;
+        headerLineCount_ = 0;
+        bodyChunkCount_ = 0;
+        receivedCount_ = 0;
+        socket_->Close(); // the redirect continues when the close is reported
+        return false;
+    }
+    if (documentName_.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) &&
+        contentType_ == QLatin1String("text/html")) {
+        documentName_.chop(3);
+        documentName_ += QLatin1String("htm");
+    }
+    QPointer<THttpCli> self(this);
+    ChangeState(httpWaitingBody);
+    if (!self || state_ != httpWaitingBody || requestSerial_ != serial)
+        return false;
+    if (!Fire(OnHeaderEnd) || state_ != httpWaitingBody || requestSerial_ != serial)
+        return false;
+    if (requestType_ == httpHEAD) {
+        // A HEAD answer has no body: no need to wait for the server to close.
+        socket_->Close();
+        return false;
+    }
+    return true;
+}
+
+bool THttpCli::DeliverBody(const char* data, qint64 len) {
+    const quint64 serial = requestSerial_;
+    if (bodyChunkCount_ == 0 && (!Fire(OnDocBegin) || requestSerial_ != serial || requestEnded_))
+        return false;
+    ++bodyChunkCount_;
+    receivedCount_ += len;
+    if (!Fire(OnDocData, data, len) || requestSerial_ != serial)
+        return false;
+    // Written even when the handler aborted: bytes received are never dropped.
+    if (ReceiveStream && ReceiveStream->write(data, len) != len) {
+        Fail(httperrStreamWrite,
+             QStringLiteral("Can't write the received data: %1").arg(ReceiveStream->errorString()));
+        return false;
+    }
+    return state_ == httpWaitingBody && !requestEnded_;
+}
+
+void THttpCli::SocketSessionClosed(int error) {
+    if (requestEnded_)
+        return;
+    if (locationPending_ && state_ != httpAborting) {
+        locationPending_ = false;
+        if (credentialsFromUrl_ &&
+            (locationTarget_.host != target_.host || locationTarget_.port != target_.port)) {
+            // Credentials written into the URL are for its host only.
+            Username.clear();
+            Password.clear();
+            credentialsFromUrl_ = false;
+        }
+        target_ = locationTarget_;
+        const quint64 serial = requestSerial_;
+        if (!Fire(OnLocationChange) || requestSerial_ != serial || requestEnded_ ||
+            state_ == httpAborting)
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (requestSerial_ == serial && !requestEnded_ && state_ != httpAborting)
+                    Reconnect();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (state_ == httpWaitingHeader && statusCode_ == 0 && requestError_ == httperrNoError) {
+        statusCode_ = 404;
+        reasonPhrase_ =
+            error ? socketErrorText(error)
+                  : QStringLiteral("Connection closed by the server before the response header");
+        requestError_ = httperrConnection;
+    } else if (error && state_ == httpWaitingBody) {
+        Trace(QStringLiteral("Connection ended by an error: %1").arg(socketErrorText(error)));
+    }
+    EndRequest();
+}
+
+void THttpCli::Fail(THttpRequestError error, const QString& reason) {
+    statusCode_ = 404;
+    reasonPhrase_ = reason;
+    requestError_ = error;
+    locationPending_ = false;
+    if (socket_->State() != wsClosed) {
+        QPointer<THttpCli> self(this);
+        socket_->Close(); // reported back through SocketSessionClosed
+        if (!self)
+            return;
+    }
+    EndRequest();
+}
+
+void THttpCli::EndRequest() {
+    if (requestEnded_)
+        return;
+    requestEnded_ = true;
+    timeoutTimer_->stop();
+    if (bodyChunkCount_ > 0 && !Fire(OnDocEnd))
+        return;
+    const quint64 serial = requestSerial_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial] {
+            if (requestSerial_ == serial && state_ != httpReady)
+                SetReady();
+        },
+        Qt::QueuedConnection);
+}
+
+void THttpCli::SetReady() {
+    ChangeState(httpReady);
+}
+
+void THttpCli::Abort() {
+    Stop(httperrAborted, QStringLiteral("Connection aborted on request"));
+}
+
+void THttpCli::Stop(THttpRequestError error, const QString& reason) {
+    if (state_ == httpReady) {
+        if (socket_->State() != wsClosed)
+            socket_->Close();
+        return;
+    }
+    if (requestEnded_)
+        return;
+    const bool lookup = state_ == httpDnsLookup;
+    const quint64 serial = requestSerial_;
+    QPointer<THttpCli> self(this);
+    ChangeState(httpAborting);
+    if (!self || requestSerial_ != serial || requestEnded_)
+        return;
+    if (lookup)
+        socket_->CancelLookup();
+    statusCode_ = 404;
+    reasonPhrase_ = reason;
+    requestError_ = error;
+    locationPending_ = false;
+    if (socket_->State() != wsClosed) {
+        socket_->Close();
+        if (!self)
+            return;
+    }
+    EndRequest();
+}
+
+void THttpCli::RestartTimeout() {
+    lastActivity_.start();
+    if (Timeout > 0)
+        timeoutTimer_->start(Timeout * 1000);
+    else
+        timeoutTimer_->stop();
+}
+
+void THttpCli::TimeoutExpired() {
+    if (Timeout <= 0 || state_ == httpReady || requestEnded_)
+        return;
+    // Activity only stamps the time; the timer is re-armed for what is left.
+    const qint64 quiet = lastActivity_.elapsed();
+    const qint64 limit = qint64(Timeout) * 1000;
+    if (quiet < limit) {
+        timeoutTimer_->start(int(limit - quiet));
+        return;
+    }
+    Stop(httperrTimeout,
+         QStringLiteral("Request timed out: nothing received from the server for %1 seconds")
+             .arg(Timeout));
+}

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "HttpOutcome.h"
+#include "ScriptedServer.h"
+#include "net/HostLookup.h"
+#include "net/HttpCli.h"
+#include "net/WSocket.h"
+#include "platform/MessageLoop.h"
+
+#include <QBuffer>
+#include <QPointer>
+#include <QTimer>
+
+#include <atomic>
+#include <future>
+
+using qbtest::ScriptedConnection;
+using qbtest::ScriptedServer;
+
+namespace {
+
+TEST(HttpAbort, DuringTheNameLookup) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> asked{false};
+    HostLookup::setResolver([&asked, released](const QByteArray&, QString& address) {
+        asked = true;
+        released.wait();
+        address = "127.0.0.1";
+        return 0;
+    });
+    THttpCli http;
+    QList<int> states;
+    http.OnStateChange = [&](THttpCli& h) { states << h.State(); };
+    bool connected = false;
+    http.OnSessionConnected = [&](THttpCli&) { connected = true; };
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (asked)
+            http.Abort();
+    });
+    poll.start(5);
+    http.URL = "http://slow.example.test/file.zip";
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+    poll.stop();
+    EXPECT_EQ(http.RequestError(), httperrAborted);
+    EXPECT_EQ(states, QList<int>({httpStarting, httpDnsLookup, httpAborting, httpReady}));
+
+    // The lookup's late answer changes nothing, and the client is ready for more.
+    release.set_value();
+    ASSERT_TRUE(qbtest::pumpUntil([] { return HostLookup::inFlight() == 0; }));
+    HostLookup::setResolver(nullptr);
+    platform::processMessages();
+    EXPECT_FALSE(connected);
+    EXPECT_EQ(http.State(), httpReady);
+    EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
+}
+
+TEST(HttpAbort, DuringTheConnect) {
+    qbtest::UnansweredPort unanswered;
+    THttpCli http;
+    QList<int> states;
+    http.OnStateChange = [&](THttpCli& h) {
+        states << h.State();
+        // Abort once the connect is under way: it can never complete here.
+        if (h.State() == httpDnsLookupDone)
+            QTimer::singleShot(50, &h, [&h] { h.Abort(); });
+    };
+    http.URL = QString("http://127.0.0.1:%1/").arg(unanswered.port());
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+    EXPECT_EQ(states, QList<int>({httpStarting, httpDnsLookup, httpDnsLookupDone, httpAborting,
+                                  httpReady}));
+    EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
+}
+
+TEST(HttpAbort, DuringTheBodyKeepsEveryByteReceived) {
+    const qint64 size = 4 * 1024 * 1024;
+    std::atomic<bool> peerClosed{false};
+    ScriptedServer server([&](ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.send("HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(size) + "\r\n\r\n");
+        c.sendPattern(0, 256 * 1024);
+        peerClosed = c.waitForPeerClose();
+    });
+    THttpCli http;
+    QBuffer stream;
+    stream.open(QIODevice::WriteOnly);
+    http.ReceiveStream = &stream;
+    QByteArray seen;
+    int docEnds = 0;
+    http.OnDocData = [&](THttpCli& h, const char* data, qint64 len) {
+        seen.append(data, int(len));
+        h.Abort();
+    };
+    http.OnDocEnd = [&](THttpCli&) { ++docEnds; };
+    http.URL = server.url("/big.bin");
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+    EXPECT_FALSE(seen.isEmpty());
+    EXPECT_EQ(stream.data(), seen);
+    EXPECT_EQ(seen, qbtest::patternBytes(0, seen.size()));
+    EXPECT_EQ(http.ReceivedCount(), seen.size());
+    EXPECT_EQ(docEnds, 1);
+    EXPECT_TRUE(qbtest::pumpUntil([&] { return peerClosed.load(); }));
+}
+
+TEST(HttpAbort, ASilentServerEndsTheRequestAfterTimeout) {
+    ScriptedServer server([](ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.sleep(30000); // ends early when the test is over
+    });
+    THttpCli http;
+    http.Timeout = 1;
+    http.URL = server.url("/silent");
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Head),
+              QString("404 Request timed out: nothing received from the server for 1 seconds"));
+    EXPECT_EQ(http.RequestError(), httperrTimeout);
+    EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
+}
+
+TEST(HttpAbort, ATricklingServerNeverTimesOut) {
+    // Each piece comes well within the timeout; the whole takes longer than it.
+    ScriptedServer server([](ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.send("HTTP/1.0 200 OK\r\n\r\n");
+        for (int i = 0; i < 8; ++i) {
+            c.sleep(250);
+            c.send(QByteArray(1, char('a' + i)));
+        }
+    });
+    THttpCli http;
+    http.Timeout = 1;
+    QByteArray body;
+    http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, int(len)); };
+    http.URL = server.url("/trickle");
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString());
+    EXPECT_EQ(body, QByteArray("abcdefgh"));
+}
+
+TEST(HttpAbort, TheClientMayBeDestroyedByItsOwnHandler) {
+    ScriptedServer server([](ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.send("HTTP/1.0 200 OK\r\n\r\n");
+        c.sendPattern(0, 1024 * 1024);
+    });
+    auto* http = new THttpCli;
+    QPointer<THttpCli> watch(http);
+    http->OnDocData = [](THttpCli& h, const char*, qint64) { delete &h; };
+    http->URL = server.url("/f");
+    EXPECT_EQ(httpOutcome(*http, &THttpCli::Get), QString("404 Connection aborted on request"));
+    EXPECT_TRUE(watch.isNull());
+    platform::processMessages();
+}
+
+TEST(HttpAbort, AbortFromTheLocationChangeStopsTheRedirect) {
+    ScriptedServer server([](ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.send("HTTP/1.0 302 Found\r\nLocation: /next\r\n\r\n");
+    });
+    THttpCli http;
+    http.OnLocationChange = [](THttpCli& h) { h.Abort(); };
+    http.URL = server.url("/first");
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+    platform::processMessages();
+    EXPECT_EQ(server.connectionCount(), 1);
+    EXPECT_EQ(http.State(), httpReady);
+}
+
+} // namespace

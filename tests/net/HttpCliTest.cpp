@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include "HttpOutcome.h"
+#include "ScriptedServer.h"
+#include "net/HostLookup.h"
+#include "net/HttpCli.h"
+#include "net/WSocket.h"
+
+#include <QBuffer>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTimer>
+
+#include <atomic>
+#include <future>
+
+using qbtest::ScriptedConnection;
+using qbtest::ScriptedServer;
+
+namespace {
+
+QByteArray response(const QByteArray& statusLine, const QList<QByteArray>& fields,
+                    const QByteArray& body = {}) {
+    QByteArray out = statusLine + "\r\n";
+    for (const QByteArray& field : fields)
+        out += field + "\r\n";
+    return out + "\r\n" + body;
+}
+
+// Answers every connection the same way, after reading its request header.
+ScriptedServer::Script answerAll(const QByteArray& reply) {
+    return [reply](ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.send(reply);
+    };
+}
+
+// The client with its events written down as text.
+struct LoggedClient {
+    THttpCli http;
+    QStringList events;
+    QByteArray body;
+    QStringList traces;
+    LoggedClient() {
+        http.OnHeaderBegin = [this](THttpCli&) { events << "HeaderBegin"; };
+        http.OnHeaderData = [this](THttpCli& h) { events << "HeaderData " + h.CurrentLine(); };
+        http.OnHeaderEnd = [this](THttpCli&) { events << "HeaderEnd"; };
+        http.OnDocBegin = [this](THttpCli&) { events << "DocBegin"; };
+        http.OnDocData = [this](THttpCli&, const char* data, qint64 len) {
+            body.append(data, int(len));
+        };
+        http.OnDocEnd = [this](THttpCli&) { events << "DocEnd"; };
+        http.OnLocationChange = [this](THttpCli& h) { events << "LocationChange " + h.Location; };
+        http.OnCommand = [this](THttpCli&, const QString& line) {
+            if (line.startsWith("GET") || line.startsWith("HEAD"))
+                events << line;
+        };
+        http.OnTrace = [this](THttpCli&, const QString& text) { traces << text; };
+    }
+    QString run(void (THttpCli::*call)()) { return httpOutcome(http, call); }
+};
+
+TEST(HttpClient, APlainGetSendsTheRequestLineHostAndNothingElse) {
+    ScriptedServer server(answerAll(response(
+        "HTTP/1.0 200 OK", {"Content-Length: 5", "Content-Type: Application/Zip"}, "hello")));
+    LoggedClient client;
+    QList<int> done;
+    client.http.OnRequestDone = [&](THttpCli&, THttpRequest rq, int error) { done << rq << error; };
+    client.http.URL = server.url("/dir/file.zip");
+    EXPECT_EQ(client.run(&THttpCli::Get), QString());
+    EXPECT_EQ(server.received().value(0),
+              QByteArray("GET /dir/file.zip HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"));
+    EXPECT_EQ(client.http.StatusCode(), 200);
+    EXPECT_EQ(client.http.ReasonPhrase(), QString("OK"));
+    EXPECT_EQ(client.http.ContentLength(), 5);
+    EXPECT_EQ(client.http.ContentType(), QString("application/zip"));
+    EXPECT_EQ(client.http.DocumentName(), QString("file.zip"));
+    EXPECT_EQ(client.http.ReceivedCount(), 5);
+    EXPECT_EQ(client.http.ReceivedHeader(), QStringList({"HTTP/1.0 200 OK", "Content-Length: 5",
+                                                         "Content-Type: Application/Zip"}));
+    EXPECT_EQ(client.body, QByteArray("hello"));
+    EXPECT_EQ(
+        client.events,
+        QStringList({"GET /dir/file.zip HTTP/1.0", "HeaderBegin", "HeaderData HTTP/1.0 200 OK",
+                     "HeaderData Content-Length: 5", "HeaderData Content-Type: Application/Zip",
+                     "HeaderEnd", "DocBegin", "DocEnd"}));
+    EXPECT_EQ(client.http.State(), httpReady);
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return !done.isEmpty(); }));
+    EXPECT_EQ(done, QList<int>({httpGET, 0}));
+
+    client.http.Agent = "Quillbay/1.0";
+    client.run(&THttpCli::Head);
+    EXPECT_EQ(
+        server.received().value(1),
+        QByteArray(
+            "HEAD /dir/file.zip HTTP/1.0\r\nUser-Agent: Quillbay/1.0\r\nHost: 127.0.0.1\r\n\r\n"));
+}
+
+TEST(HttpClient, ARangeIsSentOnceAndAReceivedRangeIsNeverSentBack) {
+    ScriptedServer server(
+        answerAll(response("HTTP/1.1 206 Partial Content",
+                           {"Content-Length: 4000", "Content-Range: bytes 1000-4999/5000"})));
+    LoggedClient client;
+    client.http.URL = server.url("/f.bin");
+    client.http.ContentRangeBegin = QString::number(1000);
+    EXPECT_EQ(client.run(&THttpCli::Get), QString());
+    EXPECT_TRUE(client.http.ContentRangeBegin.isEmpty());
+    EXPECT_EQ(client.http.ReceivedRangeBegin(), QString("1000"));
+    EXPECT_EQ(client.http.ReceivedRangeEnd(), QString("4999"));
+    EXPECT_EQ(client.run(&THttpCli::Get), QString());
+    const QList<QByteArray> requests = server.received();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_EQ(requests[0],
+              QByteArray("GET /f.bin HTTP/1.0\r\nHost: 127.0.0.1\r\nRange: bytes=1000-\r\n\r\n"));
+    EXPECT_EQ(requests[1], QByteArray("GET /f.bin HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"));
+}
+
+TEST(HttpClient, RedirectsAreFollowedInsideOneCallWithLocationChangeBetween) {
+    quint16 port = 0;
+    ScriptedServer server([&port](ScriptedConnection& c) {
+        c.readRequestHeader();
+        const QByteArray self = "http://127.0.0.1:" + QByteArray::number(port);
+        if (c.index() == 0)
+            c.send(response("HTTP/1.0 302 Found", {"Location: " + self + "/other/b.zip"}, "moved"));
+        else if (c.index() == 1)
+            c.send(response("HTTP/1.0 301 Moved", {"Location:../dir/c.zip?x=1"}));
+        else
+            c.send(response("HTTP/1.0 200 OK",
+                            {"Content-Length: 3", "Content-Type: application/zip"}));
+    });
+    port = server.port();
+    LoggedClient client;
+    client.http.URL = server.url("/dir/a.zip");
+    EXPECT_EQ(client.run(&THttpCli::Head), QString());
+    const QStringList requestsAndMoves =
+        client.events.filter(QRegularExpression("^(HEAD|Location)"));
+    EXPECT_EQ(
+        requestsAndMoves,
+        QStringList({"HEAD /dir/a.zip HTTP/1.0", "LocationChange " + server.url("/other/b.zip"),
+                     "HEAD /other/b.zip HTTP/1.0", "LocationChange ../dir/c.zip?x=1",
+                     "HEAD /dir/c.zip?x=1 HTTP/1.0"}));
+    EXPECT_EQ(client.http.StatusCode(), 200);
+    EXPECT_EQ(client.http.ContentLength(), 3);
+    EXPECT_EQ(client.http.Location, QString("../dir/c.zip?x=1"));
+    EXPECT_EQ(client.http.DocumentName(), QString("c.zip"));
+    EXPECT_FALSE(client.events.contains("DocBegin")); // the redirect's own body is dropped
+    EXPECT_EQ(server.connectionCount(), 3);
+}
+
+TEST(HttpClient, TheTwentyFirstRedirectFailsInsteadOfLoopingForEver) {
+    ScriptedServer server([](ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.send(response("HTTP/1.0 302 Found",
+                        {"Location: /loop" + QByteArray::number(c.index() + 1)}));
+    });
+    LoggedClient client;
+    client.http.URL = server.url("/loop0");
+    const QString failure = client.run(&THttpCli::Get);
+    EXPECT_TRUE(failure.startsWith("404 Too many redirections: more than 20"))
+        << qPrintable(failure);
+    EXPECT_EQ(client.http.RequestError(), httperrTooManyRedirects);
+    EXPECT_EQ(client.events.filter("LocationChange").size(), 20);
+    EXPECT_EQ(server.connectionCount(), 21);
+
+    // The count starts again with each call.
+    client.http.URL = server.url("/again");
+    EXPECT_TRUE(client.run(&THttpCli::Head).startsWith("404 Too many redirections"));
+    EXPECT_EQ(server.connectionCount(), 42);
+}
+
+TEST(HttpClient, AnErrorStatusClosesAndRaisesWithoutBodyEvents) {
+    std::atomic<bool> clientClosedFirst{false};
+    ScriptedServer server([&](ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.send(
+            response("HTTP/1.0 404 Not Found", {"Content-Type: text/html"}, "<html>gone</html>"));
+        clientClosedFirst = c.waitForPeerClose(5000);
+    });
+    LoggedClient client;
+    client.http.URL = server.url("/missing.zip");
+    EXPECT_EQ(client.run(&THttpCli::Get), QString("404 Not Found"));
+    EXPECT_EQ(client.http.CtrlSocket().State(), wsClosed);
+    EXPECT_EQ(client.http.RequestError(), httperrStatus);
+    EXPECT_EQ(client.events, QStringList({"GET /missing.zip HTTP/1.0", "HeaderBegin",
+                                          "HeaderData HTTP/1.0 404 Not Found"}));
+    EXPECT_TRUE(client.body.isEmpty());
+    EXPECT_TRUE(qbtest::pumpUntil([&] { return clientClosedFirst.load(); }));
+}
+
+TEST(HttpClient, AnHtmlDocumentWithoutHeaderIsBodyByteForByte) {
+    const QByteArray page = "<HtMl>\r\n<body>hi</body>\n</html>\r\n";
+    ScriptedServer server(answerAll(page));
+    LoggedClient client;
+    client.http.URL = server.url("/page");
+    EXPECT_EQ(client.run(&THttpCli::Get), QString());
+    EXPECT_EQ(client.body, page);
+    EXPECT_EQ(client.http.ContentType(), QString("text/html"));
+    EXPECT_EQ(client.http.StatusCode(), 0);
+    EXPECT_TRUE(client.events.contains("DocEnd"));
+}
+
+TEST(HttpClient, ConnectionFailuresCarry404AndTheSocketErrorText) {
+    LoggedClient client;
+    client.http.URL = QString("http://127.0.0.1:%1/x").arg(qbtest::closedPort());
+    EXPECT_EQ(client.run(&THttpCli::Get), QString("404 Connection refused (Error #10061)"));
+    EXPECT_EQ(client.http.RequestError(), httperrConnection);
+
+    client.http.URL = "http:///nohost";
+    EXPECT_EQ(client.run(&THttpCli::Get), QString("404 can't resolve hostname to IP address"));
+
+    client.http.URL = "http://127.0.0.1:99999/x";
+    EXPECT_EQ(client.run(&THttpCli::Get),
+              QString("404 can't connect: WSocketResolvePort: Cannot convert port '99999'"));
+
+    ScriptedServer silentClose([](ScriptedConnection& c) { c.readRequestHeader(); });
+    client.http.URL = silentClose.url("/x");
+    EXPECT_EQ(client.run(&THttpCli::Get),
+              QString("404 Connection closed by the server before the response header"));
+}
+
+TEST(HttpClient, ContentLengthThatIsNotADecimalNumberLeavesTheLengthUnknown) {
+    const std::pair<const char*, qint64> cases[] = {
+        {"12abc", -1},
+        {"-5", -1},
+        {"", -1},
+        {"0x10", -1},
+        {"99999999999999999999", -1},
+        {"+7", -1},
+        {"  42 ", 42},
+        {"5368709120", 5368709120LL},
+    };
+    for (auto [value, expected] : cases) {
+        ScriptedServer server(answerAll(
+            response("HTTP/1.0 200 OK", {QByteArray("Content-Length:") + value}, "body")));
+        LoggedClient client;
+        client.http.URL = server.url("/f");
+        EXPECT_EQ(client.run(&THttpCli::Get), QString()) << value;
+        EXPECT_EQ(client.http.ContentLength(), expected) << value;
+        EXPECT_EQ(client.body, QByteArray("body")) << value;
+        EXPECT_EQ(client.traces.filter("not a decimal number").size(), expected < 0 ? 1 : 0)
+            << value;
+    }
+}
+
+TEST(HttpClient, AHeaderLineLongerThanTheLineBufferFails) {
+    for (const int length : {8190, 8191}) {
+        // 8190 characters and CR LF fill the buffer exactly.
+        const QByteArray line = "X-Long: " + QByteArray(length - 8, 'a');
+        ScriptedServer server(answerAll(response("HTTP/1.0 200 OK", {line}, "ok")));
+        LoggedClient client;
+        client.http.URL = server.url("/f");
+        EXPECT_EQ(client.run(&THttpCli::Get),
+                  length == 8190 ? QString() : QString("404 HTTP line too long"))
+            << length;
+        EXPECT_EQ(client.body, length == 8190 ? QByteArray("ok") : QByteArray()) << length;
+    }
+}
+
+TEST(HttpClient, AStartWhileBusyIsRefused) {
+    ScriptedServer server(answerAll(response("HTTP/1.0 200 OK", {"Content-Length: 2"}, "ok")));
+    LoggedClient client;
+    QString inner;
+    client.http.OnHeaderData = [&](THttpCli& h) {
+        try {
+            h.Get();
+        } catch (const EHttpException& e) {
+            inner = QString("%1 %2").arg(e.ErrorCode).arg(e.Message());
+        }
+    };
+    client.http.URL = server.url("/f");
+    EXPECT_EQ(client.run(&THttpCli::Get), QString());
+    EXPECT_EQ(inner, QString("1 HTTP component is busy"));
+    THttpCli post;
+    try {
+        post.Post();
+        ADD_FAILURE() << "no exception";
+    } catch (const EHttpException& e) {
+        EXPECT_EQ(e.Message(), QString("HTTP component has nothing to post"));
+        EXPECT_EQ(e.ErrorCode, 2);
+    }
+}
+
+TEST(HttpClient, AReceiveStreamThatRefusesDataEndsTheRequest) {
+    ScriptedServer server(answerAll(response("HTTP/1.0 200 OK", {}, "data")));
+    LoggedClient client;
+    QBuffer readOnly;
+    readOnly.open(QIODevice::ReadOnly);
+    client.http.ReceiveStream = &readOnly;
+    client.http.URL = server.url("/f");
+    EXPECT_TRUE(client.run(&THttpCli::Get).startsWith("404 Can't write the received data"));
+    EXPECT_EQ(client.http.RequestError(), httperrStreamWrite);
+}
+
+TEST(HttpClient, ALocationToAnotherProtocolIsLeftToTheCaller) {
+    ScriptedServer server(
+        answerAll(response("HTTP/1.0 302 Found", {"Location: ftp://ftp.example/pub/f.zip"})));
+    LoggedClient client;
+    client.http.URL = server.url("/f.zip");
+    EXPECT_EQ(client.run(&THttpCli::Head), QString());
+    EXPECT_EQ(client.http.StatusCode(), 302);
+    EXPECT_EQ(client.http.Location, QString("ftp://ftp.example/pub/f.zip"));
+    EXPECT_TRUE(client.events.filter("LocationChange").isEmpty());
+    EXPECT_EQ(client.traces.filter("not followed").size(), 1);
+    EXPECT_EQ(server.connectionCount(), 1);
+}
+
+} // namespace

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "net/HttpCli.h"
+
+#include <QString>
+
+// Runs a blocking call of the client; its failure as "code reason", "" on success.
+inline QString httpOutcome(THttpCli& http, void (THttpCli::*call)()) {
+    try {
+        (http.*call)();
+        return {};
+    } catch (const EHttpException& e) {
+        return QString("%1 %2").arg(e.ErrorCode).arg(e.Message());
+    }
+}

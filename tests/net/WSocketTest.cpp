@@ -1,0 +1,373 @@
+#include <gtest/gtest.h>
+
+#include "ScriptedServer.h"
+#include "net/HostLookup.h"
+#include "net/WSocket.h"
+#include "net/WSocketErrors.h"
+#include "platform/MessageLoop.h"
+
+#include <QStringList>
+
+#include <atomic>
+#include <cerrno>
+#include <future>
+#include <netdb.h>
+
+using qbtest::ScriptedConnection;
+using qbtest::ScriptedServer;
+
+namespace {
+
+struct ErrorText {
+    int code;
+    const char* text;
+};
+
+TEST(SocketErrors, CodesHaveTheirStandardTexts) {
+    const ErrorText table[] = {
+        {0, "No Error"},
+        {10004, "Interrupted system call"},
+        {10035, "Operation would block"},
+        {10054, "Connection reset by peer"},
+        {10057, "Socket is not connected"},
+        {10060, "Connection timed out"},
+        {10061, "Connection refused"},
+        {10065, "No route to host"},
+        {11001, "Host not found"},
+        {11004, "No Data"},
+        {10003, "Not a WinSock error"},
+        {11005, "Not a WinSock error"},
+        {-1, "Not a WinSock error"},
+    };
+    for (const ErrorText& row : table)
+        EXPECT_EQ(WSocketErrorDesc(row.code), QString(row.text)) << row.code;
+}
+
+TEST(SocketErrors, PlatformErrorsMapOntoSocketCodes) {
+    const std::pair<int, int> errnos[] = {
+        {ECONNREFUSED, 10061}, {ETIMEDOUT, 10060},  {EHOSTUNREACH, 10065}, {ENETUNREACH, 10051},
+        {ECONNRESET, 10054},   {EPIPE, 10054},      {ENOTCONN, 10057},     {EAGAIN, 10035},
+        {EINPROGRESS, 10036},  {EADDRINUSE, 10048}, {EMFILE, 10024},       {EINVAL, 10022},
+    };
+    for (auto [err, code] : errnos)
+        EXPECT_EQ(WSocketErrorFromErrno(err), code) << err;
+    // Whatever an errno maps to has a text, unless it was left unmapped on purpose.
+    for (int err = 1; err < 134; ++err) {
+        const int code = WSocketErrorFromErrno(err);
+        if (code != err) {
+            EXPECT_NE(WSocketErrorDesc(code), QString("Not a WinSock error")) << err;
+        }
+    }
+    EXPECT_EQ(WSocketErrorFromLookup(EAI_NONAME, 0), 11001);
+    EXPECT_EQ(WSocketErrorFromLookup(EAI_AGAIN, 0), 11002);
+    EXPECT_EQ(WSocketErrorFromLookup(EAI_FAIL, 0), 11003);
+    EXPECT_EQ(WSocketErrorFromLookup(EAI_NODATA, 0), 11004);
+    EXPECT_EQ(WSocketErrorFromLookup(EAI_SYSTEM, ECONNREFUSED), 10061);
+}
+
+// Replaces the system resolver for one test.
+class ResolverOverride {
+public:
+    explicit ResolverOverride(HostLookup::Resolver resolver) {
+        HostLookup::setResolver(std::move(resolver));
+    }
+    ~ResolverOverride() {
+        HostLookup::setResolver(nullptr);
+        qbtest::pumpUntil([] { return HostLookup::inFlight() == 0; });
+    }
+};
+
+TEST(SocketLookup, NumericAddressCompletesBeforeTheCallReturns) {
+    for (const char* address : {"127.0.0.1", "::1"}) {
+        TWSocket socket;
+        int calls = 0, error = -1;
+        socket.OnDnsLookupDone = [&](TWSocket&, int e) { ++calls, error = e; };
+        socket.DnsLookup(address);
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(error, 0);
+        EXPECT_EQ(socket.DnsResult(), QString(address));
+    }
+}
+
+TEST(SocketLookup, EmptyHostIsRaisedOrReportedWithInvalidArgument) {
+    TWSocket socket;
+    int error = -1;
+    socket.OnDnsLookupDone = [&](TWSocket&, int e) { error = e; };
+    try {
+        socket.DnsLookup("");
+        ADD_FAILURE() << "no exception";
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.Message(), QString("DNS lookup: invalid host name."));
+    }
+    EXPECT_EQ(error, -1);
+
+    QString message;
+    socket.OnError = [&](TWSocket&, const QString& m) { message = m; };
+    socket.DnsLookup("");
+    EXPECT_EQ(message, QString("DNS lookup: invalid host name."));
+    EXPECT_EQ(error, 10022);
+}
+
+TEST(SocketLookup, NamesResolveOnAWorkerAndCompleteInTheEventLoop) {
+    std::atomic<bool> onWorker{false};
+    const auto uiThread = std::this_thread::get_id();
+    ResolverOverride resolver([&](const QByteArray& host, QString& address) {
+        onWorker = std::this_thread::get_id() != uiThread;
+        if (host == "files.example.test") {
+            address = "127.0.0.2";
+            return 0;
+        }
+        return int(WSAHOST_NOT_FOUND);
+    });
+    TWSocket socket;
+    QList<int> errors;
+    socket.OnDnsLookupDone = [&](TWSocket&, int e) { errors << e; };
+    socket.DnsLookup("files.example.test");
+    EXPECT_TRUE(errors.isEmpty());
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return errors.size() == 1; }));
+    EXPECT_EQ(errors[0], 0);
+    EXPECT_EQ(socket.DnsResult(), QString("127.0.0.2"));
+    EXPECT_TRUE(onWorker);
+
+    socket.DnsLookup("nowhere.example.test");
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return errors.size() == 2; }));
+    EXPECT_EQ(errors[1], 11001);
+}
+
+TEST(SocketLookup, TheSystemResolverFindsLocalhost) {
+    TWSocket socket;
+    int error = -1;
+    socket.OnDnsLookupDone = [&](TWSocket&, int e) { error = e; };
+    socket.DnsLookup("localhost");
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return error != -1; }));
+    EXPECT_EQ(error, 0);
+    EXPECT_TRUE(socket.DnsResult() == "127.0.0.1" || socket.DnsResult() == "::1")
+        << qPrintable(socket.DnsResult());
+}
+
+TEST(SocketLookup, ACancelledOrOrphanedLookupNeverReportsItsLateResult) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    ResolverOverride resolver([released](const QByteArray&, QString& address) {
+        released.wait();
+        address = "127.0.0.3";
+        return 0;
+    });
+    int cancelledCalls = 0, orphanCalls = 0;
+    TWSocket cancelled;
+    cancelled.OnDnsLookupDone = [&](TWSocket&, int) { ++cancelledCalls; };
+    cancelled.DnsLookup("slow.example.test");
+    EXPECT_TRUE(cancelled.LookupPending());
+    cancelled.CancelLookup();
+    EXPECT_FALSE(cancelled.LookupPending());
+
+    auto* orphan = new TWSocket;
+    orphan->OnDnsLookupDone = [&](TWSocket&, int) { ++orphanCalls; };
+    orphan->DnsLookup("slow.example.test");
+    delete orphan;
+
+    release.set_value();
+    ASSERT_TRUE(qbtest::pumpUntil([] { return HostLookup::inFlight() == 0; }));
+    platform::processMessages();
+    EXPECT_EQ(cancelledCalls, 0);
+    EXPECT_EQ(orphanCalls, 0);
+    EXPECT_TRUE(cancelled.DnsResult().isEmpty());
+}
+
+struct ConnectCase {
+    const char* addr;
+    const char* port;
+    const char* proto;
+    const char* message;
+};
+
+TEST(SocketConnect, MissingOrUnusableParametersAreRaised) {
+    const ConnectCase cases[] = {
+        {"", "80", "tcp", "Connect: No IP Address Specified"},
+        {"127.0.0.1", "", "tcp", "Connect: No Port Specified"},
+        {"127.0.0.1", "80", "", "Connect: No Protocol Specified"},
+        {"127.0.0.1", "no-such-service", "tcp",
+         "WSocketResolvePort: Cannot convert port 'no-such-service'"},
+        {"127.0.0.1", "70000", "tcp", "WSocketResolvePort: Cannot convert port '70000'"},
+        {"127.0.0.1", "80", "udp", "WSocketResolveProto: Cannot convert protocol 'udp'"},
+        {"localhost", "80", "tcp", "WSocketResolveHost: Cannot convert host address 'localhost'"},
+    };
+    for (const ConnectCase& c : cases) {
+        TWSocket socket;
+        socket.SetAddr(c.addr);
+        socket.SetPort(c.port);
+        socket.SetProto(c.proto);
+        try {
+            socket.Connect();
+            ADD_FAILURE() << "no exception for " << c.message;
+        } catch (const ESocketException& e) {
+            EXPECT_EQ(e.Message(), QString(c.message));
+        }
+        EXPECT_EQ(socket.State(), wsClosed);
+    }
+}
+
+// A client socket that logs its events as text.
+struct LoggedSocket {
+    TWSocket socket;
+    QStringList events;
+    QByteArray received;
+    bool closed = false;
+    LoggedSocket() {
+        socket.OnChangeState = [this](TWSocket&, TSocketState from, TSocketState to) {
+            events << QString("state %1>%2").arg(from).arg(to);
+        };
+        socket.OnSessionConnected = [this](TWSocket&, int e) {
+            events << QString("connected %1").arg(e);
+        };
+        socket.OnDataSent = [this](TWSocket&, int e) { events << QString("sent %1").arg(e); };
+        socket.OnDataAvailable = [this](TWSocket& s, int) {
+            char buffer[4096];
+            qint64 n;
+            while ((n = s.Receive(buffer, sizeof buffer)) > 0)
+                received.append(buffer, int(n));
+        };
+        socket.OnSessionClosed = [this](TWSocket&, int e) {
+            events << QString("closed %1").arg(e);
+            closed = true;
+        };
+    }
+    void connectTo(quint16 port) {
+        socket.SetAddr("127.0.0.1");
+        socket.SetPort(QString::number(port));
+        socket.Connect();
+    }
+};
+
+TEST(SocketSession, EventsFollowTheSessionInOrder) {
+    ScriptedServer server([](ScriptedConnection& c) {
+        const auto line = c.readLine();
+        c.send("echo: " + line.value_or("?") + "\r\n");
+    });
+    LoggedSocket client;
+    client.socket.OnSessionConnected = [&](TWSocket& s, int e) {
+        client.events << QString("connected %1").arg(e);
+        s.SendStr("hello\r\n");
+    };
+    client.connectTo(server.port());
+    EXPECT_EQ(client.socket.State(), wsConnecting);
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed; }));
+    EXPECT_EQ(client.events, QStringList({"state 7>1", "state 1>3", "state 3>4", "connected 0",
+                                          "sent 0", "state 4>7", "closed 0"}));
+    EXPECT_EQ(client.received, QByteArray("echo: hello\r\n"));
+    EXPECT_EQ(client.socket.ReadCount(), 13);
+    EXPECT_EQ(server.received().value(0), QByteArray("hello\r\n"));
+}
+
+TEST(SocketSession, ParametersAreFrozenWhileTheSocketIsInUse) {
+    ScriptedServer server([](ScriptedConnection& c) { c.waitForPeerClose(); });
+    LoggedSocket client;
+    client.connectTo(server.port());
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return client.socket.State() == wsConnected; }));
+    EXPECT_EQ(client.socket.GetPeerPort(), server.port());
+    EXPECT_EQ(client.socket.GetPeerAddr(), QString("127.0.0.1"));
+    const std::pair<std::function<void()>, const char*> calls[] = {
+        {[&] { client.socket.SetAddr("127.0.0.2"); }, "Cannot change Addr if not closed"},
+        {[&] { client.socket.SetPort("81"); }, "Cannot change Port if not closed"},
+        {[&] { client.socket.SetProto("tcp"); }, "Cannot change Proto if not closed"},
+        {[&] { client.socket.Connect(); }, "Connect: Socket already in use"},
+    };
+    for (const auto& [call, message] : calls) {
+        try {
+            call();
+            ADD_FAILURE() << "no exception for " << message;
+        } catch (const ESocketException& e) {
+            EXPECT_EQ(e.Message(), QString(message));
+        }
+    }
+    client.socket.Close();
+    EXPECT_EQ(client.socket.State(), wsClosed);
+    EXPECT_TRUE(client.closed);
+    EXPECT_NO_THROW(client.socket.SetAddr("127.0.0.2"));
+}
+
+TEST(SocketSession, RefusedConnectReportsTheErrorAndNoSession) {
+    LoggedSocket client;
+    client.connectTo(qbtest::closedPort());
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return client.events.contains("connected 10061"); }));
+    EXPECT_EQ(client.socket.State(), wsClosed);
+    EXPECT_EQ(client.socket.LastError(), 10061);
+    EXPECT_FALSE(client.closed);
+    EXPECT_EQ(WSocketErrorDesc(client.socket.LastError()), QString("Connection refused"));
+}
+
+TEST(SocketSession, SendOnAClosedSocketRaisesNotConnected) {
+    TWSocket socket;
+    try {
+        socket.SendStr("x");
+        ADD_FAILURE() << "no exception";
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.Message(), QString("Error 10057 in function Send\r\nSocket is not connected"));
+    }
+    EXPECT_EQ(socket.LastError(), 10057);
+}
+
+TEST(SocketSession, LargeSendsAreQueuedAndArriveWhole) {
+    const qint64 size = 24 * 1024 * 1024;
+    QByteArray got;
+    ScriptedServer server([&](ScriptedConnection& c) {
+        c.sleep(200); // lets the client's queue fill up first
+        got = c.readBytes(size, 60000);
+    });
+    LoggedSocket client;
+    client.socket.OnSessionConnected = [&](TWSocket& s, int) {
+        const QByteArray data = qbtest::patternBytes(0, size);
+        s.SendStr(data);
+        EXPECT_GT(s.BufferedBytes(), 0);
+    };
+    client.connectTo(server.port());
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed; }, 60000));
+    EXPECT_EQ(client.events.count("sent 0"), 1);
+    EXPECT_EQ(got.size(), size);
+    EXPECT_TRUE(got == qbtest::patternBytes(0, size));
+}
+
+TEST(SocketSession, APeerResetArrivesAsTheCloseError) {
+    ScriptedServer server([](ScriptedConnection& c) {
+        c.readLine();
+        c.reset();
+    });
+    LoggedSocket client;
+    client.socket.OnSessionConnected = [](TWSocket& s, int) { s.SendStr("go\n"); };
+    client.connectTo(server.port());
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed; }));
+    EXPECT_EQ(client.events.last(), QString("closed 10054"));
+    EXPECT_EQ(client.socket.LastError(), 10054);
+}
+
+TEST(SocketSession, HandlersMayPumpMessagesOrDestroyTheSocket) {
+    ScriptedServer server([](ScriptedConnection& c) {
+        for (int i = 0; i < 20 && c.send(QByteArray(1000, 'x')); ++i)
+            c.sleep(5);
+    });
+    auto* socket = new TWSocket;
+    QPointer<TWSocket> watch(socket);
+    int depth = 0, maxDepth = 0, calls = 0;
+    qint64 total = 0;
+    socket->OnDataAvailable = [&](TWSocket& s, int) {
+        maxDepth = qMax(maxDepth, ++depth);
+        char buffer[100];
+        const qint64 n = s.Receive(buffer, sizeof buffer);
+        total += qMax<qint64>(n, 0);
+        // Nested loops like the download dialog's must not re-enter this handler.
+        platform::processMessages();
+        --depth;
+        if (++calls == 5)
+            delete &s;
+    };
+    socket->SetAddr("127.0.0.1");
+    socket->SetPort(QString::number(server.port()));
+    socket->Connect();
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return watch.isNull(); }));
+    EXPECT_EQ(maxDepth, 1);
+    EXPECT_EQ(calls, 5);
+    EXPECT_EQ(total, 500);
+    platform::processMessages();
+}
+
+} // namespace

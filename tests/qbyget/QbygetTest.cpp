@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include "NginxServer.h"
+#include "ScriptedServer.h"
+#include "TestEnvironment.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString err;
+};
+
+ToolRun qbyget(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(QB_BIN_DIR "/qbyget"), args);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+QByteArray sha256(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+class QbygetWithNginx : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
+        content = qbtest::randomBytes(size, 7);
+        ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/pub/data.bin", content));
+        ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/slow/data.bin", content));
+        target = home.file("data.bin");
+    }
+    // A rate-limited copy, so that a download can be killed part-way.
+    qbtest::NginxServer nginx{"location /slow/ { limit_rate 2m; }"};
+    qbtest::TempHome home;
+    const qint64 size = 9 * 1024 * 1024 + 4321;
+    QByteArray content;
+    QString target;
+};
+
+TEST_F(QbygetWithNginx, DownloadsAFileWhole) {
+    const ToolRun run = qbyget({nginx.url("/pub/data.bin"), target});
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_EQ(run.err, QString()); // no progress bar when stderr is not a terminal
+    EXPECT_EQ(sha256(qbtest::readFile(target)), sha256(content));
+}
+
+TEST_F(QbygetWithNginx, ResumeContinuesAPartialFileWithARange) {
+    // The bytes already there are zeros: only a resumed download keeps them.
+    const qint64 partial = 3 * 1024 * 1024 + 7;
+    ASSERT_TRUE(qbtest::writeFile(target, QByteArray(int(partial), '\0')));
+    const ToolRun run = qbyget({"--resume", nginx.url("/pub/data.bin"), target});
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_EQ(sha256(qbtest::readFile(target)),
+              sha256(QByteArray(int(partial), '\0') + content.mid(int(partial))));
+
+    // Without --resume the file is downloaded anew.
+    EXPECT_EQ(qbyget({nginx.url("/pub/data.bin"), target}).exitCode, 0);
+    EXPECT_EQ(sha256(qbtest::readFile(target)), sha256(content));
+
+    const ToolRun complete = qbyget({"--resume", nginx.url("/pub/data.bin"), target});
+    EXPECT_EQ(complete.exitCode, 0);
+    EXPECT_TRUE(complete.err.contains("complete already")) << qPrintable(complete.err);
+}
+
+TEST_F(QbygetWithNginx, AKilledDownloadResumesToTheIdenticalFile) {
+    QProcess process;
+    process.start(QStringLiteral(QB_BIN_DIR "/qbyget"), {nginx.url("/slow/data.bin"), target});
+    ASSERT_TRUE(process.waitForStarted());
+    QDeadlineTimer deadline(30000);
+    while (QFile(target).size() < 1024 * 1024 && !deadline.hasExpired() &&
+           process.state() == QProcess::Running)
+        QThread::msleep(20);
+    process.kill();
+    process.waitForFinished();
+    const qint64 partial = QFile(target).size();
+    ASSERT_GE(partial, 1024 * 1024);
+    ASSERT_LT(partial, size);
+
+    const ToolRun run = qbyget({"--resume", nginx.url("/pub/data.bin"), target});
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_EQ(sha256(qbtest::readFile(target)), sha256(content));
+}
+
+TEST_F(QbygetWithNginx, FailuresPrintTheClientsTextAndExitNonZero) {
+    const std::pair<QStringList, QString> cases[] = {
+        {{nginx.url("/pub/none.bin"), target}, "qbyget: 404 Not Found\n"},
+        {{QString("http://127.0.0.1:%1/x").arg(qbtest::closedPort()), target},
+         "qbyget: 404 Connection refused (Error #10061)\n"},
+        {{"ftp://127.0.0.1/pub/x", target}, "qbyget: ftp:// is not supported yet\n"},
+        {{"gopher://127.0.0.1/x", target}, "qbyget: unsupported protocol: gopher://\n"},
+    };
+    for (const auto& [args, text] : cases) {
+        const ToolRun run = qbyget(args);
+        EXPECT_EQ(run.exitCode, 1) << qPrintable(args.join(' '));
+        EXPECT_EQ(run.err, text);
+    }
+    EXPECT_EQ(qbyget({"--bogus", "x", "y"}).exitCode, 2);
+    EXPECT_EQ(qbyget({"only-one"}).exitCode, 2);
+}
+
+TEST(Qbyget, ATruncatedBodyIsAFailureThatResumeCanFinish) {
+    const QByteArray content = qbtest::randomBytes(300000, 11);
+    qbtest::ScriptedServer server([&](qbtest::ScriptedConnection& c) {
+        const QByteArray header = c.readRequestHeader();
+        const QByteArray length = "Content-Length: " + QByteArray::number(content.size()) + "\r\n";
+        if (header.startsWith("HEAD")) {
+            c.send("HTTP/1.0 200 OK\r\n" + length + "\r\n");
+        } else if (!header.contains("Range: bytes=")) {
+            c.send("HTTP/1.0 200 OK\r\n" + length + "\r\n" +
+                   content.left(100000)); // then the line drops
+        } else {
+            const int from = header.mid(header.indexOf("bytes=") + 6).split('-').value(0).toInt();
+            c.send("HTTP/1.0 206 Partial Content\r\nContent-Length: " +
+                   QByteArray::number(content.size() - from) + "\r\nContent-Range: bytes " +
+                   QByteArray::number(from) + "-" + QByteArray::number(content.size() - 1) + "/" +
+                   QByteArray::number(content.size()) + "\r\n\r\n" + content.mid(from));
+        }
+    });
+    qbtest::TempHome home;
+    const QString target = home.file("t.bin");
+    const ToolRun first = qbyget({server.url("/t.bin"), target});
+    EXPECT_EQ(first.exitCode, 1);
+    EXPECT_EQ(first.err, QString("qbyget: the connection ended after 100000 of 300000 bytes; run "
+                                 "again with --resume to continue\n"));
+    EXPECT_EQ(qbtest::readFile(target), content.left(100000));
+    const ToolRun second = qbyget({"--resume", server.url("/t.bin"), target});
+    EXPECT_EQ(second.exitCode, 0) << qPrintable(second.err);
+    EXPECT_EQ(qbtest::readFile(target), content);
+}
+
+TEST(Qbyget, AServerThatIgnoresTheRangeDoesNotCorruptTheFile) {
+    const QByteArray content = qbtest::randomBytes(200000, 13);
+    qbtest::ScriptedServer server([&](qbtest::ScriptedConnection& c) {
+        const QByteArray header = c.readRequestHeader();
+        c.send("HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(content.size()) +
+               "\r\n\r\n" + (header.startsWith("HEAD") ? QByteArray() : content));
+    });
+    qbtest::TempHome home;
+    const QString target = home.file("t.bin");
+    ASSERT_TRUE(qbtest::writeFile(target, QByteArray(5000, 'z')));
+    const ToolRun run = qbyget({"--resume", server.url("/t.bin"), target});
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains("ignored the range"));
+    EXPECT_EQ(qbtest::readFile(target), content);
+}
+
+} // namespace

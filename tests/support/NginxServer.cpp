@@ -1,0 +1,120 @@
+#include "NginxServer.h"
+
+#include "ScriptedServer.h"
+#include "TestEnvironment.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace qbtest {
+
+namespace {
+
+bool answers(quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+QString NginxServer::binary() {
+    for (const QString& candidate :
+         {QStringLiteral("/usr/sbin/nginx"), QStringLiteral("/usr/bin/nginx")}) {
+        if (QFile::exists(candidate))
+            return candidate;
+    }
+    return QStandardPaths::findExecutable(QStringLiteral("nginx"));
+}
+
+NginxServer::NginxServer(const QString& serverDirectives) {
+    QDir().mkpath(root());
+    QDir().mkpath(dir_.path() + QStringLiteral("/logs"));
+    QDir().mkpath(dir_.path() + QStringLiteral("/temp"));
+    // The port is free when chosen but could be taken before nginx binds it: try again then.
+    for (int attempt = 0; attempt < 3 && !running(); ++attempt)
+        start(serverDirectives);
+}
+
+NginxServer::~NginxServer() {
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(5000)) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+bool NginxServer::start(const QString& serverDirectives) {
+    port_ = closedPort();
+    const QString base = dir_.path();
+    const QString config = QStringLiteral(R"(daemon off;
+master_process off;
+worker_processes 1;
+pid %1/nginx.pid;
+error_log %1/logs/error.log warn;
+events { worker_connections 64; }
+http {
+    access_log off;
+    client_body_temp_path %1/temp/body;
+    proxy_temp_path %1/temp/proxy;
+    fastcgi_temp_path %1/temp/fastcgi;
+    uwsgi_temp_path %1/temp/uwsgi;
+    scgi_temp_path %1/temp/scgi;
+    types { text/html html htm; text/plain txt; }
+    default_type application/octet-stream;
+    sendfile on;
+    server {
+        listen 127.0.0.1:%2;
+        root %3;
+        %4
+    }
+}
+)")
+                               .arg(base)
+                               .arg(port_)
+                               .arg(root(), serverDirectives);
+    const QString configFile = base + QStringLiteral("/nginx.conf");
+    writeFile(configFile, config.toUtf8());
+    process_.setProgram(binary());
+    process_.setArguments({QStringLiteral("-p"), base, QStringLiteral("-c"), configFile,
+                           QStringLiteral("-e"), base + QStringLiteral("/logs/error.log")});
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.start();
+    if (!process_.waitForStarted(5000)) {
+        error_ = QStringLiteral("nginx did not start: ") + process_.errorString();
+        return false;
+    }
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (answers(port_))
+            return true;
+        if (process_.waitForFinished(20))
+            break;
+    }
+    error_ =
+        QString::fromUtf8(process_.readAll() + readFile(base + QStringLiteral("/logs/error.log")));
+    process_.kill();
+    process_.waitForFinished(5000);
+    return false;
+}
+
+QString NginxServer::url(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path);
+}
+
+} // namespace qbtest

@@ -1,0 +1,325 @@
+#include "ScriptedServer.h"
+
+#include "platform/MessageLoop.h"
+
+#include <QDeadlineTimer>
+#include <QRandomGenerator>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace qbtest {
+
+// Shared by a server and everything it hands out: once set, every wait ends.
+struct ServerStop {
+    ServerStop() : fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~ServerStop() { ::close(fd); }
+    void set() {
+        stopped = true;
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(fd, &one, sizeof one);
+    }
+    int fd;
+    std::atomic<bool> stopped{false};
+};
+
+namespace {
+
+// Waits until `fd` is ready for `events`; false on timeout or stop.
+bool waitReady(int fd, short events, const ServerStop& stop, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (stop.stopped)
+            return false;
+        pollfd fds[2] = {{fd, events, 0}, {stop.fd, POLLIN, 0}};
+        const int left = int(deadline.remainingTime());
+        const int rc = ::poll(fds, 2, left < 0 ? 0 : left);
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc <= 0 || fds[1].revents)
+            return false;
+        if (fds[0].revents)
+            return true;
+    }
+}
+
+int listenSocket(int backlog, quint16& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), len) != 0 ||
+        ::listen(fd, backlog) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &len) != 0)
+        qFatal("test server: cannot listen on 127.0.0.1: %s", strerror(errno));
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+} // namespace
+
+ScriptedConnection::ScriptedConnection(int fd, int index, std::shared_ptr<ServerStop> stop,
+                                       std::function<void(const QByteArray&)> record)
+    : fd_(fd), index_(index), stop_(std::move(stop)), record_(std::move(record)) {
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+}
+
+ScriptedConnection::~ScriptedConnection() {
+    close();
+}
+
+bool ScriptedConnection::fill(int timeoutMs) {
+    if (fd_ < 0 || !waitReady(fd_, POLLIN, *stop_, timeoutMs))
+        return false;
+    char chunk[65536];
+    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    if (n <= 0)
+        return false;
+    const QByteArray bytes(chunk, int(n));
+    buffer_ += bytes;
+    if (record_)
+        record_(bytes);
+    return true;
+}
+
+std::optional<QByteArray> ScriptedConnection::readLine(int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const int lf = buffer_.indexOf('\n');
+        if (lf >= 0) {
+            QByteArray line = buffer_.left(lf);
+            buffer_.remove(0, lf + 1);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            return line;
+        }
+        if (!fill(int(deadline.remainingTime())))
+            return std::nullopt;
+    }
+}
+
+QByteArray ScriptedConnection::readRequestHeader(int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    QByteArray header;
+    for (;;) {
+        const int lf = buffer_.indexOf('\n');
+        if (lf >= 0) {
+            const QByteArray line = buffer_.left(lf + 1);
+            buffer_.remove(0, lf + 1);
+            header += line;
+            if (line == "\r\n" || line == "\n")
+                return header;
+            continue;
+        }
+        if (!fill(int(deadline.remainingTime())))
+            return {};
+    }
+}
+
+QByteArray ScriptedConnection::readBytes(qint64 n, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (buffer_.size() < n && fill(int(deadline.remainingTime()))) {
+    }
+    const QByteArray out = buffer_.left(int(n));
+    buffer_.remove(0, out.size());
+    return out;
+}
+
+bool ScriptedConnection::waitForPeerClose(int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (fd_ >= 0) {
+        if (!waitReady(fd_, POLLIN, *stop_, int(deadline.remainingTime())))
+            return false;
+        char chunk[65536];
+        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+            return true;
+    }
+    return true;
+}
+
+bool ScriptedConnection::send(const QByteArray& bytes) {
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        if (fd_ < 0 || !waitReady(fd_, POLLOUT, *stop_, 30000))
+            return false;
+        const ssize_t n =
+            ::send(fd_, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        if (n > 0)
+            done += n;
+    }
+    return true;
+}
+
+bool ScriptedConnection::sendPattern(qint64 offset, qint64 count) {
+    const qint64 piece = 256 * 1024;
+    for (qint64 sent = 0; sent < count; sent += piece) {
+        if (!send(patternBytes(offset + sent, qMin(piece, count - sent))))
+            return false;
+    }
+    return true;
+}
+
+bool ScriptedConnection::sleep(int ms) {
+    pollfd fd = {stop_->fd, POLLIN, 0};
+    return !stop_->stopped && ::poll(&fd, 1, ms) == 0;
+}
+
+void ScriptedConnection::close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void ScriptedConnection::reset() {
+    if (fd_ < 0)
+        return;
+    const linger hard = {1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    close();
+}
+
+std::unique_ptr<ScriptedListener> ScriptedConnection::listen() {
+    return std::make_unique<ScriptedListener>(stop_);
+}
+
+ScriptedListener::ScriptedListener(std::shared_ptr<ServerStop> stop, int backlog)
+    : stop_(std::move(stop)) {
+    fd_ = listenSocket(backlog, port_);
+}
+
+ScriptedListener::~ScriptedListener() {
+    ::close(fd_);
+}
+
+int ScriptedListener::acceptDescriptor(int timeoutMs) {
+    for (;;) {
+        if (!waitReady(fd_, POLLIN, *stop_, timeoutMs))
+            return -1;
+        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0)
+            return fd;
+        if (errno != EAGAIN && errno != EINTR)
+            return -1;
+    }
+}
+
+std::unique_ptr<ScriptedConnection> ScriptedListener::accept(int timeoutMs) {
+    const int fd = acceptDescriptor(timeoutMs);
+    if (fd < 0)
+        return nullptr;
+    return std::make_unique<ScriptedConnection>(fd, accepted_++, stop_, nullptr);
+}
+
+ScriptedServer::ScriptedServer(Script script)
+    : script_(std::move(script)), stop_(std::make_shared<ServerStop>()),
+      listener_(std::make_unique<ScriptedListener>(stop_, 64)) {
+    acceptor_ = std::thread([this] { run(); });
+}
+
+ScriptedServer::~ScriptedServer() {
+    stop_->set();
+    acceptor_.join();
+    for (std::thread& worker : workers_)
+        worker.join();
+}
+
+void ScriptedServer::run() {
+    for (;;) {
+        const int fd = listener_->acceptDescriptor(3600 * 1000);
+        if (fd < 0)
+            return;
+        int index;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            index = received_.size();
+            received_.append(QByteArray());
+        }
+        auto record = [this, index](const QByteArray& bytes) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            received_[index] += bytes;
+        };
+        auto connection = std::make_shared<ScriptedConnection>(fd, index, stop_, record);
+        workers_.emplace_back([this, connection] { script_(*connection); });
+    }
+}
+
+QString ScriptedServer::url(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+}
+
+int ScriptedServer::connectionCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_.size();
+}
+
+QList<QByteArray> ScriptedServer::received() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+}
+
+UnansweredPort::UnansweredPort() {
+    listenFd_ = listenSocket(0, port_);
+    // The one connection the queue holds; every later connect waits in vain.
+    fillerFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port_);
+    ::connect(fillerFd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+}
+
+UnansweredPort::~UnansweredPort() {
+    ::close(fillerFd_);
+    ::close(listenFd_);
+}
+
+quint16 closedPort() {
+    quint16 port = 0;
+    const int fd = listenSocket(1, port);
+    ::close(fd);
+    return port;
+}
+
+char patternByte(qint64 offset) {
+    // Not periodic over short spans, so that a shifted or repeated piece shows.
+    return char((offset * 31 + (offset >> 8) * 7 + (offset >> 16) * 13 + (offset >> 24)) & 0xff);
+}
+
+QByteArray patternBytes(qint64 offset, qint64 count) {
+    QByteArray bytes(int(count), Qt::Uninitialized);
+    char* out = bytes.data();
+    for (qint64 i = 0; i < count; ++i)
+        out[i] = patternByte(offset + i);
+    return bytes;
+}
+
+QByteArray randomBytes(qint64 size, quint32 seed) {
+    QRandomGenerator generator(seed);
+    QByteArray bytes(int(size), Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = char(generator.generate() & 0xff);
+    return bytes;
+}
+
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    QTimer tick;
+    tick.start(10);
+    while (!done() && !deadline.hasExpired())
+        platform::waitForMessages();
+    return done();
+}
+
+} // namespace qbtest

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace qbtest {
+
+struct ServerStop;
+class ScriptedListener;
+
+// One accepted connection as a server script sees it. Every call waits at most
+// its timeout and returns early when the server is being destroyed, so a script
+// never hangs a test.
+class ScriptedConnection {
+public:
+    ScriptedConnection(int fd, int index, std::shared_ptr<ServerStop> stop,
+                       std::function<void(const QByteArray&)> record);
+    ~ScriptedConnection();
+    ScriptedConnection(const ScriptedConnection&) = delete;
+    ScriptedConnection& operator=(const ScriptedConnection&) = delete;
+
+    // 0 for the first connection the server accepted, 1 for the next...
+    int index() const { return index_; }
+    // One line up to LF, without its CR LF; nothing on end of stream or timeout.
+    std::optional<QByteArray> readLine(int timeoutMs = 10000);
+    // A request header up to and including its empty line, bytes as received
+    // (CR LF kept); empty when the stream ends first.
+    QByteArray readRequestHeader(int timeoutMs = 10000);
+    // Exactly n bytes, or fewer when the stream ends or the time runs out.
+    QByteArray readBytes(qint64 n, int timeoutMs = 10000);
+    // Reads and drops everything until the peer closes; false on timeout.
+    bool waitForPeerClose(int timeoutMs = 10000);
+    // Sends all bytes; false when the peer is gone or the server stops.
+    bool send(const QByteArray& bytes);
+    // Sends `count` bytes of patternBytes() starting at `offset`, in large pieces.
+    bool sendPattern(qint64 offset, qint64 count);
+    // Sleeps, returning early (false) when the server stops.
+    bool sleep(int ms);
+    void close();
+    // Closes with a reset (RST) instead of an orderly end of stream.
+    void reset();
+    // A second listening socket on 127.0.0.1 (an FTP data connection, say).
+    std::unique_ptr<ScriptedListener> listen();
+
+private:
+    bool fill(int timeoutMs);
+
+    int fd_;
+    int index_;
+    std::shared_ptr<ServerStop> stop_;
+    std::function<void(const QByteArray&)> record_;
+    QByteArray buffer_;
+};
+
+// A listening socket on 127.0.0.1 with an ephemeral port.
+class ScriptedListener {
+public:
+    explicit ScriptedListener(std::shared_ptr<ServerStop> stop, int backlog = 8);
+    ~ScriptedListener();
+    quint16 port() const { return port_; }
+    // The next connection, or nothing on timeout or server stop.
+    std::unique_ptr<ScriptedConnection> accept(int timeoutMs = 10000);
+    // The next connection's descriptor, or -1.
+    int acceptDescriptor(int timeoutMs);
+
+private:
+    int fd_ = -1;
+    quint16 port_ = 0;
+    std::shared_ptr<ServerStop> stop_;
+    int accepted_ = 0;
+};
+
+// In-process TCP server on 127.0.0.1 with an ephemeral port. Its own threads
+// accept connections and run the script on each (one thread per connection, so
+// connections may overlap), recording the bytes each one read.
+class ScriptedServer {
+public:
+    using Script = std::function<void(ScriptedConnection&)>;
+    explicit ScriptedServer(Script script);
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    quint16 port() const { return listener_->port(); }
+    // "http://127.0.0.1:<port>" + path.
+    QString url(const QString& path = QStringLiteral("/")) const;
+    int connectionCount() const;
+    // What each accepted connection's script read, in order of acceptance.
+    QList<QByteArray> received() const;
+
+private:
+    void run();
+
+    Script script_;
+    std::shared_ptr<ServerStop> stop_;
+    std::unique_ptr<ScriptedListener> listener_;
+    mutable std::mutex mutex_;
+    QList<QByteArray> received_;
+    std::vector<std::thread> workers_;
+    std::thread acceptor_;
+};
+
+// A port on 127.0.0.1 where connects stay pending: its listener has a full
+// accept queue and never accepts.
+class UnansweredPort {
+public:
+    UnansweredPort();
+    ~UnansweredPort();
+    quint16 port() const { return port_; }
+
+private:
+    int listenFd_ = -1;
+    int fillerFd_ = -1;
+    quint16 port_ = 0;
+};
+
+// A port on 127.0.0.1 where nothing listens (connects are refused).
+quint16 closedPort();
+
+// The byte at `offset` of the endless test pattern servers send as bodies.
+char patternByte(qint64 offset);
+QByteArray patternBytes(qint64 offset, qint64 count);
+// `size` pseudo-random bytes, the same for the same seed.
+QByteArray randomBytes(qint64 size, quint32 seed);
+
+// Lets events run (sleeping between them) until `done` holds or the time runs
+// out; returns done(). Wakes up regularly so conditions set by other threads are seen.
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 10000);
+
+} // namespace qbtest

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class ProgressBar;
+
+// One download as given on the command line.
+struct DownloadRequest {
+    QString url;
+    QString file;
+    bool resume = false;
+    // Seconds of silence from the server after which the download fails; 0 = never.
+    int timeout = 300;
+};
+
+// Each protocol's download, driven the way the download dialog drives its
+// client. They print their failure on stderr and return the exit status.
+int runHttpGet(const DownloadRequest& request, ProgressBar& progress);
+
+// Exit statuses.
+enum : int { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
+
+// Prints "qbyget: " + text on stderr.
+void printError(const QString& text);

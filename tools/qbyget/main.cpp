@@ -1,0 +1,64 @@
+// qbyget [--resume] [--timeout=SECONDS] URL FILE
+// Downloads URL into FILE with the program's own clients, as its download
+// dialog does; for scripts and for the throughput benchmark.
+#include "Download.h"
+#include "ProgressBar.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <unistd.h>
+
+void printError(const QString& text) {
+    std::fprintf(stderr, "qbyget: %s\n", text.toLocal8Bit().constData());
+}
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: qbyget [--resume] [--timeout=SECONDS] URL FILE\n"
+                 "  --resume          continue a partial FILE instead of downloading it anew\n"
+                 "  --timeout=SECONDS fail after so long without data from the server (default "
+                 "300, 0 = never)\n");
+    return ExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    DownloadRequest request;
+    QStringList positional;
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--resume")) {
+            request.resume = true;
+        } else if (arg.startsWith(QLatin1String("--timeout="))) {
+            bool ok = false;
+            request.timeout = arg.mid(10).toInt(&ok);
+            if (!ok || request.timeout < 0)
+                return usage();
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            return usage();
+        } else {
+            positional << arg;
+        }
+    }
+    if (positional.size() != 2)
+        return usage();
+    request.url = positional[0];
+    request.file = positional[1];
+
+    ProgressBar progress(isatty(STDERR_FILENO) == 1);
+    const QString scheme = request.url.section(QLatin1String("://"), 0, 0).toLower();
+    if (request.url.contains(QLatin1String("://")) && scheme == QLatin1String("ftp")) {
+        printError(QStringLiteral("ftp:// is not supported yet"));
+        return ExitFailed;
+    }
+    if (!request.url.contains(QLatin1String("://")) || scheme == QLatin1String("http"))
+        return runHttpGet(request, progress);
+    printError(QStringLiteral("unsupported protocol: %1://").arg(scheme));
+    return ExitFailed;
+}
