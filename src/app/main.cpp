@@ -1,7 +1,22 @@
 #include <QApplication>
 
+#include "app/TfrmTray.h"
+#include "platform/SessionEnd.h"
+#include "platform/ShellIcons.h"
+#include "widgets/QtDialogs.h"
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quillbay");
-    return 0;
+    QApplication::setApplicationDisplayName("Quillbay");
+    QApplication::setWindowIcon(platform::applicationIcon());
+    // The program lives in the tray: closing its last window does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    installQtDialogs();
+    platform::installSessionEndHandling();
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    TfrmTray tray(arguments);
+    return app.exec();
 }

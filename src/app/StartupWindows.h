@@ -1,0 +1,14 @@
+#pragma once
+
+class QWidget;
+
+// Creates the long-lived windows once, in their fixed order, letting pending messages run
+// after each. On the first run this also lays out the default library and clears
+// [Main] FirstRun, the duties the manager window takes on when it is created.
+void createLongLivedWindows(bool firstRun);
+
+// The manager window, or nullptr while the program has none.
+QWidget* managerWindow();
+
+// Shows the manager window and brings it to the front.
+void openManagerWindow();

@@ -1,0 +1,171 @@
+#include "app/TfrmTray.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+#include "app/AppWindows.h"
+#include "app/Settings.h"
+#include "app/StartupWindows.h"
+#include "app/WindowPlacement.h"
+#include "platform/Dialogs.h"
+#include "platform/Help.h"
+#include "platform/MessageLoop.h"
+#include "platform/SessionEnd.h"
+#include "platform/Shell.h"
+#include "platform/ShellIcons.h"
+
+namespace {
+const char* const kMakerSite = "https://quillbay.verrin.example";
+}
+
+TfrmTray::TfrmTray(const QStringList& arguments, QWidget* parent) : QWidget(parent) {
+    setObjectName("frmTray");
+    // A hidden tool window: never shown, never on the task bar.
+    setAttribute(Qt::WA_DontShowOnScreen);
+    setWindowFlags(Qt::Tool);
+    frmTray = this;
+    buildTrayMenu();
+    platform::onSessionEnd([this] { onSessionEnd(); });
+    startUp(arguments);
+}
+
+TfrmTray::~TfrmTray() {
+    if (frmTray == this)
+        frmTray = nullptr;
+}
+
+QString TfrmTray::interceptionTitle(bool intercepting) {
+    return intercepting ? QStringLiteral("QBY") : QStringLiteral("QBY - Download Detect Disabled");
+}
+
+void TfrmTray::setInterceptionTitle(bool intercepting) {
+    const QString title = interceptionTitle(intercepting);
+    if (windowTitle() == title)
+        return;
+    setWindowTitle(title);
+    emit interceptionTitleChanged(title);
+}
+
+void TfrmTray::buildTrayMenu() {
+    mdTray1 = new QSystemTrayIcon(platform::applicationIcon(), this);
+    mdTray1->setObjectName("mdTray1");
+    mdTray1->setToolTip("Verrin Quillbay - Right Click for Options");
+    connect(mdTray1, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { onTrayActivated(reason); });
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    Open1 = PopupMenu1->addAction("Open Download File Manager", this, &TfrmTray::Open1Click);
+    Open1->setObjectName("Open1");
+    Open1->setEnabled(false);
+    O1 = PopupMenu1->addAction("Setup Options");
+    O1->setObjectName("O1");
+
+    N2 = PopupMenu1->addMenu("Help");
+    N2->setObjectName("N2");
+    N4 = N2->addAction("&Contents", this, [] { platform::openHelp(); });
+    N4->setObjectName("N4");
+    N3 = N2->addAction("&About Quillbay");
+    N3->setObjectName("N3");
+    PopupMenu1->addSeparator()->setObjectName("N1");
+
+    V1 = PopupMenu1->addMenu("Visit Verrin on the Web");
+    V1->setObjectName("V1");
+    const QString site = kMakerSite;
+    N7 = V1->addAction(QString("Main Site (%1)").arg(site), this,
+                       [site] { platform::shellOpen(site); });
+    N7->setObjectName("N7");
+    U1 =
+        V1->addAction("Upgrade Quillbay", this, [site] { platform::shellOpen(site + "/upgrade"); });
+    U1->setObjectName("U1");
+    O3 = V1->addAction("Download more Verrin software", this,
+                       [site] { platform::shellOpen(site + "/downloads"); });
+    O3->setObjectName("O3");
+    T2 = V1->addAction("Technical Support", this,
+                       [site] { platform::shellOpen(site + "/support"); });
+    T2->setObjectName("T2");
+    PopupMenu1->addSeparator()->setObjectName("N5");
+
+    mnuIntercept =
+        PopupMenu1->addAction("Intercept Clicked Downloads", this, &TfrmTray::mnuInterceptClick);
+    mnuIntercept->setObjectName("mnuIntercept");
+    mnuIntercept->setCheckable(true);
+    mnuIntercept->setChecked(true);
+    PopupMenu1->addSeparator()->setObjectName("N8");
+    mnuExit = PopupMenu1->addAction("Exit", this, &TfrmTray::mnuExitClick);
+    mnuExit->setObjectName("mnuExit");
+}
+
+void TfrmTray::startUp(const QStringList& arguments) {
+    setWindowTitle(interceptionTitle(true));
+    const bool detect = Settings().readBool("Download", "DownloadDetect");
+    mnuIntercept->setChecked(detect);
+    setInterceptionTitle(detect);
+
+    // The icon shows at once; without a tray area it docks as soon as one appears.
+    mdTray1->show();
+
+    platform::processMessages();
+    firstRun_ = Settings().readBool("Main", "FirstRun");
+    if (firstRun_) {
+        createLongLivedWindows(true);
+        attachMenu();
+        finishStartUp();
+        return;
+    }
+    attachMenu();
+    createLongLivedWindows(false);
+    // Arguments carry no function; later starts echo the first two.
+    if (!arguments.isEmpty()) {
+        platform::showMessage(arguments.value(0));
+        platform::showMessage(arguments.value(1));
+    }
+    finishStartUp();
+}
+
+void TfrmTray::attachMenu() {
+    mdTray1->setContextMenu(PopupMenu1);
+    menuAttached_ = true;
+}
+
+void TfrmTray::finishStartUp() {
+    Open1->setEnabled(true);
+    doubleClickOpens_ = true;
+}
+
+void TfrmTray::onTrayActivated(int reason) {
+    if (reason == QSystemTrayIcon::DoubleClick && doubleClickOpens_)
+        Open1Click();
+}
+
+void TfrmTray::Open1Click() {
+    SetPosition();
+    openManagerWindow();
+}
+
+void TfrmTray::mnuInterceptClick() {
+    // The action toggled its own check mark before this runs.
+    const bool on = mnuIntercept->isChecked();
+    Settings().writeBool("Download", "DownloadDetect", on);
+    setInterceptionTitle(on);
+}
+
+void TfrmTray::mnuExitClick() {
+    platform::processMessages();
+    SavePosition();
+    QCoreApplication::quit();
+}
+
+void TfrmTray::SavePosition() {
+    storePlacement(managerWindow());
+}
+
+void TfrmTray::SetPosition() {
+    restorePlacement(managerWindow());
+}
+
+void TfrmTray::onSessionEnd() {
+    // The session may end: agree and go at once, writing nothing.
+    platform::endProcessNow(0);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+// The application's hidden main window. It owns the tray icon and its menu, receives the
+// browser helper's requests, and carries the interception switch in its window title:
+// exactly "QBY" while clicked downloads are intercepted, "QBY - Download Detect Disabled"
+// while they are not. It is never shown.
+class TfrmTray : public QWidget {
+    Q_OBJECT
+public:
+    // Runs the whole start-up while the window is created; `arguments` are the command
+    // line's arguments without the program name.
+    explicit TfrmTray(const QStringList& arguments, QWidget* parent = nullptr);
+    ~TfrmTray() override;
+
+    static QString interceptionTitle(bool intercepting);
+    // Sets the window title from the switch (the download dialog and the options dialog
+    // change the switch too); the check mark of mnuIntercept is left as it is.
+    void setInterceptionTitle(bool intercepting);
+
+    // Stores and restores the manager window's placement.
+    void SavePosition();
+    void SetPosition();
+
+    // Tray menu handlers.
+    void mnuInterceptClick();
+    void mnuExitClick();
+    void Open1Click();
+
+    bool isFirstRun() const { return firstRun_; }
+
+    QSystemTrayIcon* mdTray1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Open1 = nullptr;
+    QAction* O1 = nullptr;
+    QMenu* N2 = nullptr;
+    QAction* N4 = nullptr;
+    QAction* N3 = nullptr;
+    QMenu* V1 = nullptr;
+    QAction* N7 = nullptr;
+    QAction* U1 = nullptr;
+    QAction* O3 = nullptr;
+    QAction* T2 = nullptr;
+    QAction* mnuIntercept = nullptr;
+    QAction* mnuExit = nullptr;
+
+signals:
+    // The interception title changed: the helper's endpoint follows it.
+    void interceptionTitleChanged(const QString& title);
+
+private:
+    void buildTrayMenu();
+    void startUp(const QStringList& arguments);
+    void attachMenu();
+    void finishStartUp();
+    void onTrayActivated(int reason);
+    void onSessionEnd();
+
+    bool firstRun_ = true;
+    bool menuAttached_ = false;
+    bool doubleClickOpens_ = false;
+};

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QProcess>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <QWidget>
+
+#include <csignal>
+
+#include "DialogAnswerer.h"
+#include "TestEnvironment.h"
+#include "app/AppWindows.h"
+#include "app/Settings.h"
+#include "app/TfrmTray.h"
+#include "app/WindowPlacement.h"
+#include "library/Categories.h"
+#include "library/Sections.h"
+#include "platform/SessionEnd.h"
+
+namespace {
+
+QString trayTitle(bool on) {
+    return TfrmTray::interceptionTitle(on);
+}
+
+TEST(TfrmTray, FirstRunLaysOutTheLibraryAndNeverEchoesArguments) {
+    qbtest::TempHome home;
+    qbtest::DialogAnswerer boxes;
+    TfrmTray tray({"one", "two"});
+
+    EXPECT_TRUE(tray.isFirstRun());
+    EXPECT_TRUE(boxes.boxes().isEmpty());
+    EXPECT_FALSE(Settings().readBool("Main", "FirstRun"));
+    EXPECT_EQ(library::sectionNames(), QStringList({"Programs", "Research", "Internet"}));
+    EXPECT_EQ(library::categoryNames("Internet"),
+              QStringList({"FTP Files", "E-Mail Files", "Web Files"}));
+    EXPECT_EQ(tray.windowTitle(), "QBY");
+    EXPECT_TRUE(tray.mnuIntercept->isChecked());
+    EXPECT_TRUE(tray.Open1->isEnabled());
+    EXPECT_EQ(tray.mdTray1->contextMenu(), tray.PopupMenu1);
+    EXPECT_EQ(tray.mdTray1->toolTip(), "Verrin Quillbay - Right Click for Options");
+    EXPECT_FALSE(tray.isVisible());
+    EXPECT_EQ(frmTray, &tray);
+}
+
+TEST(TfrmTray, TrayMenuEntriesComeInTheirOrder) {
+    qbtest::TempHome home;
+    TfrmTray tray({});
+    QStringList captions;
+    for (QAction* action : tray.PopupMenu1->actions())
+        captions << (action->isSeparator() ? QString("-") : action->text());
+    EXPECT_EQ(captions, QStringList({"Open Download File Manager", "Setup Options", "Help", "-",
+                                     "Visit Verrin on the Web", "-", "Intercept Clicked Downloads",
+                                     "-", "Exit"}));
+    EXPECT_EQ(tray.N2->actions().size(), 2);
+    EXPECT_EQ(tray.V1->actions().size(), 4);
+}
+
+TEST(TfrmTray, LaterStartEchoesTheFirstTwoArguments) {
+    qbtest::TempHome home;
+    Settings().writeBool("Main", "FirstRun", false);
+    {
+        qbtest::DialogAnswerer boxes;
+        boxes.answer(platform::IDOK).answer(platform::IDOK);
+        TfrmTray tray({"only"});
+        ASSERT_EQ(boxes.texts(), QStringList({"only", ""}));
+        EXPECT_EQ(boxes.boxes()[0].caption, "Quillbay");
+        EXPECT_FALSE(tray.isFirstRun());
+        // A later start does not lay out the library again.
+        EXPECT_EQ(library::sectionCount(), 0);
+    }
+    qbtest::DialogAnswerer none;
+    TfrmTray quiet({});
+    EXPECT_TRUE(none.boxes().isEmpty());
+}
+
+TEST(TfrmTray, StoredSwitchOffGivesTheDisabledTitleAndNoCheckMark) {
+    qbtest::TempHome home;
+    Settings().writeBool("Download", "DownloadDetect", false);
+    TfrmTray tray({});
+    EXPECT_EQ(tray.windowTitle(), "QBY - Download Detect Disabled");
+    EXPECT_FALSE(tray.mnuIntercept->isChecked());
+}
+
+TEST(TfrmTray, InterceptionToggleTwiceReturnsToTheStart) {
+    qbtest::TempHome home;
+    TfrmTray tray({});
+    QStringList titles;
+    QObject::connect(&tray, &TfrmTray::interceptionTitleChanged,
+                     [&](const QString& t) { titles << t; });
+
+    tray.mnuIntercept->trigger();
+    EXPECT_EQ(tray.windowTitle(), trayTitle(false));
+    EXPECT_FALSE(tray.mnuIntercept->isChecked());
+    EXPECT_FALSE(Settings().readBool("Download", "DownloadDetect"));
+
+    tray.mnuIntercept->trigger();
+    EXPECT_EQ(tray.windowTitle(), trayTitle(true));
+    EXPECT_TRUE(tray.mnuIntercept->isChecked());
+    EXPECT_TRUE(Settings().readBool("Download", "DownloadDetect"));
+    EXPECT_EQ(titles, QStringList({trayTitle(false), trayTitle(true)}));
+}
+
+TEST(WindowPlacement, HiddenWindowStoresNothingAndNoPlacementCentres) {
+    qbtest::TempHome home;
+    QWidget window;
+    window.resize(300, 200);
+    storePlacement(&window);
+    EXPECT_FALSE(QFile::exists(home.file("dlmain.ini")));
+
+    restorePlacement(&window);
+    EXPECT_EQ(window.size(), QSize(300, 200));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(qAbs(window.frameGeometry().center().x() - screen.center().x()), 1);
+}
+
+TEST(WindowPlacement, StoredPlacementComesBackAndStaysOnScreen) {
+    qbtest::TempHome home;
+    Settings settings;
+    settings.writeInteger("Position", "Width", 500);
+    settings.writeInteger("Position", "Height", 343);
+    settings.writeInteger("Position", "Top", 40);
+    settings.writeInteger("Position", "Left", 60);
+    QWidget window;
+    restorePlacement(&window);
+    EXPECT_EQ(window.size(), QSize(500, 343));
+    EXPECT_EQ(window.pos(), QPoint(60, 40));
+
+    // A placement stored on a larger screen is pulled back onto this one.
+    settings.writeInteger("Position", "Left", 100000);
+    settings.writeInteger("Position", "Top", -5000);
+    restorePlacement(&window);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window.pos())) << window.pos().x() << "," << window.pos().y();
+}
+
+// The session end runs in a real program: it must agree and end at once, writing nothing.
+TEST(TfrmTray, SessionEndEndsAtOnceWritingNothing) {
+    qbtest::TempHome home;
+    Settings settings;
+    settings.writeBool("Main", "FirstRun", false);
+    settings.writeBool("Download", "DownloadDetect", false);
+    const QByteArray before = qbtest::readFile(home.file("dlmain.ini"));
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(env);
+    program.start(QString(QB_BIN_DIR) + "/quillbay", {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    // Give it time to finish start-up and sit in its loop.
+    QThread::msleep(1500);
+    ::kill(program.processId(), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(qbtest::readFile(home.file("dlmain.ini")), before);
+}
+
+} // namespace
