@@ -171,8 +171,10 @@ bool TFtpClient::Wait(quint64 serial) {
     waiters_.push_back(&waiter);
     QPointer<TFtpClient> self(this);
     RenewDeadline();
-    if (Timeout > 0 && !timeoutTimer_->isActive())
-        timeoutTimer_->start(int(qMin<qint64>(qint64(Timeout) * 1000, INT_MAX)));
+    // A timer left by an earlier wait with a longer Timeout must not delay this one.
+    const int interval = int(qMin<qint64>(qint64(Timeout) * 1000, INT_MAX));
+    if (Timeout > 0 && (!timeoutTimer_->isActive() || timeoutTimer_->remainingTime() > interval))
+        timeoutTimer_->start(interval);
     while (!waiter.done && !QCoreApplication::closingDown()) {
         platform::waitForMessages();
         if (!self)

@@ -17,9 +17,10 @@ int replyCode(const QString& line) {
 
 bool ReplyAssembler::addLine(const QString& line) {
     const int code = replyCode(line);
-    if (code < 0)
-        return false;
     const QChar after = line.size() > 3 ? line[3] : QLatin1Char(' ');
+    // "2023 news" is text: a code is followed by a blank, "-" or nothing.
+    if (code < 0 || (after != QLatin1Char(' ') && after != QLatin1Char('-')))
+        return false;
     if (openCode_ < 0) {
         if (after == QLatin1Char('-')) {
             openCode_ = code;
