@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 using ftptest::FtpSession;
@@ -258,6 +259,23 @@ TEST_F(FtpClientTest, AbortDuringABlockingCallReturnsAtOnceWithoutRequestDone) {
     EXPECT_EQ(ftp.State(), ftpReady);
     EXPECT_FALSE(ftp.Connected());
     EXPECT_EQ(readFile(local), patternBytes(0, 1000));
+}
+
+TEST_F(FtpClientTest, AnExclusiveShareModeRefusesAFileAnotherDownloadHolds) {
+    server.file = patternBytes(0, 4000);
+    connect();
+    ASSERT_TRUE(writeFile(local, "partial"));
+    const int holder = ::open(QFile::encodeName(local).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ftp.ShareMode = ftpShareExclusive;
+    EXPECT_FALSE(ftp.ResumeRetrieve());
+    EXPECT_EQ(lastError(), 550);
+    EXPECT_TRUE(ftp.LastReply().startsWith("550 Local file in use")) << qPrintable(ftp.LastReply());
+    EXPECT_EQ(readFile(local), QByteArray("partial"));
+    ftp.ShareMode = ftpShareDenyNone;
+    EXPECT_TRUE(ftp.Retrieve());
+    ::close(holder);
+    EXPECT_EQ(readFile(local), server.file);
 }
 
 } // namespace

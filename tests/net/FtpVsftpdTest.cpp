@@ -27,6 +27,16 @@ QByteArray randomBytes(qint64 size) {
     return bytes;
 }
 
+// Runs qbyget-ftp; returns its exit code and fills `errors` with its stderr.
+int runQbyget(const QStringList& args, QString* errors = nullptr) {
+    QProcess tool;
+    tool.start(QStringLiteral(QB_BIN_DIR "/qbyget-ftp"), args);
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    if (errors)
+        *errors = QString::fromLocal8Bit(tool.readAllStandardError());
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
 // A multi-megabyte file on a real vsftpd, and a client logged in to it as
 // the download dialog logs in.
 class FtpVsftpdTest : public ::testing::Test {
@@ -56,14 +66,8 @@ protected:
         ASSERT_TRUE(ftp.SetType()) << qPrintable(ftp.LastReply());
         ftp.Passive = true;
     }
-    // Runs qbyget-ftp; returns its exit code and fills `errors` with its stderr.
     int qbyget(const QStringList& args, QString* errors = nullptr) {
-        QProcess tool;
-        tool.start(QStringLiteral(QB_BIN_DIR "/qbyget-ftp"), args);
-        EXPECT_TRUE(tool.waitForFinished(60000));
-        if (errors)
-            *errors = QString::fromLocal8Bit(tool.readAllStandardError());
-        return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+        return runQbyget(args, errors);
     }
 
     qbtest::VsftpdServer server;
@@ -116,6 +120,41 @@ TEST_F(FtpVsftpdTest, ActiveModeDownloadsToo) {
     ASSERT_TRUE(ftp.Retrieve()) << qPrintable(ftp.LastReply());
     EXPECT_EQ(sha256(readFile(local)), sha256(content));
     EXPECT_EQ(display.filter("> PORT 127,0,0,1,").size(), 1);
+}
+
+TEST(FtpVsftpdIpv6, DataConnectionsUseTheExtendedCommands) {
+    qbtest::VsftpdServer server(true);
+    ASSERT_TRUE(server.isRunning()) << qPrintable(server.error());
+    const QByteArray content = randomBytes(300000);
+    ASSERT_TRUE(server.addFile("v6.bin", content));
+    qbtest::TempHome home;
+    TFtpClient ftp;
+    ftp.HostName = "::1";
+    ftp.Port = QString::number(server.port());
+    ftp.UserName = "anonymous";
+    ftp.PassWord = "tester@example.com";
+    ftp.HostFileName = "v6.bin";
+    ftp.LocalFileName = home.file("v6.bin");
+    ftp.Binary = true;
+    QStringList sent;
+    ftp.OnCommand = [&](TFtpClient&, const QString& command) { sent << command.left(4); };
+    ASSERT_TRUE(ftp.Login()) << qPrintable(ftp.LastReply());
+    ASSERT_TRUE(ftp.SetType());
+    for (const bool passive : {true, false}) {
+        ftp.Passive = passive;
+        QFile::remove(ftp.LocalFileName);
+        ASSERT_TRUE(ftp.Retrieve()) << qPrintable(ftp.LastReply());
+        EXPECT_EQ(sha256(readFile(ftp.LocalFileName)), sha256(content));
+    }
+    EXPECT_EQ(sent, QStringList({"USER", "PASS", "TYPE", "EPSV", "RETR", "EPRT", "RETR"}));
+
+    // The command line takes user information, a bracketed address and escapes.
+    const QString copy = home.file("copy.bin");
+    QString errors;
+    const QString url =
+        QString("ftp://anonymous:me%40example.com@[::1]:%1/v6%2Ebin").arg(server.port());
+    ASSERT_EQ(runQbyget({url, copy}, &errors), 0) << qPrintable(errors);
+    EXPECT_EQ(sha256(readFile(copy)), sha256(content));
 }
 
 TEST_F(FtpVsftpdTest, RealRefusalsGiveTheirCodes) {

@@ -41,34 +41,43 @@ QByteArray anonymousUser() {
     return "ftp";
 }
 
-sockaddr_in loopback(quint16 port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
+socklen_t loopback(bool ipv6, quint16 port, sockaddr_storage& out) {
+    out = {};
+    if (ipv6) {
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        v6->sin6_addr = in6addr_loopback;
+        return sizeof(sockaddr_in6);
+    }
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
+    v4->sin_family = AF_INET;
+    v4->sin_port = htons(port);
+    v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return sizeof(sockaddr_in);
 }
 
-quint16 freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(0);
-    socklen_t len = sizeof address;
+quint16 freePort(bool ipv6) {
+    sockaddr_storage address;
+    socklen_t len = loopback(ipv6, 0, address);
+    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     quint16 port = 0;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), len) == 0 &&
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &len) == 0)
-        port = ntohs(address.sin_port);
+        port = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port); // same offset in v6
     ::close(fd);
     return port;
 }
 
 // True when a server on `port` answers a connection with a 220 greeting.
-bool greets(quint16 port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+bool greets(bool ipv6, quint16 port) {
+    sockaddr_storage address;
+    const socklen_t len = loopback(ipv6, port, address);
+    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const timeval limit = {2, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    sockaddr_in address = loopback(port);
     char reply[512] = {};
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), len) == 0 &&
                     ::recv(fd, reply, sizeof reply - 1, 0) > 3 &&
                     QByteArray(reply).startsWith("220");
     ::close(fd);
@@ -77,7 +86,7 @@ bool greets(quint16 port) {
 
 } // namespace
 
-VsftpdServer::VsftpdServer() {
+VsftpdServer::VsftpdServer(bool ipv6) : ipv6_(ipv6) {
     if (!QFileInfo(QString::fromLatin1(kVsftpd)).isExecutable()) {
         error_ = QStringLiteral("%1 is not installed").arg(QString::fromLatin1(kVsftpd));
         return;
@@ -93,7 +102,7 @@ VsftpdServer::VsftpdServer() {
     // A port that was free a moment ago may be taken by the time vsftpd binds it: try again.
     for (int attempt = 0; attempt < 5 && !isRunning(); ++attempt) {
         const quint16 passiveFrom = quint16(20000 + QRandomGenerator::global()->bounded(100) * 100);
-        start(freePort(), passiveFrom);
+        start(freePort(ipv6_), passiveFrom);
     }
 }
 
@@ -106,7 +115,10 @@ QString VsftpdServer::root() const {
 }
 
 QString VsftpdServer::url(const QString& path) const {
-    return QStringLiteral("ftp://127.0.0.1:%1/%2").arg(port_).arg(path);
+    return QStringLiteral("ftp://%1:%2/%3")
+        .arg(ipv6_ ? QStringLiteral("[::1]") : QStringLiteral("127.0.0.1"))
+        .arg(port_)
+        .arg(path);
 }
 
 bool VsftpdServer::addFile(const QString& path, const QByteArray& bytes) {
@@ -122,30 +134,30 @@ bool VsftpdServer::addFile(const QString& path, const QByteArray& bytes) {
 bool VsftpdServer::start(quint16 port, quint16 passiveFrom) {
     const QString config = dir_.filePath(QStringLiteral("vsftpd.conf"));
     const QString log = dir_.filePath(QStringLiteral("vsftpd.log"));
+    const QString listen =
+        ipv6_ ? QStringLiteral("listen=NO\nlisten_ipv6=YES\nlisten_address6=::1\n")
+              : QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n");
     const QByteArray text =
-        QStringLiteral("listen=YES\n"
-                       "listen_ipv6=NO\n"
-                       "listen_address=127.0.0.1\n"
-                       "listen_port=%1\n"
-                       "anonymous_enable=YES\n"
-                       "anon_root=%2\n"
-                       "local_enable=NO\n"
-                       "write_enable=NO\n"
-                       "pasv_enable=YES\n"
-                       "pasv_min_port=%3\n"
-                       "pasv_max_port=%4\n"
-                       "port_enable=YES\n"
-                       "connect_from_port_20=NO\n"
-                       "background=NO\n"
-                       "seccomp_sandbox=NO\n"
-                       "isolate=NO\n"
-                       "isolate_network=NO\n"
-                       "secure_chroot_dir=%5\n"
-                       "ftp_username=%6\n"
-                       "xferlog_enable=NO\n"
-                       "dirmessage_enable=NO\n"
-                       "idle_session_timeout=120\n"
-                       "data_connection_timeout=120\n")
+        (listen + QStringLiteral("listen_port=%1\n"
+                                 "anonymous_enable=YES\n"
+                                 "anon_root=%2\n"
+                                 "local_enable=NO\n"
+                                 "write_enable=NO\n"
+                                 "pasv_enable=YES\n"
+                                 "pasv_min_port=%3\n"
+                                 "pasv_max_port=%4\n"
+                                 "port_enable=YES\n"
+                                 "connect_from_port_20=NO\n"
+                                 "background=NO\n"
+                                 "seccomp_sandbox=NO\n"
+                                 "isolate=NO\n"
+                                 "isolate_network=NO\n"
+                                 "secure_chroot_dir=%5\n"
+                                 "ftp_username=%6\n"
+                                 "xferlog_enable=NO\n"
+                                 "dirmessage_enable=NO\n"
+                                 "idle_session_timeout=120\n"
+                                 "data_connection_timeout=120\n"))
             .arg(port)
             .arg(root())
             .arg(passiveFrom)
@@ -188,7 +200,7 @@ bool VsftpdServer::start(quint16 port, quint16 passiveFrom) {
                          .arg(QString::fromLocal8Bit(readFile(log)).trimmed());
             return false;
         }
-        if (greets(port)) {
+        if (greets(ipv6_, port)) {
             pid_ = pid;
             port_ = port;
             return true;
