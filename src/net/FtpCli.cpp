@@ -126,33 +126,8 @@ void TFtpClient::QuitAsync() {
     SendCommand(Step::Quit, QStringLiteral("QUIT"));
 }
 
-bool TFtpClient::Login() {
-    LoginAsync();
-    return Wait(serial_);
-}
-
-bool TFtpClient::ChangeDir() {
-    ChangeDirAsync();
-    return Wait(serial_);
-}
-
-bool TFtpClient::SetType() {
-    SetTypeAsync();
-    return Wait(serial_);
-}
-
-bool TFtpClient::Retrieve() {
-    RetrieveAsync();
-    return Wait(serial_);
-}
-
-bool TFtpClient::ResumeRetrieve() {
-    ResumeRetrieveAsync();
-    return Wait(serial_);
-}
-
-bool TFtpClient::Quit() {
-    QuitAsync();
+bool TFtpClient::Run(void (TFtpClient::*start)()) {
+    (this->*start)();
     return Wait(serial_);
 }
 

@@ -94,14 +94,14 @@ public:
     qint64 ResumePos() const { return resumePos_; }
 
     // Name lookup, connect, greeting, USER and, when asked for, PASS.
-    bool Login();
-    bool ChangeDir();
-    bool SetType();
+    bool Login() { return Run(&TFtpClient::LoginAsync); }
+    bool ChangeDir() { return Run(&TFtpClient::ChangeDirAsync); }
+    bool SetType() { return Run(&TFtpClient::SetTypeAsync); }
     // RETR into LocalFileName, replacing it once the server has accepted.
-    bool Retrieve();
+    bool Retrieve() { return Run(&TFtpClient::RetrieveAsync); }
     // REST with the local file's size (when it has any bytes) and RETR, appending after 350.
-    bool ResumeRetrieve();
-    bool Quit();
+    bool ResumeRetrieve() { return Run(&TFtpClient::ResumeRetrieveAsync); }
+    bool Quit() { return Run(&TFtpClient::QuitAsync); }
     void LoginAsync();
     void ChangeDirAsync();
     void SetTypeAsync();
@@ -155,6 +155,8 @@ private:
     // Raises the FtpException that keeps a request from starting now.
     void CheckCanStart(const char* name, bool needsConnection);
     void Begin(TFtpRequest request, TFtpState state);
+    // Starts a request and waits for its end.
+    bool Run(void (TFtpClient::*start)());
     bool Wait(quint64 serial);
     void RenewDeadline();
     void TimeoutCheck();

@@ -11,15 +11,31 @@
 
 namespace {
 
-QString addressText(const sockaddr_storage& address) {
-    char out[INET6_ADDRSTRLEN] = {};
-    if (address.ss_family == AF_INET)
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr, out,
-                  sizeof out);
-    else if (address.ss_family == AF_INET6)
-        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&address)->sin6_addr, out,
-                  sizeof out);
-    return QString::fromLatin1(out);
+// A numeric IPv4 or IPv6 address as a socket address; its length, 0 when the text is not one.
+socklen_t socketAddress(const QString& text, sockaddr_storage& out) {
+    out = {};
+    const QByteArray latin = text.toLatin1();
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
+    if (inet_pton(AF_INET, latin.constData(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        return sizeof(sockaddr_in);
+    }
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
+    if (inet_pton(AF_INET6, latin.constData(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        return sizeof(sockaddr_in6);
+    }
+    return 0;
+}
+
+bool sameHost(const sockaddr_storage& a, const sockaddr_storage& b) {
+    if (a.ss_family != b.ss_family)
+        return false;
+    if (a.ss_family == AF_INET)
+        return reinterpret_cast<const sockaddr_in&>(a).sin_addr.s_addr ==
+               reinterpret_cast<const sockaddr_in&>(b).sin_addr.s_addr;
+    return std::memcmp(&reinterpret_cast<const sockaddr_in6&>(a).sin6_addr,
+                       &reinterpret_cast<const sockaddr_in6&>(b).sin6_addr, sizeof(in6_addr)) == 0;
 }
 
 } // namespace
@@ -31,21 +47,12 @@ FtpDataListener::~FtpDataListener() {
 bool FtpDataListener::listen(const QString& localAddress, const QString& peerAddress,
                              Accepted accepted) {
     stop();
-    peerAddress_ = peerAddress;
     accepted_ = std::move(accepted);
-    sockaddr_storage address{};
-    socklen_t len = 0;
-    const QByteArray text = localAddress.toLatin1();
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
-    if (inet_pton(AF_INET, text.constData(), &v4->sin_addr) == 1) {
-        v4->sin_family = AF_INET;
-        len = sizeof(sockaddr_in);
-    } else if (inet_pton(AF_INET6, text.constData(), &v6->sin6_addr) == 1) {
-        v6->sin6_family = AF_INET6;
-        len = sizeof(sockaddr_in6);
-    } else {
-        error_ = QStringLiteral("Cannot listen on '%1': not a numeric address").arg(localAddress);
+    sockaddr_storage address;
+    socklen_t len = socketAddress(localAddress, address);
+    if (len == 0 || socketAddress(peerAddress, peer_) == 0) {
+        error_ = QStringLiteral("Cannot listen on '%1' for '%2': not numeric addresses")
+                     .arg(localAddress, peerAddress);
         return false;
     }
     fd_ = ::socket(address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
@@ -57,7 +64,8 @@ bool FtpDataListener::listen(const QString& localAddress, const QString& peerAdd
         stop();
         return false;
     }
-    port_ = ntohs(address.ss_family == AF_INET ? v4->sin_port : v6->sin6_port);
+    // The port lies at the same place in both address forms.
+    port_ = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
     notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
     QObject::connect(notifier_, &QSocketNotifier::activated, notifier_, [this] { acceptReady(); });
     return true;
@@ -74,9 +82,8 @@ void FtpDataListener::acceptReady() {
                 continue;
             return; // nothing more to accept now
         }
-        if (addressText(peer) != peerAddress_) {
+        if (!sameHost(peer, peer_)) {
             ::close(fd);
-            ++refused_;
             continue;
         }
         // One data connection per transfer: stop listening before handing it over.

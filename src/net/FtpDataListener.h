@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include <sys/socket.h>
+
 class QSocketNotifier;
 
 // The listening end of an active-mode data connection. It waits, without
@@ -25,8 +27,6 @@ public:
     bool listen(const QString& localAddress, const QString& peerAddress, Accepted accepted);
     quint16 port() const { return port_; }
     QString errorString() const { return error_; }
-    // Connections closed because they came from another address.
-    int refused() const { return refused_; }
 
 private:
     void acceptReady();
@@ -34,9 +34,8 @@ private:
 
     int fd_ = -1;
     quint16 port_ = 0;
-    QString peerAddress_;
+    sockaddr_storage peer_{};
     Accepted accepted_;
     QSocketNotifier* notifier_ = nullptr;
     QString error_;
-    int refused_ = 0;
 };
