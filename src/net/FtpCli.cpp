@@ -61,17 +61,14 @@ void TFtpClient::SetState(TFtpState state) {
 
 // ---- requests -------------------------------------------------------------
 
-namespace {
-
-void requireValue(const QString& value, const char* emptyMessage, const char* property) {
+void TFtpClient::RequireValue(const QString& value, const char* emptyMessage,
+                              const char* property) {
     if (value.isEmpty())
         throw FtpException(QString::fromLatin1(emptyMessage));
     // A line break would end the command early and smuggle in a command of its own.
     if (ftp::breaksCommandLine(value))
         throw FtpException(QStringLiteral("%1 contains a line break").arg(property));
 }
-
-} // namespace
 
 void TFtpClient::CheckCanStart(const char* name, bool needsConnection) {
     if (state_ != ftpReady || donePending_)
@@ -84,8 +81,8 @@ void TFtpClient::CheckCanStart(const char* name, bool needsConnection) {
 
 void TFtpClient::LoginAsync() {
     CheckCanStart("Login", false);
-    requireValue(UserName, "UserName emtpy", "UserName");
-    requireValue(PassWord, "Password emtpy", "PassWord");
+    RequireValue(UserName, "UserName emtpy", "UserName");
+    RequireValue(PassWord, "Password emtpy", "PassWord");
     if (HostName.isEmpty())
         throw FtpException(QStringLiteral("HostName empty"));
     Begin(ftpLoginAsync, ftpDnsLookup);
@@ -99,7 +96,7 @@ void TFtpClient::LoginAsync() {
 
 void TFtpClient::ChangeDirAsync() {
     CheckCanStart("ChangeDir", true);
-    requireValue(HostDirName, "HostDirName emtpy", "HostDirName");
+    RequireValue(HostDirName, "HostDirName emtpy", "HostDirName");
     Begin(ftpChangeDirAsync, ftpWaitingResponse);
     SendCommand(Step::Cwd, QStringLiteral("CWD ") + HostDirName);
 }

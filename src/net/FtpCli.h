@@ -154,6 +154,8 @@ private:
     // Requests (FtpCli.cpp).
     // Raises the FtpException that keeps a request from starting now.
     void CheckCanStart(const char* name, bool needsConnection);
+    // Raises `emptyMessage` for an empty value, and refuses one with a line break.
+    static void RequireValue(const QString& value, const char* emptyMessage, const char* property);
     void Begin(TFtpRequest request, TFtpState state);
     // Starts a request and waits for its end.
     bool Run(void (TFtpClient::*start)());

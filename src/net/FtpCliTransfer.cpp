@@ -23,10 +23,7 @@ constexpr qint64 kEarlyLimit = 16 * 1024 * 1024;
 void TFtpClient::StartTransfer(TFtpRequest request) {
     if (LocalFileName.isEmpty())
         throw FtpException(QStringLiteral("LocalFileName empty"));
-    if (HostFileName.isEmpty())
-        throw FtpException(QStringLiteral("HostFileName empty"));
-    if (ftp::breaksCommandLine(HostFileName))
-        throw FtpException(QStringLiteral("HostFileName contains a line break"));
+    RequireValue(HostFileName, "HostFileName empty", "HostFileName");
     Begin(request, ftpWaitingResponse);
     data_->Close();
     transferActive_ = true;
