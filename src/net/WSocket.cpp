@@ -10,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -274,6 +275,31 @@ void TWSocket::Connect() {
     writeNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
     connect(writeNotifier_, &QSocketNotifier::activated, this, [this] { WriteReady(); });
     ChangeState(wsConnecting);
+}
+
+void TWSocket::Dup(int fd) {
+    if (state_ != wsClosed || fd_ >= 0) {
+        ::close(fd);
+        RaiseException(QStringLiteral("Dup: Socket already in use"));
+        return;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
+        const int code = WSocketErrorFromErrno(errno);
+        ::close(fd);
+        SocketError(QStringLiteral("Dup"), code);
+        return;
+    }
+    fd_ = fd;
+    ++session_;
+    peerClosed_ = false;
+    readError_ = 0;
+    readNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(readNotifier_, &QSocketNotifier::activated, this, [this] { ReadReady(); });
+    writeNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+    connect(writeNotifier_, &QSocketNotifier::activated, this, [this] { WriteReady(); });
+    UpdateWriteNotifier();
+    ChangeState(wsConnected);
 }
 
 void TWSocket::ConnectDone() {

@@ -92,6 +92,10 @@ public:
 
     // Starts a non-blocking connect to Addr:Port; OnSessionConnected(error) reports its end.
     void Connect();
+    // Takes over a connected descriptor (one accepted by a listening socket):
+    // the socket owns it from now on (and closes it if it cannot use it) and is
+    // wsConnected, without a connect event.
+    void Dup(int fd);
     // Queues bytes for sending and writes what the network accepts now; the rest
     // is written as the network accepts it. OnDataSent fires once the queue is empty.
     void Send(const char* data, qint64 len);

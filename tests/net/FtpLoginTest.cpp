@@ -1,0 +1,214 @@
+#include "FtpClientFixture.h"
+
+#include "net/HostLookup.h"
+#include "platform/MessageLoop.h"
+
+#include <functional>
+
+using ftptest::FtpSession;
+
+namespace {
+
+struct LoginCase {
+    const char* name;
+    QList<QByteArray> greeting;
+    QByteArray userReply;
+    QByteArray passReply;
+    int error;
+    QList<QByteArray> verbs;
+};
+
+TEST_F(FtpClientTest, LoginSendsUserAndOnlyTheRepliesAskForPass) {
+    const LoginCase cases[] = {
+        {"password asked", {"220 ready"}, "331 Password?", "230 Welcome", 0, {"USER", "PASS"}},
+        {"no password needed", {"220 ready"}, "230 Welcome", "500 unexpected", 0, {"USER"}},
+        {"password refused",
+         {"220 ready"},
+         "331 Password?",
+         "530 Login incorrect.",
+         530,
+         {"USER", "PASS"}},
+        {"user refused", {"220 ready"}, "530 No anonymous", "230 Welcome", 530, {"USER"}},
+        {"greeting refuses", {"421 Too many users"}, "230 Welcome", "230 Welcome", 421, {}},
+        {"greeting comes late",
+         {"120 Ready in 1 minute", "220 ready"},
+         "230 Welcome",
+         "",
+         0,
+         {"USER"}},
+    };
+    for (const LoginCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ftptest::FtpTestServer server;
+        server.greeting = c.greeting;
+        server.on("USER", [&](FtpSession& s, const QByteArray&) { s.reply(c.userReply); });
+        server.on("PASS", [&](FtpSession& s, const QByteArray&) { s.reply(c.passReply); });
+        server.start();
+        TFtpClient client;
+        client.HostName = "127.0.0.1";
+        client.Port = QString::number(server.port());
+        client.UserName = "anonymous";
+        client.PassWord = "tester@example.com";
+        QList<int> errors;
+        client.OnRequestDone = [&](TFtpClient&, TFtpRequest request, int error) {
+            EXPECT_EQ(request, ftpLoginAsync);
+            errors << error;
+        };
+        EXPECT_EQ(client.Login(), c.error == 0);
+        EXPECT_EQ(errors, QList<int>{c.error});
+        if (c.error) {
+            EXPECT_EQ(client.StatusCode(), c.error);
+        }
+        EXPECT_EQ(client.State(), ftpReady);
+        client.Abort();
+        EXPECT_TRUE(qbtest::pumpUntil([&] { return server.verbs() == c.verbs; }, 2000))
+            << server.verbs().join(' ').constData();
+    }
+}
+
+TEST_F(FtpClientTest, AMultiLineGreetingIsReadWholeBeforeUser) {
+    server.greeting = {"220-Welcome to the archive.", "220-", "Lines without a code, and",
+                       "230 a line with another code, belong to it.", "220 Ready."};
+    start();
+    ASSERT_TRUE(ftp.Login());
+    const int user = display.indexOf("> USER anonymous");
+    ASSERT_GE(user, 0);
+    EXPECT_EQ(display.indexOf("< 220 Ready."), user - 1) << qPrintable(display.join('\n'));
+    EXPECT_EQ(shown("< ").size(), 7); // five greeting lines, 331 and 230
+    EXPECT_EQ(display.indexOf("> PASS ********"), user + 2) << "the password is not shown";
+    EXPECT_EQ(server.commands().value(1), QByteArray("PASS tester@example.com"));
+}
+
+TEST_F(FtpClientTest, ConnectionFailuresBecome500RepliesWithTheSocketError) {
+    ftp.Port = QString::number(qbtest::closedPort());
+    EXPECT_FALSE(ftp.Login());
+    EXPECT_EQ(ftp.LastReply(), QString("500 Connection refused (Winsock error #10061)"));
+    EXPECT_EQ(ftp.StatusCode(), 500);
+    EXPECT_EQ(ftp.ErrorMessage(), ftp.LastReply());
+    EXPECT_FALSE(ftp.Connected());
+    ASSERT_EQ(done.size(), 1);
+    EXPECT_EQ(done[0], std::make_pair(ftpLoginAsync, 500));
+
+    HostLookup::setResolver([](const QByteArray&, QString&) { return 11001; });
+    ftp.HostName = "nowhere.example.test";
+    EXPECT_FALSE(ftp.Login());
+    HostLookup::setResolver(nullptr);
+    EXPECT_EQ(ftp.LastReply(), QString("500 Host not found (Winsock error #11001)"));
+    EXPECT_EQ(lastError(), 500);
+    qbtest::pumpUntil([] { return HostLookup::inFlight() == 0; });
+}
+
+struct Refusal {
+    const char* name;
+    bool connected;
+    std::function<void(TFtpClient&)> call;
+    const char* message;
+};
+
+TEST_F(FtpClientTest, RequestsThatCannotStartRaiseTheirTexts) {
+    const Refusal refusals[] = {
+        {"no user", false,
+         [](TFtpClient& c) {
+             c.UserName.clear();
+             c.Login();
+         },
+         "UserName emtpy"},
+        {"no password", false,
+         [](TFtpClient& c) {
+             c.PassWord.clear();
+             c.Login();
+         },
+         "Password emtpy"},
+        {"retrieve offline", false, [](TFtpClient& c) { c.Retrieve(); }, "Retrieve: not connected"},
+        {"resume offline", false, [](TFtpClient& c) { c.ResumeRetrieve(); },
+         "ResumeRetrieve: not connected"},
+        {"cwd offline", false, [](TFtpClient& c) { c.ChangeDir(); }, "ChangeDir: not connected"},
+        {"second login", true, [](TFtpClient& c) { c.Login(); }, "FTP component already connected"},
+        {"no directory", true,
+         [](TFtpClient& c) {
+             c.HostDirName.clear();
+             c.ChangeDir();
+         },
+         "HostDirName emtpy"},
+        {"no local file", true,
+         [](TFtpClient& c) {
+             c.LocalFileName.clear();
+             c.Retrieve();
+         },
+         "LocalFileName empty"},
+        {"busy", true,
+         [](TFtpClient& c) {
+             c.ChangeDirAsync();
+             c.SetType();
+         },
+         "FTP component not ready"},
+        {"smuggled command", true,
+         [](TFtpClient& c) {
+             c.HostFileName = "file.bin\r\nDELE file.bin";
+             c.Retrieve();
+         },
+         "HostFileName contains a line break"},
+    };
+    start();
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.name);
+        if (r.connected && !ftp.Connected()) {
+            ASSERT_TRUE(ftp.Login());
+        }
+        if (!r.connected && ftp.Connected())
+            ftp.Abort();
+        TFtpClient& client = ftp;
+        const QString user = client.UserName, password = client.PassWord;
+        const QString dir = client.HostDirName, file = client.HostFileName;
+        try {
+            r.call(client);
+            ADD_FAILURE() << "no exception";
+        } catch (const FtpException& e) {
+            EXPECT_EQ(e.Message(), QString(r.message));
+        }
+        client.UserName = user, client.PassWord = password;
+        client.HostDirName = dir, client.HostFileName = file, client.LocalFileName = local;
+        ftp.Abort();
+    }
+    EXPECT_FALSE(server.verbs().contains("DELE"));
+    EXPECT_FALSE(QFile::exists(local));
+}
+
+TEST_F(FtpClientTest, ARequestDoneHandlerMayRunTheNextBlockingRequest) {
+    start();
+    bool changed = false;
+    ftp.OnRequestDone = [&](TFtpClient& c, TFtpRequest request, int error) {
+        done << std::make_pair(request, error);
+        if (request == ftpLoginAsync && error == 0)
+            changed = c.ChangeDir();
+    };
+    ftp.LoginAsync();
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return done.size() == 2; }));
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(done[0], std::make_pair(ftpLoginAsync, 0));
+    EXPECT_EQ(done[1], std::make_pair(ftpChangeDirAsync, 0));
+    EXPECT_EQ(server.commands().value(2), QByteArray("CWD /pub/"));
+}
+
+TEST_F(FtpClientTest, RefusedCommandsEndWithTheReplyCode) {
+    server.on("CWD",
+              [](FtpSession& s, const QByteArray&) { s.reply("550 Failed to change directory."); });
+    server.on("TYPE", [](FtpSession& s, const QByteArray&) { s.reply("504 Bad type."); });
+    server.on("QUIT", [](FtpSession& s, const QByteArray&) {
+        s.reply("221 Goodbye.");
+        s.quit = true;
+    });
+    start();
+    ASSERT_TRUE(ftp.Login());
+    EXPECT_FALSE(ftp.ChangeDir());
+    EXPECT_EQ(lastError(), 550);
+    EXPECT_EQ(ftp.LastReply(), QString("550 Failed to change directory."));
+    ftp.Binary = false;
+    EXPECT_FALSE(ftp.SetType());
+    EXPECT_EQ(lastError(), 504);
+    EXPECT_TRUE(ftp.Quit());
+    EXPECT_TRUE(qbtest::pumpUntil([&] { return !ftp.Connected(); }));
+    EXPECT_EQ(server.commands().mid(2), QList<QByteArray>({"CWD /pub/", "TYPE A", "QUIT"}));
+}
+
+} // namespace

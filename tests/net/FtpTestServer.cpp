@@ -1,0 +1,149 @@
+#include "FtpTestServer.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace ftptest {
+
+FtpSession::~FtpSession() = default;
+
+int FtpSession::connectFrom(const char* source, quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, source, &local.sin_addr);
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(port);
+    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int FtpSession::openData() {
+    int fd = -1;
+    if (passive)
+        fd = passive->acceptDescriptor(10000);
+    else if (activePort)
+        fd = connectFrom("127.0.0.1", activePort);
+    if (fd >= 0) {
+        // A client that stops reading must not hang the server thread.
+        const timeval limit = {10, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    }
+    return fd;
+}
+
+bool FtpSession::sendData(int fd, const QByteArray& bytes) {
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::send(fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+FtpTestServer::FtpTestServer() {
+    on("USER",
+       [](FtpSession& s, const QByteArray&) { s.reply("331 Please specify the password."); });
+    on("PASS", [](FtpSession& s, const QByteArray&) { s.reply("230 Login successful."); });
+    on("CWD",
+       [](FtpSession& s, const QByteArray&) { s.reply("250 Directory successfully changed."); });
+    on("TYPE", [](FtpSession& s, const QByteArray&) { s.reply("200 Switching to Binary mode."); });
+    on("PASV", [this](FtpSession& s, const QByteArray&) {
+        s.passive = s.control.listen();
+        const quint16 port = s.passive->port();
+        s.reply("227 Entering Passive Mode (" + passiveAddress + "," +
+                QByteArray::number(port >> 8) + "," + QByteArray::number(port & 0xff) + ").");
+    });
+    on("PORT", [](FtpSession& s, const QByteArray& argument) {
+        const QList<QByteArray> parts = argument.split(',');
+        s.activePort = parts.size() == 6 ? quint16(parts[4].toInt() * 256 + parts[5].toInt()) : 0;
+        s.reply(s.activePort ? "200 PORT command successful." : "501 Bad PORT");
+    });
+    on("REST", [](FtpSession& s, const QByteArray& argument) {
+        s.restOffset = argument.toLongLong();
+        s.reply("350 Restart position accepted (" + argument + ").");
+    });
+    on("RETR", [this](FtpSession& s, const QByteArray&) { sendFile(s, file.mid(s.restOffset)); });
+    on("QUIT", [](FtpSession& s, const QByteArray&) {
+        s.reply("221 Goodbye.");
+        s.quit = true;
+    });
+}
+
+FtpTestServer::~FtpTestServer() = default;
+
+void FtpTestServer::sendFile(FtpSession& session, const QByteArray& bytes) {
+    session.reply("150 Opening BINARY mode data connection for file (" +
+                  QByteArray::number(bytes.size()) + " bytes).");
+    const int fd = session.openData();
+    if (fd < 0) {
+        session.reply("425 Failed to establish connection.");
+        return;
+    }
+    const bool sent = FtpSession::sendData(fd, bytes);
+    ::close(fd);
+    session.reply(sent ? "226 Transfer complete." : "426 Failure writing network stream.");
+}
+
+void FtpTestServer::start() {
+    server_ = std::make_unique<qbtest::ScriptedServer>(
+        [this](qbtest::ScriptedConnection& control) { run(control); });
+}
+
+void FtpTestServer::run(qbtest::ScriptedConnection& control) {
+    FtpSession session(control);
+    for (const QByteArray& line : greeting) {
+        if (!session.reply(line))
+            return;
+    }
+    while (!session.quit) {
+        const std::optional<QByteArray> line = control.readLine(20000);
+        if (!line)
+            return;
+        const int blank = line->indexOf(' ');
+        const QByteArray verb = (blank < 0 ? *line : line->left(blank)).toUpper();
+        const QByteArray argument = blank < 0 ? QByteArray() : line->mid(blank + 1);
+        const auto handler = handlers_.find(verb);
+        if (handler == handlers_.end())
+            session.reply("502 Command not implemented.");
+        else
+            handler->second(session, argument);
+    }
+}
+
+QList<QByteArray> FtpTestServer::commands() const {
+    QList<QByteArray> lines;
+    for (const QByteArray& received : server_->received()) {
+        for (QByteArray line : received.split('\n')) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+            if (!line.isEmpty())
+                lines << line;
+        }
+    }
+    return lines;
+}
+
+QList<QByteArray> FtpTestServer::verbs() const {
+    QList<QByteArray> verbs;
+    for (const QByteArray& line : commands())
+        verbs << line.split(' ').first();
+    return verbs;
+}
+
+} // namespace ftptest

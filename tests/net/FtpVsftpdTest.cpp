@@ -1,0 +1,208 @@
+#include "ScriptedServer.h"
+#include "TestEnvironment.h"
+#include "VsftpdServer.h"
+#include "net/FtpCli.h"
+#include "net/FtpReply.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+using qbtest::readFile;
+using qbtest::writeFile;
+
+namespace {
+
+QByteArray sha256(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+QByteArray randomBytes(qint64 size) {
+    QByteArray bytes(int(size), Qt::Uninitialized);
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(bytes.data()),
+                                          bytes.size() / 4);
+    return bytes;
+}
+
+// Runs qbyget-ftp; returns its exit code and fills `errors` with its stderr.
+int runQbyget(const QStringList& args, QString* errors = nullptr) {
+    QProcess tool;
+    tool.start(QStringLiteral(QB_BIN_DIR "/qbyget-ftp"), args);
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    if (errors)
+        *errors = QString::fromLocal8Bit(tool.readAllStandardError());
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
+// A multi-megabyte file on a real vsftpd, and a client logged in to it as
+// the download dialog logs in.
+class FtpVsftpdTest : public ::testing::Test {
+protected:
+    static constexpr qint64 kSize = 6 * 1024 * 1024 + 123;
+
+    void SetUp() override {
+        ASSERT_TRUE(server.isRunning()) << qPrintable(server.error());
+        content = randomBytes(kSize);
+        ASSERT_TRUE(server.addFile("pub/big.bin", content));
+        local = home.file("big.bin");
+        ftp.HostName = "127.0.0.1";
+        ftp.Port = QString::number(server.port());
+        ftp.UserName = "anonymous";
+        ftp.PassWord = "tester@example.com";
+        ftp.Timeout = 30;
+        ftp.ShareMode = ftpShareDenyNone;
+        ftp.HostDirName = "/pub/";
+        ftp.HostFileName = "big.bin";
+        ftp.LocalFileName = local;
+        ftp.OnDisplay = [this](TFtpClient&, const QString& msg) { display << msg; };
+    }
+    void login() {
+        ASSERT_TRUE(ftp.Login()) << qPrintable(ftp.LastReply());
+        ASSERT_TRUE(ftp.ChangeDir()) << qPrintable(ftp.LastReply());
+        ftp.Binary = true;
+        ASSERT_TRUE(ftp.SetType()) << qPrintable(ftp.LastReply());
+        ftp.Passive = true;
+    }
+    int qbyget(const QStringList& args, QString* errors = nullptr) {
+        return runQbyget(args, errors);
+    }
+
+    qbtest::VsftpdServer server;
+    qbtest::TempHome home;
+    TFtpClient ftp;
+    QByteArray content;
+    QString local;
+    QStringList display;
+};
+
+TEST_F(FtpVsftpdTest, AWholeFileArrivesByteIdentical) {
+    login();
+    ASSERT_TRUE(ftp.Retrieve()) << qPrintable(ftp.LastReply());
+    EXPECT_EQ(sha256(readFile(local)), sha256(content));
+    const QStringList opened = display.filter("< 150 ");
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(ftp::announcedSize(opened[0]), kSize) << qPrintable(opened[0]);
+    EXPECT_EQ(display.filter("< 226 ").size(), 1);
+    EXPECT_EQ(display.filter(QString("! %1 bytes received/sent in ").arg(kSize)).size(), 1);
+    EXPECT_TRUE(ftp.Quit());
+}
+
+TEST_F(FtpVsftpdTest, AnInterruptedDownloadResumesToTheSameBytes) {
+    login();
+    ftp.OnProgress = [](TFtpClient&, qint64 count, bool& abort) { abort = count >= kSize / 3; };
+    EXPECT_FALSE(ftp.Retrieve());
+    EXPECT_TRUE(display.contains("! Abort requested"));
+    const qint64 kept = QFile(local).size();
+    EXPECT_GE(kept, kSize / 3);
+    EXPECT_LT(kept, kSize);
+    EXPECT_EQ(readFile(local), content.left(int(kept)));
+
+    // The same session goes on: the control connection stayed in step.
+    qint64 first = -1, last = -1;
+    ftp.OnProgress = [&](TFtpClient&, qint64 count, bool&) {
+        if (first < 0)
+            first = count;
+        last = count;
+    };
+    ASSERT_TRUE(ftp.ResumeRetrieve()) << qPrintable(ftp.LastReply());
+    EXPECT_TRUE(display.contains(QString("> REST %1").arg(kept)));
+    EXPECT_GT(first, kept);
+    EXPECT_EQ(last, kSize);
+    EXPECT_EQ(sha256(readFile(local)), sha256(content));
+}
+
+TEST_F(FtpVsftpdTest, ActiveModeDownloadsToo) {
+    login();
+    ftp.Passive = false;
+    ASSERT_TRUE(ftp.Retrieve()) << qPrintable(ftp.LastReply());
+    EXPECT_EQ(sha256(readFile(local)), sha256(content));
+    EXPECT_EQ(display.filter("> PORT 127,0,0,1,").size(), 1);
+}
+
+TEST(FtpVsftpdIpv6, DataConnectionsUseTheExtendedCommands) {
+    qbtest::VsftpdServer server(true);
+    ASSERT_TRUE(server.isRunning()) << qPrintable(server.error());
+    const QByteArray content = randomBytes(300000);
+    ASSERT_TRUE(server.addFile("v6.bin", content));
+    qbtest::TempHome home;
+    TFtpClient ftp;
+    ftp.HostName = "::1";
+    ftp.Port = QString::number(server.port());
+    ftp.UserName = "anonymous";
+    ftp.PassWord = "tester@example.com";
+    ftp.HostFileName = "v6.bin";
+    ftp.LocalFileName = home.file("v6.bin");
+    ftp.Binary = true;
+    QStringList sent;
+    ftp.OnCommand = [&](TFtpClient&, const QString& command) { sent << command.left(4); };
+    ASSERT_TRUE(ftp.Login()) << qPrintable(ftp.LastReply());
+    ASSERT_TRUE(ftp.SetType());
+    for (const bool passive : {true, false}) {
+        ftp.Passive = passive;
+        QFile::remove(ftp.LocalFileName);
+        ASSERT_TRUE(ftp.Retrieve()) << qPrintable(ftp.LastReply());
+        EXPECT_EQ(sha256(readFile(ftp.LocalFileName)), sha256(content));
+    }
+    EXPECT_EQ(sent, QStringList({"USER", "PASS", "TYPE", "EPSV", "RETR", "EPRT", "RETR"}));
+
+    // The command line takes user information, a bracketed address and escapes.
+    const QString copy = home.file("copy.bin");
+    QString errors;
+    const QString url =
+        QString("ftp://anonymous:me%40example.com@[::1]:%1/v6%2Ebin").arg(server.port());
+    ASSERT_EQ(runQbyget({url, copy}, &errors), 0) << qPrintable(errors);
+    EXPECT_EQ(sha256(readFile(copy)), sha256(content));
+}
+
+TEST_F(FtpVsftpdTest, RealRefusalsGiveTheirCodes) {
+    ftp.UserName = "someone";
+    EXPECT_FALSE(ftp.Login());
+    EXPECT_EQ(ftp.StatusCode(), 530) << qPrintable(ftp.LastReply());
+    ftp.Abort();
+    ftp.UserName = "anonymous";
+    login();
+    ftp.HostDirName = "/no-such-folder/";
+    EXPECT_FALSE(ftp.ChangeDir());
+    EXPECT_EQ(ftp.StatusCode(), 550);
+    ftp.HostFileName = "no-such-file.bin";
+    EXPECT_FALSE(ftp.Retrieve());
+    EXPECT_EQ(ftp.StatusCode(), 550);
+    EXPECT_FALSE(QFile::exists(local));
+}
+
+TEST_F(FtpVsftpdTest, TheCommandLineDownloadsAndResumes) {
+    const QString url = server.url("pub/big.bin");
+    QString errors;
+    ASSERT_EQ(qbyget({url, local}, &errors), 0) << qPrintable(errors);
+    EXPECT_EQ(sha256(readFile(local)), sha256(content));
+
+    const QString partial = home.file("partial.bin");
+    ASSERT_TRUE(writeFile(partial, content.left(1500000)));
+    ASSERT_EQ(qbyget({"--resume", url, partial}, &errors), 0) << qPrintable(errors);
+    EXPECT_EQ(sha256(readFile(partial)), sha256(content));
+}
+
+TEST_F(FtpVsftpdTest, TheCommandLineReportsFailures) {
+    const struct {
+        QStringList args;
+        const char* error;
+    } cases[] = {
+        {{server.url("pub/missing.bin"), home.file("missing.bin")}, "550 "},
+        {{server.url("nowhere/big.bin"), home.file("x.bin")}, "550 "},
+        {{"http://127.0.0.1/big.bin", home.file("x.bin")}, "not an ftp:// URL"},
+        {{"ftp://127.0.0.1/pub/", home.file("x.bin")}, "names no file"},
+        {{QString("ftp://127.0.0.1:%1/pub/big.bin").arg(qbtest::closedPort()), home.file("x.bin")},
+         "500 Connection refused (Winsock error #10061)"},
+    };
+    for (const auto& c : cases) {
+        QString errors;
+        EXPECT_EQ(qbyget(c.args, &errors), 1) << qPrintable(c.args.join(' '));
+        EXPECT_TRUE(errors.contains(c.error)) << qPrintable(errors);
+    }
+    EXPECT_EQ(qbyget({"only-one-argument"}), 2);
+}
+
+} // namespace

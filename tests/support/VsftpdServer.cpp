@@ -1,0 +1,233 @@
+#include "VsftpdServer.h"
+
+#include "TestEnvironment.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace qbtest {
+
+namespace {
+
+const char* const kVsftpd = "/usr/sbin/vsftpd";
+const QFile::Permissions kPublicDir = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                      QFile::ExeOther;
+const QFile::Permissions kPublicFile =
+    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+
+// vsftpd changes into this user's home before it enters the served folder,
+// so the user must have a home that exists ("nobody" has none).
+QByteArray anonymousUser() {
+    for (const char* name : {"ftp", "nobody", "daemon", "www-data"}) {
+        const passwd* user = getpwnam(name);
+        if (user && user->pw_dir && QFileInfo(QString::fromLocal8Bit(user->pw_dir)).isDir())
+            return name;
+    }
+    return "ftp";
+}
+
+socklen_t loopback(bool ipv6, quint16 port, sockaddr_storage& out) {
+    out = {};
+    if (ipv6) {
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        v6->sin6_addr = in6addr_loopback;
+        return sizeof(sockaddr_in6);
+    }
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
+    v4->sin_family = AF_INET;
+    v4->sin_port = htons(port);
+    v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return sizeof(sockaddr_in);
+}
+
+quint16 freePort(bool ipv6) {
+    sockaddr_storage address;
+    socklen_t len = loopback(ipv6, 0, address);
+    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    quint16 port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), len) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &len) == 0)
+        port = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port); // same offset in v6
+    ::close(fd);
+    return port;
+}
+
+// True when a server on `port` answers a connection with a 220 greeting.
+bool greets(bool ipv6, quint16 port) {
+    sockaddr_storage address;
+    const socklen_t len = loopback(ipv6, port, address);
+    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval limit = {2, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    char reply[512] = {};
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), len) == 0 &&
+                    ::recv(fd, reply, sizeof reply - 1, 0) > 3 &&
+                    QByteArray(reply).startsWith("220");
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+VsftpdServer::VsftpdServer(bool ipv6) : ipv6_(ipv6) {
+    if (!QFileInfo(QString::fromLatin1(kVsftpd)).isExecutable()) {
+        error_ = QStringLiteral("%1 is not installed").arg(QString::fromLatin1(kVsftpd));
+        return;
+    }
+    const QDir dir(dir_.path());
+    if (!dir_.isValid() || !dir.mkpath(QStringLiteral("root")) ||
+        !dir.mkpath(QStringLiteral("empty"))) {
+        error_ = QStringLiteral("cannot create the server's folders");
+        return;
+    }
+    QFile::setPermissions(root(), kPublicDir);
+    QFile::setPermissions(dir.filePath(QStringLiteral("empty")), kPublicDir);
+    // A port that was free a moment ago may be taken by the time vsftpd binds it: try again.
+    for (int attempt = 0; attempt < 5 && !isRunning(); ++attempt) {
+        const quint16 passiveFrom = quint16(20000 + QRandomGenerator::global()->bounded(100) * 100);
+        start(freePort(ipv6_), passiveFrom);
+    }
+}
+
+VsftpdServer::~VsftpdServer() {
+    stop();
+}
+
+QString VsftpdServer::root() const {
+    return dir_.filePath(QStringLiteral("root"));
+}
+
+QString VsftpdServer::url(const QString& path) const {
+    return QStringLiteral("ftp://%1:%2/%3")
+        .arg(ipv6_ ? QStringLiteral("[::1]") : QStringLiteral("127.0.0.1"))
+        .arg(port_)
+        .arg(path);
+}
+
+bool VsftpdServer::addFile(const QString& path, const QByteArray& bytes) {
+    const QString full = root() + QLatin1Char('/') + path;
+    QDir folder = QFileInfo(full).dir();
+    if (!folder.exists() && !QDir().mkpath(folder.path()))
+        return false;
+    for (; folder.path().startsWith(root()) && folder.path() != root(); folder.cdUp())
+        QFile::setPermissions(folder.path(), kPublicDir);
+    return writeFile(full, bytes) && QFile::setPermissions(full, kPublicFile);
+}
+
+bool VsftpdServer::start(quint16 port, quint16 passiveFrom) {
+    const QString config = dir_.filePath(QStringLiteral("vsftpd.conf"));
+    const QString log = dir_.filePath(QStringLiteral("vsftpd.log"));
+    const QString listen =
+        ipv6_ ? QStringLiteral("listen=NO\nlisten_ipv6=YES\nlisten_address6=::1\n")
+              : QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n");
+    const QByteArray text =
+        (listen + QStringLiteral("listen_port=%1\n"
+                                 "anonymous_enable=YES\n"
+                                 "anon_root=%2\n"
+                                 "local_enable=NO\n"
+                                 "write_enable=NO\n"
+                                 "pasv_enable=YES\n"
+                                 "pasv_min_port=%3\n"
+                                 "pasv_max_port=%4\n"
+                                 "port_enable=YES\n"
+                                 "connect_from_port_20=NO\n"
+                                 "background=NO\n"
+                                 "seccomp_sandbox=NO\n"
+                                 "isolate=NO\n"
+                                 "isolate_network=NO\n"
+                                 "secure_chroot_dir=%5\n"
+                                 "ftp_username=%6\n"
+                                 "xferlog_enable=NO\n"
+                                 "dirmessage_enable=NO\n"
+                                 "idle_session_timeout=120\n"
+                                 "data_connection_timeout=120\n"))
+            .arg(port)
+            .arg(root())
+            .arg(passiveFrom)
+            .arg(passiveFrom + 99)
+            .arg(dir_.filePath(QStringLiteral("empty")), QString::fromLatin1(anonymousUser()))
+            .toLocal8Bit();
+    if (!writeFile(config, text)) {
+        error_ = QStringLiteral("cannot write %1").arg(config);
+        return false;
+    }
+
+    const QByteArray configPath = QFile::encodeName(config);
+    const QByteArray logPath = QFile::encodeName(log);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, logPath.constData(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // A session of its own, so that stopping it reaches the sessions it forks.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    char* const argv[] = {const_cast<char*>(kVsftpd), const_cast<char*>(configPath.constData()),
+                          nullptr};
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, kVsftpd, &files, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0) {
+        error_ = QStringLiteral("cannot start vsftpd: %1").arg(strerror(rc));
+        return false;
+    }
+
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            error_ = QStringLiteral("vsftpd ended at once: %1")
+                         .arg(QString::fromLocal8Bit(readFile(log)).trimmed());
+            return false;
+        }
+        if (greets(ipv6_, port)) {
+            pid_ = pid;
+            port_ = port;
+            return true;
+        }
+        ::usleep(50 * 1000);
+    }
+    pid_ = pid;
+    stop();
+    error_ = QStringLiteral("vsftpd did not greet within 10 seconds");
+    return false;
+}
+
+void VsftpdServer::stop() {
+    if (pid_ <= 0)
+        return;
+    ::kill(-pid_, SIGTERM);
+    QDeadlineTimer deadline(3000);
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+        if (deadline.hasExpired()) {
+            ::kill(-pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+            break;
+        }
+        ::usleep(20 * 1000);
+    }
+    pid_ = -1;
+}
+
+} // namespace qbtest

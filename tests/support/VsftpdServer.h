@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <sys/types.h>
+
+namespace qbtest {
+
+// A real vsftpd serving a temporary folder, read-only, to anonymous users on
+// 127.0.0.1 (or ::1), with passive and active data connections. The constructor starts
+// it as a plain process with a configuration of its own and waits for its
+// greeting; the destructor stops it together with the sessions it forked.
+class VsftpdServer {
+public:
+    explicit VsftpdServer(bool ipv6 = false);
+    ~VsftpdServer();
+    VsftpdServer(const VsftpdServer&) = delete;
+    VsftpdServer& operator=(const VsftpdServer&) = delete;
+
+    // False when the server could not be started; error() says why.
+    bool isRunning() const { return pid_ > 0; }
+    QString error() const { return error_; }
+    quint16 port() const { return port_; }
+    // The served folder.
+    QString root() const;
+    // Puts a file (and its folders) into the served folder, readable by the
+    // anonymous user; `path` is relative to the root.
+    bool addFile(const QString& path, const QByteArray& bytes);
+    // "ftp://127.0.0.1:<port>/" + path (or "ftp://[::1]:<port>/" + path).
+    QString url(const QString& path) const;
+
+private:
+    bool start(quint16 port, quint16 passiveFrom);
+    void stop();
+
+    bool ipv6_;
+    QTemporaryDir dir_;
+    pid_t pid_ = -1;
+    quint16 port_ = 0;
+    QString error_;
+};
+
+} // namespace qbtest
