@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# FTP download throughput on loopback: qbyget-ftp, curl and wget fetch the same
+# FTP download throughput on loopback: qbyget, curl and wget fetch the same
 # file from one vsftpd (passive mode) into a file on disk, taking turns, several
 # runs each; prints MiB/s, CPU seconds and peak RSS side by side.
 #
-#   run.sh [path/to/qbyget-ftp]     SIZE_MIB=1024 RUNS=3 by default
+#   run.sh [path/to/qbyget]     SIZE_MIB=1024 RUNS=3 by default
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-qbyget=${1:-$here/../../build/bin/qbyget-ftp}
+qbyget=${1:-$here/../../build/bin/qbyget}
 size_mib=${SIZE_MIB:-1024}
 runs=${RUNS:-3}
 

@@ -132,12 +132,7 @@ for i in $(seq "$RUNS"); do
   measure "$i" wget-http "$WORK/out/w.bin" wget -q -O "$WORK/out/w.bin" "$URL"
 done
 
-# --- FTP hook -----------------------------------------------------------------
-# The FTP rows go here once qbyget speaks ftp://: start vsftpd on a free loopback
-# port (listen=YES, anonymous, passive ports on loopback, anon_root=$WORK/www),
-# then, in rounds like the HTTP ones: measure "$i" qbyget-ftp ...; curl-ftp; wget-ftp.
-# The table and the ratio lines below pick up any LABEL of the form tool-protocol.
-# ------------------------------------------------------------------------------
+# FTP throughput (vsftpd) is measured by ../throughput-ftp/run.sh.
 
 # A silent server: what does waiting cost? (needs python3 for the listener)
 if command -v python3 >/dev/null; then

@@ -95,7 +95,6 @@ TEST_F(QbygetWithNginx, FailuresPrintTheClientsTextAndExitNonZero) {
         {{nginx.url("/pub/none.bin"), target}, "qbyget: 404 Not Found\n"},
         {{QString("http://127.0.0.1:%1/x").arg(qbtest::closedPort()), target},
          "qbyget: 404 Connection refused (Error #10061)\n"},
-        {{"ftp://127.0.0.1/pub/x", target}, "qbyget: ftp:// is not supported yet\n"},
         {{"gopher://127.0.0.1/x", target}, "qbyget: unsupported protocol: gopher://\n"},
     };
     for (const auto& [args, text] : cases) {
