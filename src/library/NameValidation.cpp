@@ -23,30 +23,26 @@ QString kindWord(NameUse use) {
     return isSection(use) ? QStringLiteral("Section") : QStringLiteral("Folder");
 }
 
-QString emptyMessage(NameUse use) {
-    switch (use) {
-    case NameUse::NewSection:
-    case NameUse::RenameSection:
-        return "Please specify a name for the new section.";
-    case NameUse::NewFolder:
-        return "Please specify a name for the new folder.";
-    case NameUse::RenameFolder:
-        return "Please specify a name for this folder.";
-    }
-    return {};
-}
+// The messages of the empty and the existing name, by use.
+struct UseTexts {
+    const char* empty;
+    const char* exists;
+};
 
-QString existsMessage(NameUse use) {
+UseTexts textsOf(NameUse use) {
     switch (use) {
     case NameUse::NewSection:
     case NameUse::RenameSection:
-        return "That section already exists, please choose another name.";
+        return {"Please specify a name for the new section.",
+                "That section already exists, please choose another name."};
     case NameUse::NewFolder:
-        return "That folder already exists under that section, please choose another name.";
+        return {"Please specify a name for the new folder.",
+                "That folder already exists under that section, please choose another name."};
     case NameUse::RenameFolder:
-        return "That folder already exists, please choose another name.";
+        break;
     }
-    return {};
+    return {"Please specify a name for this folder.",
+            "That folder already exists, please choose another name."};
 }
 
 bool hasForbiddenCharacter(const QString& name) {
@@ -96,7 +92,7 @@ std::optional<QString> nameRefusal(NameUse use, const QString& typed, const Name
         return kind + " names cannot contain any of the following characters: " + kForbidden;
     const QString name = libraryName(typed);
     if (name.isEmpty())
-        return emptyMessage(use);
+        return textsOf(use).empty;
     if (hasControlCharacter(name))
         return kind + " names cannot contain tabs, line breaks or other control characters.";
     if (name == "." || name == "..")
@@ -110,10 +106,10 @@ std::optional<QString> nameRefusal(NameUse use, const QString& typed, const Name
                        "name.")
             .arg(name);
     if (use != NameUse::NewFolder && context.directoryExists)
-        return existsMessage(use);
+        return textsOf(use).exists;
     for (const QString& sibling : context.siblings) {
         if (sameLibraryName(sibling, name))
-            return existsMessage(use);
+            return textsOf(use).exists;
     }
     return std::nullopt;
 }

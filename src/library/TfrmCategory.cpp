@@ -1,16 +1,12 @@
 #include "library/TfrmCategory.h"
 
 #include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QVBoxLayout>
-#include <exception>
 
 #include "app/AppWindows.h"
 #include "app/Settings.h"
@@ -18,26 +14,20 @@
 #include "library/NameValidation.h"
 #include "library/Sections.h"
 #include "library/TfrmNewSection.h"
-#include "platform/Dialogs.h"
 #include "platform/Help.h"
 #include "platform/MessageLoop.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ShellIcons.h"
 
-TfrmCategory::TfrmCategory(QWidget* parent) : QDialog(parent) {
-    setObjectName("frmCategory");
-    setWindowTitle("New Folder");
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-
-    edtName = new QLineEdit("New Folder", this);
-    edtName->setObjectName("edtName");
+TfrmCategory::TfrmCategory(QWidget* parent) : NameDialog("New Folder", "frmCategory", parent) {
+    edtName->setText("New Folder");
     cbSection = new QComboBox(this);
     cbSection->setObjectName("cbSection");
     cbSection->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbSection->setMinimumContentsLength(16);
-    cmdNewSection = new QPushButton("&New Section", this);
-    cmdNewSection->setObjectName("cmdNewSection");
-    cmdNewSection->setAutoDefault(false);
+    cmdNewSection = sideButton("&New Section", "cmdNewSection");
+    addChoiceRow("&Section:", cbSection, cmdNewSection);
+
     lblIcon = new QLabel("Choose an icon to represent this folder:", this);
     lblIcon->setObjectName("lblIcon");
     lvIcon = new QListWidget(this);
@@ -51,42 +41,13 @@ TfrmCategory::TfrmCategory(QWidget* parent) : QDialog(parent) {
     lvIcon->setSelectionMode(QAbstractItemView::SingleSelection);
     lvIcon->setMinimumHeight(190);
     lblIcon->setBuddy(lvIcon);
-    cmdOK = new QPushButton("&OK", this);
-    cmdOK->setObjectName("cmdOK");
-    cmdOK->setDefault(true);
-    cmdCancel = new QPushButton("&Cancel", this);
-    cmdCancel->setObjectName("cmdCancel");
-    cmdCancel->setAutoDefault(false);
-
-    auto* nameLabel = new QLabel("&Name:", this);
-    nameLabel->setBuddy(edtName);
-    auto* sectionLabel = new QLabel("&Section:", this);
-    sectionLabel->setBuddy(cbSection);
-
-    auto* fields = new QGridLayout;
-    fields->addWidget(nameLabel, 0, 0);
-    fields->addWidget(edtName, 0, 1, 1, 2);
-    fields->addWidget(sectionLabel, 1, 0);
-    fields->addWidget(cbSection, 1, 1);
-    fields->addWidget(cmdNewSection, 1, 2);
-    fields->setColumnStretch(1, 1);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(fields);
-    layout->addSpacing(6);
-    layout->addWidget(lblIcon);
-    layout->addWidget(lvIcon, 1);
-    layout->addLayout(buttons);
+    bodyLayout()->addSpacing(6);
+    bodyLayout()->addWidget(lblIcon);
+    bodyLayout()->addWidget(lvIcon, 1);
+    addOKCancel();
     resize(440, 400);
 
     connect(cmdNewSection, &QPushButton::clicked, this, &TfrmCategory::cmdNewSectionClick);
-    connect(cmdOK, &QPushButton::clicked, this, &TfrmCategory::cmdOKClick);
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 TfrmCategory::~TfrmCategory() {
@@ -100,12 +61,6 @@ void TfrmCategory::NewCatShow(int page) {
     if (page >= 0 && page < cbSection->count())
         cbSection->setCurrentIndex(page);
     exec();
-}
-
-void TfrmCategory::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
 }
 
 void TfrmCategory::FormShow() {
@@ -143,11 +98,6 @@ void TfrmCategory::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void TfrmCategory::refuse(const QString& message) {
-    platform::showMessage(message);
-    edtName->setFocus();
-}
-
 void TfrmCategory::cmdNewSectionClick() {
     if (!frmNewSection)
         return;
@@ -174,13 +124,8 @@ void TfrmCategory::cmdOKClick() {
     }
     const QString name = library::libraryName(edtName->text());
     const int icon = selectedIcon();
-    try {
-        library::NewButton(name, section, icon, position);
-    } catch (const std::exception& error) {
-        platform::errorBox(QString::fromUtf8(error.what()));
-        edtName->setFocus();
+    if (!tryChange([&] { library::NewButton(name, section, icon, position); }))
         return;
-    }
     // An open download dialog selects the section and its last folder, the one just made.
     platform::postAppMessage(platform::UM_SELECTNEWFOLDER, position);
     emit folderAdded(position, name, icon);

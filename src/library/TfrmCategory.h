@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QDialog>
+#include "widgets/NameDialog.h"
 
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QListWidget;
 class QPushButton;
 
@@ -13,7 +12,7 @@ class QPushButton;
 // and section file), posts UM_SELECTNEWFOLDER with the section's position so that an open
 // download dialog selects the new folder, and closes; the windows that show folders hook in
 // through folderAdded.
-class TfrmCategory : public QDialog {
+class TfrmCategory : public NameDialog {
     Q_OBJECT
 public:
     // Icon lists longer than this come from a damaged setting, not from an icon file.
@@ -25,30 +24,25 @@ public:
     // Shows the dialog modally for a folder of the section at 0-based position `page`.
     void NewCatShow(int page);
 
-    void FormShow();
-    void cmdOKClick();
+    void FormShow() override;
+    void cmdOKClick() override;
     void cmdNewSectionClick();
 
     // The icon index of the chosen item; icon 0 while no item is chosen.
     int selectedIcon() const;
 
-    QLineEdit* edtName = nullptr;
     QComboBox* cbSection = nullptr;
     QLabel* lblIcon = nullptr;
     QListWidget* lvIcon = nullptr;
     QPushButton* cmdNewSection = nullptr;
-    QPushButton* cmdOK = nullptr;
-    QPushButton* cmdCancel = nullptr;
 
 signals:
     // A folder was added: the 0-based position of its section, its name and icon index.
     void folderAdded(int sectionPosition, const QString& folder, int icon);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void fillIcons();
-    void refuse(const QString& message);
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "widgets/NameDialog.h"
 
 class QLineEdit;
 class QPushButton;
@@ -9,7 +9,7 @@ class QPushButton;
 // at start-up and reused; the typed name stays between uses. OK adds the section to the
 // library (directory and Headers.ini) and closes; the windows that show sections hook in
 // through sectionAdded.
-class TfrmNewSection : public QDialog {
+class TfrmNewSection : public NameDialog {
     Q_OBJECT
 public:
     explicit TfrmNewSection(QWidget* parent = nullptr);
@@ -18,26 +18,18 @@ public:
     // The directory new sections go under, ending in "/".
     QString root() const { return root_; }
 
-    void FormShow();
+    void FormShow() override;
     void edtNameChange();
     void cmdBrowseClick();
-    void cmdOKClick();
+    void cmdOKClick() override;
 
-    QLineEdit* edtName = nullptr;
     QLineEdit* edtLocation = nullptr;
     QPushButton* cmdBrowse = nullptr;
-    QPushButton* cmdOK = nullptr;
-    QPushButton* cmdCancel = nullptr;
 
 signals:
     // A section was added: its name and its 0-based position in the list of sections.
     void sectionAdded(const QString& name, int position);
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void refuse(const QString& message);
-
     QString root_;
 };

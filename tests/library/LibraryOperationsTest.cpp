@@ -173,15 +173,4 @@ TEST(CreateDefaultHeader, StopsAtADirectoryThatCannotBeMade) {
     EXPECT_FALSE(QFileInfo::exists(home.file("Internet.ini")));
 }
 
-TEST(SectionRoots, NewSectionsGoUnderTheManagementRoot) {
-    qbtest::TempHome home;
-    EXPECT_EQ(newSectionRoot(), home.folder());
-    Settings().writeString("Management", "DefaultRoot", "/data/library");
-    EXPECT_EQ(newSectionRoot(), "/data/library/");
-    EXPECT_EQ(newSectionLocation(newSectionRoot(), "Games"), "/data/library/Games/");
-    EXPECT_EQ(newSectionLocation(newSectionRoot(), "  Games "), "/data/library/Games/");
-    EXPECT_EQ(newSectionLocation(newSectionRoot(), " "), "/data/library/");
-    EXPECT_EQ(rootDirectory("sub/dir"), home.folder() + "sub/dir/");
-}
-
 } // namespace
