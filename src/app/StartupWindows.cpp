@@ -1,20 +1,54 @@
 #include "app/StartupWindows.h"
 
+#include <QPointer>
 #include <QWidget>
+#include <exception>
 
+#include "app/AppWindows.h"
 #include "app/Settings.h"
+#include "app/TfrmTray.h"
 #include "library/LibraryOperations.h"
+#include "library/TfrmCategory.h"
+#include "library/TfrmNewSection.h"
+#include "platform/Dialogs.h"
 #include "platform/MessageLoop.h"
+
+namespace {
+
+// The long-lived windows live as long as the tray window, the application's main window.
+template <typename Window> Window* longLived(Window* window) {
+    if (frmTray) {
+        QObject::connect(frmTray, &QObject::destroyed,
+                         [guard = QPointer<QWidget>(window)] { delete guard.data(); });
+    }
+    return window;
+}
+
+// The manager window's first-run duties: the default library, then the switch that makes
+// every later start a normal one. A library that cannot be laid out is reported and tried
+// again at the next start; what was made already is not made twice.
+void layOutDefaultLibrary() {
+    try {
+        library::CreateDefaultHeader();
+    } catch (const std::exception& error) {
+        platform::errorBox(QString::fromUtf8(error.what()));
+        return;
+    }
+    Settings().writeBool("Main", "FirstRun", false);
+}
+
+} // namespace
 
 void createLongLivedWindows(bool firstRun) {
     // The windows are created in their fixed order, each followed by one pass of pending
     // messages, so that a request arriving meanwhile is served with the windows that exist.
-    if (firstRun) {
-        // The manager window's first-run duties: the default library, then the switch that
-        // makes every later start a normal one.
-        library::CreateDefaultHeader();
-        Settings().writeBool("Main", "FirstRun", false);
-    }
+    if (firstRun)
+        layOutDefaultLibrary();
+    platform::processMessages();
+
+    frmCategory = longLived(new TfrmCategory);
+    platform::processMessages();
+    frmNewSection = longLived(new TfrmNewSection);
     platform::processMessages();
 }
 
