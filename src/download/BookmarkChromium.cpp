@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonObject>
+
+#include "download/BookmarkJson.h"
 
 namespace download {
 
@@ -38,23 +38,7 @@ const Root kRoots[] = {
 // Local State is small; a big one is not the browser's.
 constexpr qint64 kMaxLocalStateSize = 16 * 1024 * 1024;
 
-void addChildren(const QJsonArray& children, BookmarkTreeBuilder& builder) {
-    for (const QJsonValue& value : children) {
-        if (builder.full())
-            return;
-        const QJsonObject node = value.toObject();
-        const QString type = node.value(u"type").toString();
-        const QString name = node.value(u"name").toString();
-        if (type == u"folder") {
-            builder.openFolder(name);
-            addChildren(node.value(u"children").toArray(), builder);
-            builder.closeFolder();
-        } else if (type == u"url") {
-            const QString url = node.value(u"url").toString();
-            builder.addLink(name.isEmpty() ? url : name, url);
-        }
-    }
-}
+const JsonBookmarkSchema kSchema{u"name", u"url", u"folder", u"url", nullptr, nullptr};
 
 // Profile folder -> the name the user gave the profile.
 QJsonObject profileNames(const QString& browserFolder) {
@@ -97,22 +81,14 @@ std::optional<BookmarkNode> parseChromiumBookmarks(const QByteArray& json) {
     if (!doc)
         return std::nullopt;
     const QJsonObject roots = doc->value(u"roots").toObject();
-    BookmarkNode tree = BookmarkNode::folder({});
-    BookmarkTreeBuilder builder(tree);
+    std::vector<JsonBookmarkRoot> found;
     for (const Root& root : kRoots) {
         const QJsonObject node = roots.value(QLatin1String(root.key)).toObject();
-        const QJsonArray children = node.value(u"children").toArray();
-        if (children.isEmpty())
-            continue;
         const QString name = node.value(u"name").toString();
-        builder.openFolder(name.isEmpty() ? QLatin1String(root.caption) : name);
-        addChildren(children, builder);
-        builder.closeFolder();
+        found.push_back({name.isEmpty() ? QLatin1String(root.caption) : name,
+                         node.value(u"children").toArray()});
     }
-    // Folders alone are no reason to show the group.
-    if (!builder.hasLinks())
-        return std::nullopt;
-    return tree;
+    return treeOfJsonRoots(found, kSchema);
 }
 
 std::optional<BookmarkNode> readChromiumBookmarks(const QString& configFolder) {

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QtEndian>
 
 #include <climits>
@@ -10,6 +9,7 @@
 #include <lz4.h>
 
 #include "download/BookmarkHtml.h"
+#include "download/BookmarkJson.h"
 #include "platform/Profile.h"
 
 namespace download {
@@ -36,26 +36,12 @@ const Root kRoots[] = {
     {"tagsFolder", ""},
 };
 
-void addChildren(const QJsonArray& children, BookmarkTreeBuilder& builder) {
-    for (const QJsonValue& value : children) {
-        if (builder.full())
-            return;
-        const QJsonObject node = value.toObject();
-        const QString type = node.value(u"type").toString();
-        const QString title = node.value(u"title").toString();
-        if (type == kContainer) {
-            builder.openFolder(title);
-            addChildren(node.value(u"children").toArray(), builder);
-            builder.closeFolder();
-        } else if (type == u"text/x-moz-place") {
-            const QString uri = node.value(u"uri").toString();
-            if (!uri.startsWith(u"place:"))
-                builder.addLink(title.isEmpty() ? uri : title, uri);
-        } else if (type == u"text/x-moz-place-separator") {
-            builder.addSeparator();
-        }
-    }
-}
+const JsonBookmarkSchema kSchema{u"title",
+                                 u"uri",
+                                 u"text/x-moz-place-container",
+                                 u"text/x-moz-place",
+                                 u"text/x-moz-place-separator",
+                                 u"place:"};
 
 QString rootCaption(const QJsonObject& node) {
     const QString name = node.value(u"root").toString();
@@ -138,21 +124,14 @@ std::optional<BookmarkNode> parseFirefoxBackup(const QByteArray& json) {
     const auto doc = parseJsonObject(json);
     if (!doc || doc->value(u"type").toString() != kContainer)
         return std::nullopt;
-    BookmarkNode tree = BookmarkNode::folder({});
-    BookmarkTreeBuilder builder(tree);
+    std::vector<JsonBookmarkRoot> found;
     for (const QJsonValue& value : doc->value(u"children").toArray()) {
         const QJsonObject node = value.toObject();
-        const QJsonArray children = node.value(u"children").toArray();
         const QString caption = rootCaption(node);
-        if (node.value(u"type").toString() != kContainer || children.isEmpty() || caption.isEmpty())
-            continue;
-        builder.openFolder(caption);
-        addChildren(children, builder);
-        builder.closeFolder();
+        if (node.value(u"type").toString() == kContainer && !caption.isEmpty())
+            found.push_back({caption, node.value(u"children").toArray()});
     }
-    if (!builder.hasLinks())
-        return std::nullopt;
-    return tree;
+    return treeOfJsonRoots(found, kSchema);
 }
 
 std::optional<BookmarkNode> readFirefoxBookmarks(const QString& firefoxFolder) {

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 
 namespace download {
 
@@ -43,14 +42,6 @@ std::optional<QByteArray> readBoundedFile(const QString& path, qint64 maxSize) {
     if (bytes.size() > maxSize || file.error() != QFile::NoError)
         return std::nullopt;
     return bytes;
-}
-
-std::optional<QJsonObject> parseJsonObject(const QByteArray& bytes) {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return std::nullopt;
-    return doc.object();
 }
 
 BookmarkTreeBuilder::BookmarkTreeBuilder(BookmarkNode& root) : path_{&root} {}

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QString>
 
 #include <optional>
@@ -49,9 +48,6 @@ QString shortenCaption(const QString& text);
 std::optional<QByteArray> readBoundedFile(const QString& path,
                                           qint64 maxSize = kMaxBookmarkFileSize);
 
-// The object a JSON document holds; nothing when the bytes are not a JSON object.
-std::optional<QJsonObject> parseJsonObject(const QByteArray& bytes);
-
 // Grows a tree from the top down within the limits. Captions are cleaned (control
 // characters become blanks) and shortened. Folders nested deeper than
 // kMaxBookmarkDepth are merged into their deepest allowed ancestor, so nothing in them
@@ -67,8 +63,6 @@ public:
     void addLink(const QString& caption, const QString& url);
     void addSeparator();
 
-    // Levels open below the root, merged ones included.
-    int depth() const { return int(path_.size()) - 1 + merged_; }
     bool full() const { return entries_ >= kMaxBookmarkEntries; }
     bool hasLinks() const { return links_ > 0; }
 
