@@ -52,6 +52,18 @@ TfrmAsker* AskerFixture::open(const QString& url, std::optional<QString> name) {
     return d;
 }
 
+TfrmAsker* AskerFixture::openServed(const QByteArray& body, FileServerOptions options,
+                                    const QString& path) {
+    server_ = std::make_unique<ScriptedServer>(fileServer(body, options));
+    return open(server_->url(path));
+}
+
+void AskerFixture::abortAt(qint64 bytes) {
+    TfrmAsker* d = dialog;
+    whenTrue(
+        d, [d, bytes] { return d->stats().value() >= bytes; }, [d] { d->cmdOK->click(); });
+}
+
 void AskerFixture::press() {
     dialog->cmdOK->click();
 }

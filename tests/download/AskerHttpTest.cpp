@@ -42,13 +42,12 @@ bool hasRangeLine(const QStringList& request) {
 
 TEST(AskerHttp, NoLocalFileDownloadsTheWholeFileWithoutRangeAndFilesItsRecord) {
     AskerFixture f;
-    ScriptedServer server(qbtest::fileServer(kBody));
     f.boxes.answer(platform::IDOK);
-    f.open(server.url("/pub/tool.bin"));
+    f.openServed(kBody, {}, "/pub/tool.bin");
     f.press();
 
     EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
-    const QList<QStringList> requests = qbtest::requestLines(server);
+    const QList<QStringList> requests = qbtest::requestLines(f.server());
     ASSERT_EQ(requests.size(), 2);
     EXPECT_EQ(requests[0].value(0), "HEAD /pub/tool.bin HTTP/1.0");
     EXPECT_EQ(requests[1].value(0), "GET /pub/tool.bin HTTP/1.0");
@@ -65,7 +64,7 @@ TEST(AskerHttp, NoLocalFileDownloadsTheWholeFileWithoutRangeAndFilesItsRecord) {
     EXPECT_EQ(f.dialog->dg->value(), 5000);
 
     const library::FileRecord record(f.recordFile(), "tool.bin");
-    EXPECT_EQ(record.readString(library::RecordKey::Source), server.url("/pub/tool.bin"));
+    EXPECT_EQ(record.readString(library::RecordKey::Source), f.server().url("/pub/tool.bin"));
     EXPECT_EQ(record.readString(library::RecordKey::Desc), "A test download");
     EXPECT_EQ(record.readString(library::RecordKey::DateDownloaded), platform::todayStamp());
 }
@@ -74,12 +73,9 @@ TEST(AskerHttp, AbortDuringTheGetKeepsThePartAndAResumeCompletesItByteForByte) {
     AskerFixture f;
     FileServerOptions options;
     options.stallAfter = 2000;
-    ScriptedServer server(qbtest::fileServer(kBody, options));
-    TfrmAsker* dialog = f.open(server.url("/tool.bin"));
+    TfrmAsker* dialog = f.openServed(kBody, options);
     dialog->cbPromptDone->setChecked(false);
-    qbtest::whenTrue(
-        dialog, [dialog] { return dialog->stats().value() >= 2000; },
-        [dialog] { dialog->cmdOK->click(); });
+    f.abortAt(2000);
     f.press();
 
     EXPECT_TRUE(f.logHas("Failed : 404 Connection aborted on request"));
@@ -90,7 +86,7 @@ TEST(AskerHttp, AbortDuringTheGetKeepsThePartAndAResumeCompletesItByteForByte) {
 
     f.press();
     EXPECT_TRUE(f.logHas("Quillbay:  Starting download at byte 2000"));
-    const QList<QStringList> requests = qbtest::requestLines(server);
+    const QList<QStringList> requests = qbtest::requestLines(f.server());
     ASSERT_EQ(requests.size(), 4);
     EXPECT_TRUE(requests[3].contains("Range: bytes=2000-"));
     EXPECT_EQ(qbtest::readFile(path), kBody);
@@ -100,9 +96,8 @@ TEST(AskerHttp, AbortDuringTheGetKeepsThePartAndAResumeCompletesItByteForByte) {
 
 TEST(AskerHttp, APartialLocalFileResumesFromItsSize) {
     AskerFixture f;
-    ScriptedServer server(qbtest::fileServer(kBody));
     ASSERT_TRUE(qbtest::writeFile(f.folderDir() + "tool.bin", kBody.left(1000)));
-    TfrmAsker* dialog = f.open(server.url("/tool.bin"));
+    TfrmAsker* dialog = f.openServed(kBody);
     dialog->cbPromptDone->setChecked(false);
     qint64 maximumAtStart = -1;
     qint64 valueAtStart = -1;
@@ -115,7 +110,7 @@ TEST(AskerHttp, APartialLocalFileResumesFromItsSize) {
     f.press();
 
     EXPECT_TRUE(f.logHas("Quillbay:  Starting download at byte 1000"));
-    const QList<QStringList> requests = qbtest::requestLines(server);
+    const QList<QStringList> requests = qbtest::requestLines(f.server());
     ASSERT_EQ(requests.size(), 2);
     EXPECT_TRUE(requests[1].contains("Range: bytes=1000-"));
     EXPECT_EQ(maximumAtStart, 5000);
@@ -128,11 +123,10 @@ TEST(AskerHttp, ACompleteLocalFileAsksBeforeDownloadingAgain) {
     for (const int answer : {platform::IDNO, platform::IDYES}) {
         SCOPED_TRACE(answer == platform::IDYES ? "Yes" : "No");
         AskerFixture f;
-        ScriptedServer server(qbtest::fileServer(kBody));
         const QByteArray old = qbtest::randomBytes(5000, 99);
         const QString path = f.folderDir() + "tool.bin";
         ASSERT_TRUE(qbtest::writeFile(path, old));
-        TfrmAsker* dialog = f.open(server.url("/tool.bin"));
+        TfrmAsker* dialog = f.openServed(kBody);
         dialog->cbPromptDone->setChecked(false);
         f.boxes.answer(answer);
         f.press();
@@ -143,7 +137,7 @@ TEST(AskerHttp, ACompleteLocalFileAsksBeforeDownloadingAgain) {
         EXPECT_EQ(f.boxes.boxes()[0].caption, "File Exists");
         EXPECT_EQ(f.boxes.boxes()[0].defaultAnswer(), platform::IDNO);
         EXPECT_FALSE(dialog->isDownloading());
-        const QList<QStringList> requests = qbtest::requestLines(server);
+        const QList<QStringList> requests = qbtest::requestLines(f.server());
         if (answer == platform::IDNO) {
             EXPECT_EQ(requests.size(), 1);
             EXPECT_EQ(qbtest::readFile(path), old);
@@ -160,14 +154,13 @@ TEST(AskerHttp, AServerIgnoringTheRangeRewritesTheFileFromTheStart) {
     AskerFixture f;
     FileServerOptions options;
     options.honourRange = false;
-    ScriptedServer server(qbtest::fileServer(kBody, options));
     const QString path = f.folderDir() + "tool.bin";
     ASSERT_TRUE(qbtest::writeFile(path, kBody.left(1000)));
-    TfrmAsker* dialog = f.open(server.url("/tool.bin"));
+    TfrmAsker* dialog = f.openServed(kBody, options);
     dialog->cbPromptDone->setChecked(false);
     f.press();
 
-    EXPECT_TRUE(qbtest::requestLines(server).value(1).contains("Range: bytes=1000-"));
+    EXPECT_TRUE(qbtest::requestLines(f.server()).value(1).contains("Range: bytes=1000-"));
     EXPECT_EQ(qbtest::readFile(path), kBody);
     EXPECT_EQ(dialog->stats().maximum(), 5000);
     EXPECT_EQ(dialog->lblETA->text(), "Complete");
@@ -252,8 +245,7 @@ TEST(AskerHttp, UnknownWrongOrExceededLengthsStillBringEveryByte) {
         options.extra = c.extra;
         options.holdAfter = 100;
         options.release = std::make_shared<std::atomic<bool>>(false);
-        ScriptedServer server(qbtest::fileServer(kBody, options));
-        TfrmAsker* dialog = f.open(server.url("/tool.bin"));
+        TfrmAsker* dialog = f.openServed(kBody, options);
         f.boxes.answer(platform::IDOK);
         bool activityShown = false;
         qbtest::whenTrue(
@@ -294,8 +286,7 @@ TEST(AskerHttp, ClosingWhileBusyIsRefusedUntilAbort) {
     AskerFixture f;
     FileServerOptions options;
     options.stallAfter = 1500;
-    ScriptedServer server(qbtest::fileServer(kBody, options));
-    TfrmAsker* dialog = f.open(server.url("/tool.bin"));
+    TfrmAsker* dialog = f.openServed(kBody, options);
     f.boxes.answer(platform::IDOK);
     bool stayedOpen = false;
     qbtest::whenTrue(
@@ -340,8 +331,7 @@ TEST(AskerHttp, ClosingRightAfterAnAbortInsideTheTransferFreesTheDialogOnlyLater
     AskerFixture f;
     FileServerOptions options;
     options.stallAfter = 1000;
-    ScriptedServer server(qbtest::fileServer(kBody, options));
-    TfrmAsker* dialog = f.open(server.url("/tool.bin"));
+    TfrmAsker* dialog = f.openServed(kBody, options);
     bool closed = false;
     qbtest::whenTrue(
         dialog, [dialog] { return dialog->stats().value() >= 1000; },
@@ -362,8 +352,7 @@ TEST(AskerHttp, ClosingRightAfterAnAbortInsideTheTransferFreesTheDialogOnlyLater
 
 TEST(AskerHttp, AutoExitClosesAndFreesTheDialogOnlyAfterTheTransferHasReturned) {
     AskerFixture f;
-    ScriptedServer server(qbtest::fileServer(kBody));
-    TfrmAsker* dialog = f.open(server.url("/tool.bin"));
+    TfrmAsker* dialog = f.openServed(kBody);
     dialog->cbPromptDone->setChecked(false);
     dialog->cbClose->setChecked(true);
     f.press();
@@ -380,15 +369,12 @@ TEST(AskerHttp, OpenImmediatelyOpensTheFinishedFileButNotAnAbortedOne) {
         AskerFixture f;
         FileServerOptions options;
         options.stallAfter = abort ? 1000 : -1;
-        ScriptedServer server(qbtest::fileServer(kBody, options));
-        TfrmAsker* dialog = f.open(server.url("/tool.bin"));
+        TfrmAsker* dialog = f.openServed(kBody, options);
         dialog->cbOpenWhen->setCurrentIndex(1);
         bool openedDuringTransfer = false;
         if (abort) {
             dialog->cbPromptDone->setChecked(false);
-            qbtest::whenTrue(
-                dialog, [dialog] { return dialog->stats().value() >= 1000; },
-                [dialog] { dialog->cmdOK->click(); });
+            f.abortAt(1000);
         } else {
             // The notice shows inside the transfer: the file is not open yet then.
             f.boxes.answer(platform::IDOK);
@@ -415,8 +401,7 @@ TEST(AskerHttp, AutoScanRunsTheScannerOnTheQuotedPathAndStampsTheRecord) {
     AskerFixture f;
     Settings().writeString("VirusScanner", "CommandLine", "/opt/scanner/scan");
     Settings().writeBool("VirusScanner", "ScanWhenDone", true);
-    ScriptedServer server(qbtest::fileServer(kBody));
-    TfrmAsker* dialog = f.open(server.url("/my tool.bin"));
+    TfrmAsker* dialog = f.openServed(kBody, {}, "/my tool.bin");
     ASSERT_TRUE(dialog->cbAutoScan->isEnabled());
     ASSERT_TRUE(dialog->cbAutoScan->isChecked());
     dialog->cbPromptDone->setChecked(false);
@@ -434,8 +419,7 @@ TEST(AskerHttp, AutoScanRunsTheScannerOnTheQuotedPathAndStampsTheRecord) {
 
 TEST(AskerHttp, AnEmptyFileIsCompleteWhenTheAnswerEnds) {
     AskerFixture f;
-    ScriptedServer server(qbtest::fileServer(QByteArray()));
-    TfrmAsker* dialog = f.open(server.url("/empty.txt"));
+    TfrmAsker* dialog = f.openServed(QByteArray(), {}, "/empty.txt");
     f.boxes.answer(platform::IDOK);
     f.press();
     EXPECT_TRUE(QFileInfo::exists(f.folderDir() + "empty.txt"));
