@@ -388,6 +388,7 @@ void TfrmAsker::FormClose() {
         platform::errorBox(QString::fromLocal8Bit(e.what()));
     }
     QPointer<TfrmAsker> self(this);
+    // Waits for the FTP client too, once the dialog has one.
     while (self && Http->State() != httpReady)
         platform::waitForMessages();
     if (self)
@@ -524,6 +525,7 @@ void TfrmAsker::AbortDownload() {
             platform::processMessages();
     } catch (...) {
     }
+    // The FTP client, once the dialog has one, is aborted here as well.
     if (!self)
         return;
     setMainButton(false);
