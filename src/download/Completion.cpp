@@ -1,0 +1,80 @@
+// What the download dialog does with a finished file: the notice, the virus scan, the
+// record stamps and opening the file.
+
+#include "download/TfrmAsker.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "app/Settings.h"
+#include "download/DownloadRecord.h"
+#include "library/FileRecord.h"
+#include "platform/Dialogs.h"
+#include "platform/Shell.h"
+
+void TfrmAsker::HttpDone() {
+    tmrDLSpeed->stop();
+    stats_.complete();
+    showStatistics();
+    qint64 received = 0;
+    QString path = targetPath();
+    if (stream_) {
+        stream_->flush();
+        received = stream_->size();
+        path = stream_->fileName();
+    }
+    log(QStringLiteral("Received %1 bytes").arg(received));
+    PageControl1->unsetCursor();
+    bringToFront();
+    completionNotice(path);
+}
+
+void TfrmAsker::completionNotice(const QString& path) {
+    QPointer<TfrmAsker> self(this);
+    if (cbPromptDone->isChecked()) {
+        platform::messageBox(QStringLiteral("Download Complete for ") + QFileInfo(path).fileName() +
+                                 QStringLiteral("\r\rThis file has been placed in the following "
+                                                "area:\r\rSection: ") +
+                                 cbSection->currentText() + QStringLiteral("\rFolder: ") +
+                                 cbCategory->currentText(),
+                             QString(), platform::MB_OK | platform::MB_ICONINFORMATION);
+        if (!self)
+            return;
+    }
+    if (cbAutoScan->isChecked())
+        VirusScan(path);
+    if (cbOpenWhen->currentIndex() == 1)
+        FileExec(path);
+}
+
+void TfrmAsker::VirusScan(const QString& path) {
+    if (!cbAutoScan->isChecked())
+        return;
+    const QString scanner =
+        Settings().readString(QStringLiteral("VirusScanner"), QStringLiteral("CommandLine"));
+    // Without a scanner nothing is scanned, and the record must not say otherwise.
+    if (scanner.trimmed().isEmpty())
+        return;
+    download::stampRecord(recordFile(), QFileInfo(path).fileName(),
+                          library::RecordKey::LastScanned);
+    platform::shellOpen(scanner, QLatin1Char('"') + path + QLatin1Char('"'));
+}
+
+void TfrmAsker::FileExec(const QString& path) {
+    download::stampRecord(recordFile(), QFileInfo(path).fileName(), library::RecordKey::LastOpened);
+}
+
+void TfrmAsker::openWhenDone(const QString& path) {
+    // Only a file that arrived whole is opened, and never after an abort.
+    if (cbOpenWhen->currentIndex() != 1 || !completionRun_ || cancelled_ || failed_)
+        return;
+    try {
+        platform::shellOpen(path);
+    } catch (...) {
+    }
+}

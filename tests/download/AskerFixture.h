@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "DialogAnswerer.h"
+#include "ScriptedServer.h"
+#include "TestEnvironment.h"
+#include "download/TfrmAsker.h"
+
+namespace qbtest {
+
+// A file server: HEAD answers the length, GET the body, from the start of a
+// "Range: bytes=N-" line with 206 when `honourRange`. `stallAfter` >= 0 makes the first
+// GET stop after that many body bytes and wait for the client to go. `announce` false
+// leaves out every Content-Length.
+struct FileServerOptions {
+    bool honourRange = true;
+    qint64 stallAfter = -1;
+    bool announce = true;
+    // Bytes sent beyond the body (a server that sends more than it announced).
+    qint64 extra = 0;
+    QByteArray contentLength; // sent as given instead of the true length when set
+    // With `release` set, every GET sends `holdAfter` body bytes and waits until the test
+    // releases the rest: the test sees the transfer while it runs, whatever the timing.
+    qint64 holdAfter = 0;
+    std::shared_ptr<std::atomic<bool>> release;
+};
+ScriptedServer::Script fileServer(const QByteArray& body, FileServerOptions options = {});
+
+// A program folder with a library of two sections ("Programs" with the folders
+// "Utilities" and "Games", "Internet" with "Web Files"), boxes answered by a script, and
+// download dialogs opened the way a hand-off opens them.
+class AskerFixture {
+public:
+    AskerFixture();
+    ~AskerFixture();
+
+    TempHome home;
+    DialogAnswerer boxes;
+
+    // The directory of the folder Programs / Utilities, with its trailing "/".
+    QString folderDir() const;
+    // The record file of Programs / Utilities.
+    QString recordFile() const;
+
+    // A dialog filled like a hand-off of `url` (file name = its last segment unless given),
+    // with its defaults applied and shown.
+    TfrmAsker* open(const QString& url, std::optional<QString> name = std::nullopt);
+    // Starts a file server for `body` (see fileServer) and opens a dialog on its `path`.
+    TfrmAsker* openServed(const QByteArray& body, FileServerOptions options = {},
+                          const QString& path = "/tool.bin");
+    // The server openServed started.
+    ScriptedServer& server() { return *server_; }
+    // Presses Abort from inside the transfer once `bytes` have arrived.
+    void abortAt(qint64 bytes);
+    // Presses Download (or Abort) and returns when its handler has returned.
+    void press();
+    // Lets events run until the dialog is idle again (a redirect restart, say).
+    bool waitUntilIdle(int timeoutMs = 15000);
+
+    QPointer<TfrmAsker> dialog;
+    std::unique_ptr<ScriptedServer> server_;
+
+    QStringList log() const;
+    bool logHas(const QString& line) const;
+};
+
+// Runs `action` once, from inside whatever wait is running then, as soon as `condition`
+// holds; checks every few milliseconds until `owner` goes.
+void whenTrue(QObject* owner, std::function<bool()> condition, std::function<void()> action);
+
+// The request lines ("GET /f HTTP/1.0", "Range: bytes=0-"...) each connection sent.
+QList<QStringList> requestLines(const ScriptedServer& server);
+
+} // namespace qbtest

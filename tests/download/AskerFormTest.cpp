@@ -1,0 +1,342 @@
+// The download dialog as a form: defaults, validation, keys, closing and its messages.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTest>
+
+#include "AskerFixture.h"
+#include "app/AppWindows.h"
+#include "app/Settings.h"
+#include "app/TfrmTray.h"
+#include "library/Categories.h"
+#include "library/FileRecord.h"
+#include "library/LibraryPaths.h"
+#include "platform/Dates.h"
+#include "platform/MessageLoop.h"
+#include "widgets/TSpeedDial.h"
+
+using qbtest::AskerFixture;
+
+namespace {
+
+const char* const kFolderMessage =
+    "Please specify a folder to place this file in.  To create a new folder, type CTRL+N.";
+
+TEST(AskerForm, AFreshDialogStartsIdleWithItsControlsInPlace) {
+    AskerFixture f;
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+    EXPECT_EQ(dialog->windowTitle(), "Download a File");
+    EXPECT_TRUE(dialog->isWindow());
+    EXPECT_EQ(dialog->size(), QSize(TfrmAsker::kWidth, TfrmAsker::kHeightWithDetails));
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+    EXPECT_EQ(frmAsker, dialog);
+    for (const char* name :
+         {"PageControl1", "edtDesc",    "edtSource",      "edtName",        "cbOpenWhen",
+          "cbSection",    "cbCategory", "cmdBookMarks",   "cmdSection",     "cmdFolder",
+          "cmdOK",        "Button2",    "cmdViewManager", "ListBox1",       "dg",
+          "gSpeed",       "gActive",    "lblFileSize",    "lbldlbytes",     "lblPacketSize",
+          "lblSpeed",     "lblPercent", "lblAverage",     "lblETA",         "cbPaste",
+          "cbPrompt",     "meDays",     "cbAutoDelete",   "meDeleteDays",   "cbAutoScan",
+          "cbMinimize",   "cbClose",    "cbDetails",      "cbEnableDetect", "cbDefault",
+          "cbPromptDone"})
+        EXPECT_NE(dialog->findChild<QWidget*>(name), nullptr) << name;
+    EXPECT_NE(dialog->findChild<QObject*>("tmrDLSpeed"), nullptr);
+    EXPECT_NE(dialog->findChild<QObject*>("Http"), nullptr);
+    EXPECT_EQ(dialog->BookMarks->title(), "Web BookMarks...");
+    EXPECT_EQ(dialog->PageControl1->tabText(0), "Download");
+    EXPECT_EQ(dialog->PageControl1->tabText(1), "Advanced Settings");
+    EXPECT_EQ(dialog->PageControl1->currentIndex(), 0);
+    EXPECT_EQ(dialog->cmdOK->text(), "&Download");
+    EXPECT_TRUE(dialog->cmdOK->isDefault());
+    EXPECT_FALSE(dialog->isDownloading());
+    EXPECT_EQ(dialog->lblFileSize->text(), "?");
+    EXPECT_EQ(dialog->lbldlbytes->text(), "0");
+    EXPECT_EQ(dialog->lblPacketSize->text(), "N/A");
+    EXPECT_FALSE(dialog->pnlPacketSize->isVisible());
+    EXPECT_TRUE(dialog->ListBox1->styleSheet().contains("background-color: black"));
+    EXPECT_TRUE(dialog->ListBox1->styleSheet().contains("color: lime"));
+    // The day fields hold two digits at most.
+    QTest::keyClicks(dialog->meDays, "123x");
+    EXPECT_LE(dialog->meDays->text().size(), 2);
+    EXPECT_TRUE(QRegularExpression("^[0-9]{0,2}$").match(dialog->meDays->text()).hasMatch());
+    EXPECT_EQ(dialog->gSpeed->maximum(), 28800);
+}
+
+TEST(AskerForm, SetDefaultsTakesEveryChoiceFromTheSettings) {
+    AskerFixture f;
+    Settings s;
+    s.writeInteger("Download", "DefaultSection", 0);
+    s.writeInteger("Download", "DefaultCat", 1);
+    s.writeInteger("Download", "OpenWhen", 1);
+    s.writeBool("Download", "ShowDetails", false);
+    s.writeBool("Download", "AutoClose", true);
+    s.writeBool("Download", "PromptDone", false);
+    s.writeBool("Management", "PromptIfNotOpened", false);
+    s.writeString("Management", "PromptDays", "4");
+    s.writeBool("Management", "AutoDelete", true);
+    s.writeString("Management", "DeleteDays", "45");
+    s.writeBool("VirusScanner", "ScanWhenDone", true);
+    s.writeInteger("Download", "Speed", 56600);
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+
+    EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
+    EXPECT_EQ(dialog->cbSection->count(), 2);
+    EXPECT_EQ(dialog->cbCategory->currentText(), "Games");
+    EXPECT_EQ(dialog->cbOpenWhen->currentText(), "Immediately after it is downloaded");
+    EXPECT_FALSE(dialog->cbDetails->isChecked());
+    EXPECT_EQ(dialog->height(), TfrmAsker::kHeightWithoutDetails);
+    EXPECT_TRUE(dialog->cbClose->isChecked());
+    EXPECT_FALSE(dialog->cbPromptDone->isChecked());
+    EXPECT_FALSE(dialog->cbPrompt->isChecked());
+    EXPECT_EQ(dialog->meDays->text(), "4");
+    EXPECT_TRUE(dialog->cbAutoDelete->isChecked());
+    EXPECT_EQ(dialog->meDeleteDays->text(), "45");
+    // No scanner configured: the box keeps its stored state but cannot be changed.
+    EXPECT_TRUE(dialog->cbAutoScan->isChecked());
+    EXPECT_FALSE(dialog->cbAutoScan->isEnabled());
+    EXPECT_EQ(dialog->gSpeed->maximum(), 56600);
+
+    dialog->cbDetails->setChecked(true);
+    EXPECT_EQ(dialog->height(), TfrmAsker::kHeightWithDetails);
+
+    // The user's choice of another section refills the folders.
+    dialog->cbSection->setCurrentIndex(1);
+    emit dialog->cbSection->activated(1);
+    EXPECT_EQ(dialog->cbCategory->count(), 1);
+    EXPECT_EQ(dialog->cbCategory->currentText(), "Web Files");
+}
+
+TEST(AskerForm, AConnectionSpeedOfZeroShowsNoShareOfIt) {
+    AskerFixture f;
+    Settings().writeInteger("Download", "Speed", 0);
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+    EXPECT_EQ(dialog->gSpeed->maximum(), 0);
+    dialog->tmrDLSpeedTimer();
+    EXPECT_EQ(dialog->lblPercent->text(), "% of Potential Speed");
+    EXPECT_EQ(dialog->lblSpeed->text(), "0 bps");
+}
+
+TEST(AskerForm, ADefaultPlaceOutsideTheListsSelectsNothingAndDownloadStops) {
+    AskerFixture f;
+    Settings().writeInteger("Download", "DefaultSection", 7);
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+    EXPECT_EQ(dialog->cbSection->currentIndex(), -1);
+    EXPECT_EQ(dialog->cbCategory->count(), 0);
+
+    f.boxes.answer(platform::IDOK);
+    f.press();
+    EXPECT_EQ(f.boxes.texts(), QStringList({kFolderMessage}));
+    EXPECT_FALSE(dialog->isDownloading());
+    EXPECT_TRUE(dialog->Button2->isEnabled());
+    EXPECT_TRUE(dialog->edtName->isEnabled());
+    EXPECT_TRUE(QDir(f.home.folder()).entryList({"*-*.ini"}).isEmpty());
+}
+
+TEST(AskerForm, BadFileNamesAreRefusedAndNothingIsWritten) {
+    struct Case {
+        const char* name;
+        const char* message; // nullptr: any message that is not the blank one
+    };
+    for (const Case& c : {Case{"   ", "You must specify a filename for this download."},
+                          Case{"", "You must specify a filename for this download."},
+                          Case{"../../escape.sh", nullptr}, Case{"sub/dir.bin", nullptr},
+                          Case{"..", nullptr}, Case{".", nullptr}}) {
+        SCOPED_TRACE(c.name);
+        AskerFixture f;
+        TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin", QString::fromUtf8(c.name));
+        f.boxes.answer(platform::IDOK);
+        f.press();
+        ASSERT_EQ(f.boxes.boxes().size(), 1);
+        if (c.message)
+            EXPECT_EQ(f.boxes.texts().value(0), c.message);
+        else
+            EXPECT_NE(f.boxes.texts().value(0), "You must specify a filename for this download.");
+        EXPECT_FALSE(dialog->isDownloading());
+        EXPECT_TRUE(dialog->edtName->isEnabled());
+        EXPECT_FALSE(QFileInfo::exists(f.recordFile()));
+        EXPECT_FALSE(QFileInfo::exists(f.home.file("dlmain.ini")));
+        EXPECT_TRUE(dialog->ListBox1->count() == 0);
+    }
+}
+
+TEST(AskerForm, ClosingAnIdleDialogWritesTheRecordAndTheDefaults) {
+    AskerFixture f;
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+    dialog->cbCategory->setCurrentIndex(1);
+    dialog->cbClose->setChecked(true);
+    dialog->edtDesc->setText("Kept on close");
+    ASSERT_TRUE(dialog->close());
+    const library::FileRecord record(library::recordFilePath("Programs", "Games"), "tool.bin");
+    EXPECT_EQ(record.readString(library::RecordKey::Desc), "Kept on close");
+    EXPECT_EQ(record.readString(library::RecordKey::DateDownloaded), platform::todayStamp());
+    EXPECT_EQ(Settings().readInteger("Download", "DefaultCat"), 1);
+    EXPECT_TRUE(Settings().readBool("Download", "AutoClose"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(f.dialog.isNull());
+}
+
+TEST(AskerForm, ClosingWithoutAUsableNameKeepsTheDefaultsButWritesNoRecord) {
+    AskerFixture f;
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/", QString());
+    dialog->cbOpenWhen->setCurrentIndex(1);
+    ASSERT_TRUE(dialog->close());
+    EXPECT_FALSE(QFileInfo::exists(f.recordFile()));
+    EXPECT_EQ(Settings().readInteger("Download", "OpenWhen"), 1);
+}
+
+TEST(AskerForm, ClosingWithoutTheDefaultsBoxWritesNothing) {
+    AskerFixture f;
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+    dialog->cbDefault->setChecked(false);
+    ASSERT_TRUE(dialog->close());
+    EXPECT_FALSE(QFileInfo::exists(f.recordFile()));
+    EXPECT_FALSE(Settings().readBool("Download", "SaveAsDefault"));
+    EXPECT_EQ(Settings().readString("Download", "OpenWhen", "absent"), "absent");
+}
+
+TEST(AskerForm, KeysActOnlyWithCtrlAlone) {
+    AskerFixture f;
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+    const QString name = dialog->edtName->text();
+    QTest::keyClick(dialog->edtName, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(dialog->edtName, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(dialog->pmBookMarks->isVisible());
+    EXPECT_EQ(dialog->edtName->text(), name);
+    EXPECT_TRUE(f.boxes.boxes().isEmpty());
+
+    QTest::keyClick(dialog->edtName, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_TRUE(dialog->pmBookMarks->isVisible());
+    dialog->pmBookMarks->hide();
+
+    EXPECT_TRUE(f.home.shellLog().isEmpty());
+    QTest::keyClick(dialog->edtDesc, Qt::Key_F1);
+    ASSERT_EQ(f.home.shellLog().size(), 1);
+    EXPECT_TRUE(f.home.shellLog()[0].startsWith("open\t"));
+    EXPECT_TRUE(f.home.shellLog()[0].endsWith(".html"));
+}
+
+TEST(AskerForm, ANewFolderMessageSelectsTheSectionAndItsNewFolder) {
+    AskerFixture f;
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+    ASSERT_EQ(dialog->cbSection->currentText(), "Programs");
+    library::appendCategory("Internet", "Mail", 1);
+    platform::postAppMessage(platform::UM_SELECTNEWFOLDER, 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog->cbSection->currentText(), "Internet");
+    EXPECT_EQ(dialog->cbCategory->currentText(), "Mail");
+
+    // A hidden dialog is left alone.
+    dialog->hide();
+    library::appendCategory("Programs", "Tools", 1);
+    platform::postAppMessage(platform::UM_SELECTNEWFOLDER, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog->cbSection->currentText(), "Internet");
+}
+
+TEST(AskerForm, TheClipboardGoesIntoTheDescriptionOnce) {
+    AskerFixture f;
+    Settings().writeBool("Download", "AutoPaste", true);
+    QGuiApplication::clipboard()->setText("Fast tool\nversion 2");
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+    EXPECT_EQ(dialog->edtDesc->text(), "Fast tool version 2");
+
+    // A re-download from the library keeps its own description.
+    auto* again = new TfrmAsker;
+    again->LibraryFlag = true;
+    again->edtDesc->setText("From the record");
+    again->SetDefaults();
+    again->show();
+    EXPECT_EQ(again->edtDesc->text(), "From the record");
+    delete again;
+}
+
+TEST(AskerForm, AnIeDescriptionWithoutAnExplorerWindowBecomesEmpty) {
+    AskerFixture f;
+    auto* dialog = new TfrmAsker;
+    f.dialog = dialog;
+    dialog->edtDesc->setText("IE");
+    dialog->SetDefaults();
+    dialog->show();
+    EXPECT_EQ(dialog->edtDesc->text(), QString());
+}
+
+TEST(AskerForm, TheDetectionBoxSetsTheTrayTitle) {
+    AskerFixture f;
+    TfrmTray tray({});
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+    dialog->cbEnableDetect->setChecked(false);
+    EXPECT_EQ(tray.windowTitle(), "QBY - Download Detect Disabled");
+    dialog->cbEnableDetect->setChecked(true);
+    EXPECT_EQ(tray.windowTitle(), "QBY");
+    dialog->cbDefault->setChecked(false);
+    EXPECT_FALSE(Settings().readBool("Download", "SaveAsDefault"));
+    dialog->cbDefault->setChecked(true);
+    EXPECT_TRUE(Settings().readBool("Download", "SaveAsDefault"));
+}
+
+TEST(AskerForm, DeleteFileRemovesExactlyTheNamedFile) {
+    qbtest::TempHome home;
+    const QString dir = home.root() + "/files/";
+    for (const char* name : {"a*b.bin", "axb.bin", "plain.bin", "kept.bin"})
+        ASSERT_TRUE(qbtest::writeFile(dir + name, "x"));
+    // "a*b.bin" would take "axb.bin" with it as a pattern: it stays rather than take a neighbour.
+    TfrmAsker::DeleteFile(dir + "a*b.bin", false);
+    EXPECT_TRUE(QFileInfo::exists(dir + "a*b.bin"));
+    EXPECT_TRUE(QFileInfo::exists(dir + "axb.bin"));
+    TfrmAsker::DeleteFile(dir + "plain.bin", false);
+    EXPECT_FALSE(QFileInfo::exists(dir + "plain.bin"));
+    ASSERT_TRUE(QFile::remove(dir + "axb.bin"));
+    TfrmAsker::DeleteFile(dir + "a*b.bin", true);
+    EXPECT_FALSE(QFileInfo::exists(dir + "a*b.bin"));
+    EXPECT_TRUE(QFileInfo::exists(dir + "kept.bin"));
+}
+
+TEST(AskerForm, FtpIsNotAvailableYetAndTheDialogStaysUsable) {
+    AskerFixture f;
+    TfrmAsker* dialog = f.open("ftp://127.0.0.1/pub/tool.bin");
+    f.press();
+    ASSERT_FALSE(f.log().isEmpty());
+    EXPECT_TRUE(f.log().last().contains("FTP downloads are not available"));
+    EXPECT_FALSE(dialog->isDownloading());
+    EXPECT_TRUE(dialog->Button2->isEnabled());
+}
+
+TEST(AskerForm, VirusScanAndFileExecStampTheRecordFoundWithoutRegardToCase) {
+    AskerFixture f;
+    library::FileRecord(f.recordFile(), "SETUP.EXE").writeString(library::RecordKey::Desc, "x");
+    Settings().writeString("VirusScanner", "CommandLine", "/opt/scan");
+    TfrmAsker* dialog = f.open("http://127.0.0.1:1/setup.exe");
+    const QString path = f.folderDir() + "setup.exe";
+    dialog->cbAutoScan->setChecked(true);
+    dialog->VirusScan(path);
+    dialog->FileExec(path);
+    const library::FileRecord record(f.recordFile(), "SETUP.EXE");
+    EXPECT_EQ(record.readString(library::RecordKey::LastScanned), platform::todayStamp());
+    EXPECT_EQ(record.readString(library::RecordKey::LastOpened), platform::todayStamp());
+    EXPECT_EQ(f.home.shellLog(), QStringList({"open\t/opt/scan\t\"" + path + "\""}));
+
+    // Without a scanner nothing runs and nothing claims a scan.
+    Settings().writeString("VirusScanner", "CommandLine", "");
+    library::FileRecord(f.recordFile(), "other.exe").writeString(library::RecordKey::Desc, "y");
+    dialog->VirusScan(f.folderDir() + "other.exe");
+    EXPECT_EQ(library::FileRecord(f.recordFile(), "other.exe")
+                  .readString(library::RecordKey::LastScanned),
+              "Never");
+    EXPECT_EQ(f.home.shellLog().size(), 1);
+}
+
+} // namespace
