@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "download/TBookmarks.h"
 #include "net/HttpCli.h"
 #include "widgets/TActivityBar.h"
 #include "widgets/TProgressColumn.h"
@@ -101,6 +102,11 @@ void TfrmAsker::createControls() {
 
     pmBookMarks = named(new QMenu(this), "pmBookMarks");
     BookMarks = named(pmBookMarks->addMenu(QStringLiteral("Web BookMarks...")), "BookMarks");
+    // The browsers' bookmarks are read once, when the dialog is made.
+    Bookmarks1 = named(new TBookmarks(this), "Bookmarks1");
+    Bookmarks1->OnURL = [this](const QString& url) { Bookmarks1URL(url); };
+    Bookmarks1->setMenu(BookMarks);
+    Bookmarks1->setEnabled(true);
 
     Http = named(new THttpCli(this), "Http");
     tmrDLSpeed = named(new QTimer(this), "tmrDLSpeed");

@@ -8,6 +8,8 @@
 
 #include "download/TransferStats.h"
 
+class TBookmarks;
+
 class QCheckBox;
 class QComboBox;
 class QFile;
@@ -153,6 +155,7 @@ public:
     QMenu* pmBookMarks = nullptr;
     // "Web BookMarks...": the submenu the bookmark reader fills.
     QMenu* BookMarks = nullptr;
+    TBookmarks* Bookmarks1 = nullptr;
     THttpCli* Http = nullptr;
     QTimer* tmrDLSpeed = nullptr;
     QTimer* tmrRedirect = nullptr;

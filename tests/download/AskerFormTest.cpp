@@ -27,6 +27,7 @@
 #include "library/LibraryPaths.h"
 #include "platform/Dates.h"
 #include "platform/MessageLoop.h"
+#include "platform/Registry.h"
 #include "widgets/TSpeedDial.h"
 
 using qbtest::AskerFixture;
@@ -337,6 +338,31 @@ TEST(AskerForm, VirusScanAndFileExecStampTheRecordFoundWithoutRegardToCase) {
                   .readString(library::RecordKey::LastScanned),
               "Never");
     EXPECT_EQ(f.home.shellLog().size(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// A chosen bookmark lands in the source box: the dialog's reader is wired to its menu.
+TEST(AskerForm, TheBookmarkMenuFillsTheSourceBox) {
+    qbtest::AskerFixture fixture;
+    const QString file = fixture.home.root() + "/bookmarks.html";
+    ASSERT_TRUE(qbtest::writeFile(file, "<DL><p>\n"
+                                        "<DT><A HREF=\"http://example.test/setup.exe\">Setup</A>\n"
+                                        "</DL>\n"));
+    ASSERT_TRUE(platform::Registry(platform::Registry::CurrentUser)
+                    .writeValue("Software\\Netscape\\Netscape Navigator\\Bookmark List",
+                                "File Location", file));
+    TfrmAsker* dialog = fixture.open("http://host/dir/a.zip");
+    ASSERT_EQ(dialog->BookMarks->actions().size(), 1);
+    QMenu* group = dialog->BookMarks->actions()[0]->menu();
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->title(), "Navigator Bookmarks");
+    ASSERT_EQ(group->actions().size(), 1);
+    EXPECT_EQ(group->actions()[0]->text(), "Setup");
+    group->actions()[0]->trigger();
+    EXPECT_EQ(dialog->edtSource->currentText(), "http://example.test/setup.exe");
 }
 
 } // namespace
