@@ -13,6 +13,7 @@
 #include <csignal>
 
 #include "DialogAnswerer.h"
+#include "HelperLibrary.h"
 #include "TestEnvironment.h"
 #include "app/AppWindows.h"
 #include "app/Settings.h"
@@ -30,6 +31,7 @@ QString trayTitle(bool on) {
 
 TEST(TfrmTray, FirstRunLaysOutTheLibraryAndNeverEchoesArguments) {
     qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
     qbtest::DialogAnswerer boxes;
     TfrmTray tray({"one", "two"});
 
@@ -63,6 +65,7 @@ TEST(TfrmTray, TrayMenuEntriesComeInTheirOrder) {
 
 TEST(TfrmTray, LaterStartEchoesTheFirstTwoArguments) {
     qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
     Settings().writeBool("Main", "FirstRun", false);
     {
         qbtest::DialogAnswerer boxes;
@@ -146,6 +149,7 @@ TEST(TfrmTray, SessionEndEndsAtOnceWritingNothing) {
     settings.writeBool("Main", "FirstRun", false);
     settings.writeBool("Download", "DownloadDetect", false);
     const QByteArray before = qbtest::readFile(home.file("dlmain.ini"));
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
 
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
