@@ -15,6 +15,7 @@
 #include "DialogAnswerer.h"
 #include "HelperLibrary.h"
 #include "TestEnvironment.h"
+#include "ToolRun.h"
 #include "app/AppWindows.h"
 #include "app/Settings.h"
 #include "app/TfrmTray.h"
@@ -152,11 +153,7 @@ TEST(TfrmTray, SessionEndEndsAtOnceWritingNothing) {
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
 
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(env);
-    program.start(QString(QB_BIN_DIR) + "/quillbay", {});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(qbtest::startProgram(program));
     // Give it time to finish start-up and sit in its loop.
     QThread::msleep(1500);
     ::kill(program.processId(), SIGTERM);

@@ -9,6 +9,7 @@
 #include "HelperLibrary.h"
 #include "ScriptedServer.h"
 #include "TestEnvironment.h"
+#include "ToolRun.h"
 #include "app/AppWindows.h"
 #include "app/Settings.h"
 #include "app/TfrmTray.h"
@@ -25,30 +26,11 @@
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using qbtest::ToolRun;
 
 // Runs qbyauto while this thread keeps serving, as the program does while a browser waits.
 ToolRun qbyauto(const QStringList& args) {
-    QProcess p;
-    p.start(QString(QB_BIN_DIR) + "/qbyauto", args);
-    ToolRun r;
-    if (!p.waitForStarted(10000))
-        return r;
-    if (!qbtest::pumpUntil([&] { return p.state() == QProcess::NotRunning; }, 60000)) {
-        p.kill();
-        p.waitForFinished(5000);
-        return r;
-    }
-    if (p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return qbtest::runTool("qbyauto", args);
 }
 
 TEST(Qbyauto, WithoutAReceiverItSaysSo) {
@@ -154,11 +136,7 @@ TEST(Qbyauto, TheProgramRegistersServesAndUnregisters) {
     platform::Registry classes(platform::Registry::ClassesRoot);
 
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(env);
-    program.start(QString(QB_BIN_DIR) + "/quillbay", {});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(qbtest::startProgram(program));
     const QString endpoint = home.root() + "/runtime/quillbay/QBY";
     ASSERT_TRUE(qbtest::pumpUntil([&] { return QFileInfo::exists(endpoint); }, 30000));
 
