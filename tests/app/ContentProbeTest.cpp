@@ -76,21 +76,6 @@ TEST(ContentProbe, ASilentServerEndsWithTheTimeout) {
     EXPECT_EQ(kProbeTimeoutSeconds, 30);
 }
 
-TEST(ContentProbe, TheAnswerIsWrittenIntoTheBlock) {
-    qbtest::TempHome home;
-    ScriptedServer server(answering("HTTP/1.0 200 OK\r\nContent-Type: image/png\r\n\r\n"));
-    platform::ProbeBlock helper;
-    ASSERT_TRUE(helper.create());
-    helper.setField(0, server.url("/pic.png").toUtf8());
-    answerContentProbe(5);
-    EXPECT_EQ(helper.answer(), 1);
-
-    helper.setField(0, "");
-    answerContentProbe(5);
-    EXPECT_EQ(helper.answer(), 0);
-    helper.unlink();
-}
-
 TEST(ContentProbe, AMissingBlockShowsTheSystemsMessageAndWritesNothing) {
     qbtest::TempHome home;
     qbtest::DialogAnswerer boxes;

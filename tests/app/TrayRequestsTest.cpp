@@ -148,20 +148,6 @@ TEST(TrayRequests, TheEndpointFollowsTheSwitchAndRequestsAreServedEitherWay) {
     EXPECT_FALSE(QFileInfo::exists(home.root() + "/runtime/quillbay/" + off));
 }
 
-TEST(TrayRequests, AProbeUsesTheWebServersAnswer) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    qbtest::ScriptedServer server([](qbtest::ScriptedConnection& c) {
-        const QByteArray header = c.readRequestHeader();
-        c.send(header.contains("/page") ? "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
-                                        : "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\n\r\n");
-        c.close();
-    });
-    TfrmTray tray({});
-    EXPECT_EQ(probeThrough("QBY", server.url("/page")), 0);
-    EXPECT_EQ(probeThrough("QBY", server.url("/pic.gif")), 1);
-}
-
 #ifdef QB_HAVE_DOWNLOAD_DIALOG
 TEST(TrayRequests, EachHandOffOpensADialogAndTheReferenceNamesTheNewest) {
     qbtest::TempHome home;

@@ -87,19 +87,4 @@ TEST(ProbeBlock, EachOpeningKeepsItsOwnMapping) {
     EXPECT_EQ(later.openExisting(), ProbeBlock::Missing);
 }
 
-TEST(ProbeBlock, AHelperStartsFromAZeroedBlockEvenOverALeftover) {
-    qbtest::TempHome home;
-    {
-        ProbeBlock crashed;
-        ASSERT_TRUE(crashed.create());
-        crashed.setField(0, "http://old/");
-        crashed.setField(2, "x");
-    }
-    ProbeBlock fresh;
-    ASSERT_TRUE(fresh.create());
-    EXPECT_EQ(fresh.field(0), "");
-    EXPECT_EQ(fresh.field(2), "");
-    fresh.unlink();
-}
-
 } // namespace
