@@ -5,15 +5,22 @@
 #include <QSystemTrayIcon>
 
 #include "app/AppWindows.h"
+#include "app/ContentProbe.h"
+#include "app/HandOff.h"
+#include "app/HandOffOpener.h"
 #include "app/Settings.h"
 #include "app/StartupWindows.h"
 #include "app/WindowPlacement.h"
 #include "platform/Dialogs.h"
 #include "platform/Help.h"
 #include "platform/MessageLoop.h"
+#include "platform/RequestServer.h"
 #include "platform/SessionEnd.h"
 #include "platform/Shell.h"
 #include "platform/ShellIcons.h"
+#include "setup/BrowserRegistration.h"
+
+#include <cstdio>
 
 namespace {
 const char* const kMakerSite = "https://quillbay.verrin.example";
@@ -26,13 +33,22 @@ TfrmTray::TfrmTray(const QStringList& arguments, QWidget* parent) : QWidget(pare
     setWindowFlags(Qt::Tool);
     frmTray = this;
     buildTrayMenu();
+    // The helper's requests arrive under the window title, which follows the switch.
+    requestServer_ = new platform::RequestServer(
+        [this](const platform::Request& request) { return dispatchRequest(request); }, this);
+    connect(this, &QWidget::windowTitleChanged, this, &TfrmTray::listenUnder);
     platform::onSessionEnd([this] { onSessionEnd(); });
     startUp(arguments);
 }
 
 TfrmTray::~TfrmTray() {
-    if (frmTray == this)
+    delete requestServer_;
+    requestServer_ = nullptr;
+    setup::unregisterPluginLibrary();
+    if (frmTray == this) {
         frmTray = nullptr;
+        platform::onSessionEnd({});
+    }
 }
 
 QString TfrmTray::interceptionTitle(bool intercepting) {
@@ -102,6 +118,7 @@ void TfrmTray::startUp(const QStringList& arguments) {
     const bool detect = Settings().readBool("Download", "DownloadDetect");
     mnuIntercept->setChecked(detect);
     setInterceptionTitle(detect);
+    setup::registerWithBrowsers();
 
     // The icon shows at once; without a tray area it docks as soon as one appears.
     mdTray1->show();
@@ -166,6 +183,36 @@ void TfrmTray::SetPosition() {
 }
 
 void TfrmTray::onSessionEnd() {
-    // The session may end: agree and go at once, writing nothing.
+    // The session may end: agree and go at once, writing nothing. No box may hold up the
+    // end, so a failed unregistration is only logged.
+    requestServer_->close();
+    setup::unregisterPluginLibrary(true);
     platform::endProcessNow(0);
+}
+
+void TfrmTray::listenUnder(const QString& title) {
+    if (!requestServer_->listen(title))
+        std::fprintf(stderr, "Quillbay: cannot receive the browser helper's requests: %s\n",
+                     qPrintable(requestServer_->errorString()));
+}
+
+QString TfrmTray::requestEndpoint() const {
+    return requestServer_ ? requestServer_->endpoint() : QString();
+}
+
+qint64 TfrmTray::dispatchRequest(const platform::Request& request) {
+    if (request.message == platform::WM_COPYDATA)
+        handOff(request.copyData.lpData);
+    else if (request.message == platform::WM_CONTENTPROBE)
+        contentProbe();
+    // Neither request has an answer of its own: the message result is always 0.
+    return 0;
+}
+
+void TfrmTray::handOff(const QByteArray& copyData) {
+    openHandOffDialog(parseHandOff(copyData));
+}
+
+void TfrmTray::contentProbe() {
+    answerContentProbe();
 }

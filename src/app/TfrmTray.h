@@ -7,6 +7,11 @@ class QAction;
 class QMenu;
 class QSystemTrayIcon;
 
+namespace platform {
+class RequestServer;
+struct Request;
+} // namespace platform
+
 // The application's hidden main window. It owns the tray icon and its menu, receives the
 // browser helper's requests, and carries the interception switch in its window title:
 // exactly "QBY" while clicked downloads are intercepted, "QBY - Download Detect Disabled"
@@ -35,6 +40,15 @@ public:
 
     bool isFirstRun() const { return firstRun_; }
 
+    // The browser helper's requests, served whatever the interception switch says: a
+    // hand-off opens a download dialog for the copy-data record, a content probe answers in
+    // the shared probe block.
+    void handOff(const QByteArray& copyData);
+    void contentProbe();
+    // Where the requests arrive: the endpoint named by the window title (empty when the
+    // endpoint could not be made; the reason went to stderr).
+    QString requestEndpoint() const;
+
     QSystemTrayIcon* mdTray1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* Open1 = nullptr;
@@ -61,8 +75,11 @@ private:
     void finishStartUp();
     void onTrayActivated(int reason);
     void onSessionEnd();
+    void listenUnder(const QString& title);
+    qint64 dispatchRequest(const platform::Request& request);
 
     bool firstRun_ = true;
     bool menuAttached_ = false;
     bool doubleClickOpens_ = false;
+    platform::RequestServer* requestServer_ = nullptr;
 };

@@ -13,7 +13,9 @@
 #include <csignal>
 
 #include "DialogAnswerer.h"
+#include "HelperLibrary.h"
 #include "TestEnvironment.h"
+#include "ToolRun.h"
 #include "app/AppWindows.h"
 #include "app/Settings.h"
 #include "app/TfrmTray.h"
@@ -30,6 +32,7 @@ QString trayTitle(bool on) {
 
 TEST(TfrmTray, FirstRunLaysOutTheLibraryAndNeverEchoesArguments) {
     qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
     qbtest::DialogAnswerer boxes;
     TfrmTray tray({"one", "two"});
 
@@ -63,6 +66,7 @@ TEST(TfrmTray, TrayMenuEntriesComeInTheirOrder) {
 
 TEST(TfrmTray, LaterStartEchoesTheFirstTwoArguments) {
     qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
     Settings().writeBool("Main", "FirstRun", false);
     {
         qbtest::DialogAnswerer boxes;
@@ -146,13 +150,10 @@ TEST(TfrmTray, SessionEndEndsAtOnceWritingNothing) {
     settings.writeBool("Main", "FirstRun", false);
     settings.writeBool("Download", "DownloadDetect", false);
     const QByteArray before = qbtest::readFile(home.file("dlmain.ini"));
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
 
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(env);
-    program.start(QString(QB_BIN_DIR) + "/quillbay", {});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(qbtest::startProgram(program));
     // Give it time to finish start-up and sit in its loop.
     QThread::msleep(1500);
     ::kill(program.processId(), SIGTERM);

@@ -7,9 +7,11 @@
 namespace qbtest {
 
 namespace {
-const char* const kVariables[] = {"QUILLBAY_HOME", "QUILLBAY_REGISTRY", "XDG_RUNTIME_DIR",   "HOME",
-                                  "XDG_DATA_HOME", "XDG_CONFIG_HOME",   "QUILLBAY_SHELL_LOG"};
-}
+const char* const kVariables[] = {
+    "QUILLBAY_HOME", "QUILLBAY_REGISTRY", "XDG_RUNTIME_DIR",    "HOME",
+    "XDG_DATA_HOME", "XDG_CONFIG_HOME",   "QUILLBAY_SHELL_LOG", "QUILLBAY_PROBE_BLOCK"};
+constexpr int kVariableCount = 8;
+} // namespace
 
 TempHome::TempHome() {
     const QString base = dir_.path();
@@ -23,12 +25,15 @@ TempHome::TempHome() {
     }
     saved_[6] = qgetenv(kVariables[6]);
     qputenv(kVariables[6], shellLogFile().toUtf8());
+    // Tests run side by side: each home has a probe block of its own.
+    saved_[7] = qgetenv(kVariables[7]);
+    qputenv(kVariables[7], "/ISBINARYMAP." + QFileInfo(base).fileName().toUtf8());
     QFile::setPermissions(base + "/runtime",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TempHome::~TempHome() {
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < kVariableCount; ++i) {
         if (saved_[i].isNull())
             qunsetenv(kVariables[i]);
         else

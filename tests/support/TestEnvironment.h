@@ -6,8 +6,8 @@
 
 namespace qbtest {
 
-// Gives the current test a program folder, registry folder, runtime folder and home
-// of its own, so that no test touches the user's files or another test's.
+// Gives the current test a program folder, registry folder, runtime folder, probe block and
+// home of its own, so that no test touches the user's files or another test's.
 class TempHome {
 public:
     TempHome();
@@ -29,7 +29,7 @@ public:
 
 private:
     QTemporaryDir dir_;
-    QByteArray saved_[7];
+    QByteArray saved_[8];
 };
 
 // Reads a whole file as bytes; an empty array when it cannot be read.

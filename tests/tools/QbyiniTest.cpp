@@ -1,28 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 
 #include "TestEnvironment.h"
+#include "ToolRun.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using qbtest::ToolRun;
 
 ToolRun qbyini(const QStringList& args) {
-    QProcess p;
-    p.start(QString(QB_BIN_DIR) + "/qbyini", args);
-    ToolRun r;
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return qbtest::runTool("qbyini", args);
 }
 
 class Qbyini : public ::testing::Test {

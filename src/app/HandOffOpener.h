@@ -1,0 +1,11 @@
+#pragma once
+
+class TfrmAsker;
+struct HandOffRequest;
+
+// Opens a new download dialog for a handed-off download: its boxes, download URL, protocol,
+// file name and URL directory are set from the request, then its defaults, and it is shown
+// without waiting. The global download-dialog reference names it from then on; dialogs
+// opened earlier keep running. Returns the dialog, or nullptr when the program was built
+// without one.
+TfrmAsker* openHandOffDialog(const HandOffRequest& request);

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QProcess>
+
+#include <csignal>
+
+#include "DialogAnswerer.h"
+#include "HelperLibrary.h"
+#include "ScriptedServer.h"
+#include "TestEnvironment.h"
+#include "ToolRun.h"
+#include "app/AppWindows.h"
+#include "app/Settings.h"
+#include "app/TfrmTray.h"
+#include "platform/Registry.h"
+#include "platform/RequestServer.h"
+#include "setup/BrowserRegistration.h"
+
+#if __has_include("download/TfrmAsker.h")
+#include "download/TfrmAsker.h"
+#include <QComboBox>
+#include <QLineEdit>
+#define QB_HAVE_DOWNLOAD_DIALOG 1
+#endif
+
+namespace {
+
+using qbtest::ToolRun;
+
+// Runs qbyauto while this thread keeps serving, as the program does while a browser waits.
+ToolRun qbyauto(const QStringList& args) {
+    return qbtest::runTool("qbyauto", args);
+}
+
+TEST(Qbyauto, WithoutAReceiverItSaysSo) {
+    qbtest::TempHome home;
+    const ToolRun send = qbyauto({"send", "http://h/a.zip"});
+    EXPECT_EQ(send.exitCode, 2);
+    EXPECT_EQ(send.err, "Quillbay is not running or interception is off\n");
+    EXPECT_EQ(qbyauto({"probe", "http://h/a.zip"}).exitCode, 2);
+
+    // A receiver under the other title is not the one the helper looks for.
+    platform::RequestServer disabled([](const platform::Request&) { return 0; });
+    ASSERT_TRUE(disabled.listen(TfrmTray::interceptionTitle(false)));
+    EXPECT_EQ(qbyauto({"send", "http://h/a.zip"}).exitCode, 2);
+}
+
+TEST(Qbyauto, BadCommandLinesAreRefused) {
+    qbtest::TempHome home;
+    const QStringList bad[] = {{},
+                               {"fetch", "http://h/"},
+                               {"send"},
+                               {"send", "http://h/", "desc", "extra"},
+                               {"send", "http://h/", "--source"},
+                               {"send", "http://h/", "--source", "gopher"},
+                               {"send", "http://h/" + QString(300, 'x')},
+                               {"probe"},
+                               {"probe", "http://h/" + QString(1100, 'x')}};
+    for (const QStringList& args : bad) {
+        SCOPED_TRACE(qPrintable(args.join(' ')));
+        const ToolRun r = qbyauto(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+}
+
+TEST(Qbyauto, SendsTheRecordTheProgramReads) {
+    qbtest::TempHome home;
+    QList<platform::Request> seen;
+    platform::RequestServer receiver([&](const platform::Request& r) {
+        seen << r;
+        return 0;
+    });
+    ASSERT_TRUE(receiver.listen("QBY"));
+    EXPECT_EQ(qbyauto({"send", "http://h/dir/a.zip", "A file"}).exitCode, 0);
+    EXPECT_EQ(qbyauto({"send", "--source", "IE", "ftp://h/b.iso"}).exitCode, 0);
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0].message, platform::WM_COPYDATA);
+    const auto record = [](const QByteArray& counted) { return char(counted.size()) + counted; };
+    EXPECT_EQ(seen[0].copyData.lpData, record("http\rhttp://h/dir/a.zip\rA file"));
+    EXPECT_EQ(seen[1].copyData.lpData, record("IE\rftp://h/b.iso\r"));
+}
+
+TEST(Qbyauto, ProbesAgainstTheRunningTrayWindow) {
+    qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    qbtest::ScriptedServer web([](qbtest::ScriptedConnection& c) {
+        const QByteArray header = c.readRequestHeader();
+        if (header.contains("/missing"))
+            c.send("HTTP/1.0 404 Not Found\r\n\r\n");
+        else if (header.contains("/page"))
+            c.send("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n");
+        else
+            c.send("HTTP/1.0 200 OK\r\nContent-Type: application/zip\r\n\r\n");
+        c.close();
+    });
+    TfrmTray tray({});
+    struct Case {
+        QString url;
+        QByteArray answer;
+    };
+    const Case cases[] = {{web.url("/file.zip"), "1\n"},
+                          {web.url("/page"), "0\n"},
+                          {web.url("/missing"), "0\n"},
+                          {"ftp://127.0.0.1/pub/file.zip", "1\n"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(qPrintable(c.url));
+        const ToolRun r = qbyauto({"probe", c.url});
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(r.out, c.answer);
+    }
+}
+
+#ifdef QB_HAVE_DOWNLOAD_DIALOG
+TEST(Qbyauto, SendOpensADownloadDialogInTheRunningProgram) {
+    qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    TfrmTray tray({});
+    const ToolRun r = qbyauto({"send", "http://127.0.0.1:8080/files/file.bin", "A file"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    ASSERT_TRUE(frmAsker);
+    EXPECT_EQ(frmAsker->edtName->text(), "file.bin");
+    EXPECT_EQ(frmAsker->edtSource->currentText(), "http://127.0.0.1:8080/files/file.bin");
+    EXPECT_EQ(frmAsker->edtDesc->text(), "A file");
+    frmAsker->close();
+}
+#endif
+
+// The program itself: start-up registers the helper and opens the endpoint, the helper
+// reaches it, and the end of the session unregisters the helper again.
+TEST(Qbyauto, TheProgramRegistersServesAndUnregisters) {
+    qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    Settings().writeBool("Main", "FirstRun", false);
+    platform::Registry classes(platform::Registry::ClassesRoot);
+
+    QProcess program;
+    ASSERT_TRUE(qbtest::startProgram(program));
+    const QString endpoint = home.root() + "/runtime/quillbay/QBY";
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return QFileInfo::exists(endpoint); }, 30000));
+
+    // The probe is served once start-up lets messages run, after the registration steps.
+    const ToolRun r = qbyauto({"probe", "ftp://127.0.0.1/pub/file.zip"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.out, "1\n");
+    EXPECT_EQ(classes.readValue(setup::kPluginClassKey, ""), home.file("QBYAuto.dll"));
+
+    ::kill(program.processId(), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_FALSE(classes.keyExists(setup::kPluginClassKey));
+    EXPECT_FALSE(QFileInfo::exists(endpoint));
+}
+
+} // namespace
