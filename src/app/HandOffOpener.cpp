@@ -1,33 +1,23 @@
 #include "app/HandOffOpener.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+
 #include "app/AppWindows.h"
 #include "app/HandOff.h"
-
-#if __has_include("download/TfrmAsker.h")
 #include "download/TfrmAsker.h"
 
 TfrmAsker* openHandOffDialog(const HandOffRequest& request) {
+    // The dialog names itself the newest in frmAsker; older ones keep running.
     auto* dialog = new TfrmAsker();
-    frmAsker = dialog;
     dialog->edtName->setText(request.fileName);
-    dialog->edtSource->setCurrentText(request.url);
+    dialog->edtSource->setEditText(request.url);
     dialog->edtDesc->setText(request.description);
-    dialog->setDownloadUrl(request.url);
-    dialog->setFileName(request.fileName);
-    dialog->setProtocol(request.protocol);
-    dialog->setUrlDirectory(request.urlDirectory);
+    dialog->DownloadURL = request.url;
+    dialog->FileName = request.fileName;
+    dialog->Protocol = request.protocol;
+    dialog->URLDirectory = request.urlDirectory;
     dialog->SetDefaults();
     dialog->show();
     return dialog;
 }
-
-#else
-#include <cstdio>
-
-TfrmAsker* openHandOffDialog(const HandOffRequest& request) {
-    std::fprintf(stderr, "Quillbay: no download dialog is available for %s\n",
-                 qPrintable(request.url));
-    return nullptr;
-}
-
-#endif

@@ -6,6 +6,5 @@ struct HandOffRequest;
 // Opens a new download dialog for a handed-off download: its boxes, download URL, protocol,
 // file name and URL directory are set from the request, then its defaults, and it is shown
 // without waiting. The global download-dialog reference names it from then on; dialogs
-// opened earlier keep running. Returns the dialog, or nullptr when the program was built
-// without one.
+// opened earlier keep running. Returns the dialog.
 TfrmAsker* openHandOffDialog(const HandOffRequest& request);

@@ -44,14 +44,8 @@
 #include "widgets/TProgressColumn.h"
 #include "widgets/TSpeedDial.h"
 
-#if __has_include("library/TfrmCategory.h")
 #include "library/TfrmCategory.h"
-#define QB_HAVE_NEW_FOLDER_DIALOG 1
-#endif
-#if __has_include("library/TfrmNewSection.h")
 #include "library/TfrmNewSection.h"
-#define QB_HAVE_NEW_SECTION_DIALOG 1
-#endif
 
 namespace {
 
@@ -247,13 +241,10 @@ void TfrmAsker::NewSectCat(bool isSection) {
     HandlerScope scope(*this);
     if (!isSection) {
         // The new-folder dialog posts UM_SELECTNEWFOLDER once the folder exists.
-#ifdef QB_HAVE_NEW_FOLDER_DIALOG
         if (frmCategory)
             frmCategory->NewCatShow(cbSection->currentIndex());
-#endif
         return;
     }
-#ifdef QB_HAVE_NEW_SECTION_DIALOG
     if (!frmNewSection)
         return;
     QPointer<TfrmAsker> self(this);
@@ -265,7 +256,6 @@ void TfrmAsker::NewSectCat(bool isSection) {
     platform::processMessages();
     if (self)
         cbSectionChange();
-#endif
 }
 
 void TfrmAsker::SelectNewFolder(int sectionPosition) {

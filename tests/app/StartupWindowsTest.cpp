@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DialogAnswerer.h"
+#include "HelperLibrary.h"
 #include "TestEnvironment.h"
 #include "app/AppWindows.h"
 #include "app/Settings.h"
@@ -29,6 +30,7 @@ TEST(StartupWindows, SectionAndFolderDialogsLiveAsLongAsTheTray) {
 
 TEST(StartupWindows, ADefaultLibraryThatCannotBeMadeIsReportedAndTriedAgain) {
     qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
     ASSERT_TRUE(qbtest::writeFile(home.folder() + "blocked", "a file, not a folder"));
     Settings().writeString("Main", "DefaultRoot", home.folder() + "blocked/library");
     {

@@ -20,12 +20,10 @@
 #include "platform/RequestClient.h"
 #include "setup/BrowserRegistration.h"
 
-#if __has_include("download/TfrmAsker.h")
-#include "download/TfrmAsker.h"
 #include <QComboBox>
 #include <QLineEdit>
-#define QB_HAVE_DOWNLOAD_DIALOG 1
-#endif
+
+#include "download/TfrmAsker.h"
 
 using platform::Registry;
 
@@ -148,7 +146,6 @@ TEST(TrayRequests, TheEndpointFollowsTheSwitchAndRequestsAreServedEitherWay) {
     EXPECT_FALSE(QFileInfo::exists(home.root() + "/runtime/quillbay/" + off));
 }
 
-#ifdef QB_HAVE_DOWNLOAD_DIALOG
 TEST(TrayRequests, EachHandOffOpensADialogAndTheReferenceNamesTheNewest) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
@@ -171,6 +168,5 @@ TEST(TrayRequests, EachHandOffOpensADialogAndTheReferenceNamesTheNewest) {
     first->close();
     frmAsker->close();
 }
-#endif
 
 } // namespace

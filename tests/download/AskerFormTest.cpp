@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include "AskerFixture.h"
+#include "HelperLibrary.h"
 #include "app/AppWindows.h"
 #include "app/Settings.h"
 #include "app/TfrmTray.h"
@@ -277,6 +278,7 @@ TEST(AskerForm, AnIeDescriptionWithoutAnExplorerWindowBecomesEmpty) {
 
 TEST(AskerForm, TheDetectionBoxSetsTheTrayTitle) {
     AskerFixture f;
+    ASSERT_TRUE(qbtest::installHelperLibrary(f.home));
     TfrmTray tray({});
     TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
     dialog->cbEnableDetect->setChecked(false);

@@ -17,12 +17,17 @@
 #include "platform/RequestServer.h"
 #include "setup/BrowserRegistration.h"
 
-#if __has_include("download/TfrmAsker.h")
-#include "download/TfrmAsker.h"
 #include <QComboBox>
 #include <QLineEdit>
-#define QB_HAVE_DOWNLOAD_DIALOG 1
-#endif
+
+#include "DialogAnswerer.h"
+#include "NginxServer.h"
+#include "TestEnvironment.h"
+#include "download/TfrmAsker.h"
+#include "library/FileRecord.h"
+#include "library/Sections.h"
+#include <QPointer>
+#include <QPushButton>
 
 namespace {
 
@@ -112,7 +117,6 @@ TEST(Qbyauto, ProbesAgainstTheRunningTrayWindow) {
     }
 }
 
-#ifdef QB_HAVE_DOWNLOAD_DIALOG
 TEST(Qbyauto, SendOpensADownloadDialogInTheRunningProgram) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
@@ -125,7 +129,45 @@ TEST(Qbyauto, SendOpensADownloadDialogInTheRunningProgram) {
     EXPECT_EQ(frmAsker->edtDesc->text(), "A file");
     frmAsker->close();
 }
-#endif
+
+// The whole road of a download: the helper hands it over, the dialog opens with what it
+// derived, and pressing Download files the server's bytes into the library.
+TEST(Qbyauto, AHandedOffDownloadLandsInTheLibrary) {
+    qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    qbtest::NginxServer nginx;
+    ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
+    QByteArray content;
+    for (int i = 0; i < 300000; ++i)
+        content.append(char('a' + (i * 7) % 26));
+    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/files/file.bin", content));
+    TfrmTray tray({});
+
+    const QString url = nginx.url("/files/file.bin");
+    const ToolRun r = qbyauto({"send", url, "A file"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QPointer<TfrmAsker> dialog = frmAsker;
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->edtName->text(), "file.bin");
+    EXPECT_EQ(dialog->Protocol, "http");
+    EXPECT_EQ(dialog->URLDirectory, nginx.url("/files/"));
+    EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
+
+    qbtest::DialogAnswerer boxes;
+    boxes.answer(platform::IDOK); // "Download Complete for file.bin ..."
+    dialog->cmdOK->click();
+    ASSERT_TRUE(dialog);
+    const QString folder = dialog->cbCategory->currentText();
+    const QString target = library::sectionLocation(1) + folder + "/file.bin";
+    EXPECT_EQ(qbtest::readFile(target), content);
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_TRUE(boxes.texts()[0].startsWith("Download Complete for file.bin"))
+        << qPrintable(boxes.texts()[0]);
+    const library::FileRecord record = library::FileRecord::of("Programs", folder, "file.bin");
+    EXPECT_EQ(record.readString("Desc"), "A file");
+    EXPECT_EQ(record.readString("Source"), url);
+    dialog->close();
+}
 
 // The program itself: start-up registers the helper and opens the endpoint, the helper
 // reaches it, and the end of the session unregisters the helper again.
