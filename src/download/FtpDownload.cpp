@@ -119,26 +119,18 @@ void TfrmAsker::GetFTP(bool resume) {
                             ? kAnonymousPassword
                             : location->password;
 
-        // A refused step has already been reported by ftpRequestDone and aborted.
-        ftp->Login();
-        if (!self || cancelled_ || attempt != ftpAttempt_)
-            return;
-        platform::processMessages();
-        if (!self || cancelled_)
-            return;
-        ftp->ChangeDir();
-        if (!self || cancelled_ || attempt != ftpAttempt_)
-            return;
-        platform::processMessages();
-        if (!self || cancelled_)
-            return;
+        // Binary applies to the TYPE command that the last step sends.
         ftp->Binary = true;
-        ftp->SetType();
-        if (!self || cancelled_ || attempt != ftpAttempt_)
-            return;
-        platform::processMessages();
-        if (!self || cancelled_ || failed_)
-            return;
+        // A refused step has already been reported by ftpRequestDone and aborted.
+        for (bool (TFtpClient::*step)() :
+             {&TFtpClient::Login, &TFtpClient::ChangeDir, &TFtpClient::SetType}) {
+            (ftp->*step)();
+            if (!self || cancelled_ || failed_ || attempt != ftpAttempt_)
+                return;
+            platform::processMessages();
+            if (!self || cancelled_ || failed_)
+                return;
+        }
 
         ftpFinished_ = false;
         stats_.start(platform::tickCount());
