@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "download/TBookmarks.h"
+#include "net/FtpCli.h"
 #include "net/HttpCli.h"
 #include "widgets/TActivityBar.h"
 #include "widgets/TProgressColumn.h"
@@ -109,6 +110,7 @@ void TfrmAsker::createControls() {
     Bookmarks1->setEnabled(true);
 
     Http = named(new THttpCli(this), "Http");
+    ftp = named(new TFtpClient(this), "ftp");
     tmrDLSpeed = named(new QTimer(this), "tmrDLSpeed");
     tmrDLSpeed->setInterval(5000);
     tmrRedirect = named(new QTimer(this), "tmrRedirect");

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Where a download goes on disk and what a URL names: widget-free rules of the download
 // dialog, so that they are tested without a display.
 namespace download {
@@ -27,5 +29,18 @@ UrlParts splitUrlDirectory(const QString& url);
 // "http" or "ftp" (lower case) for a URL of that scheme; a URL without a scheme is an
 // http URL, as the HTTP client takes it.
 QString protocolOf(const QString& url);
+
+// Where an FTP download goes: the server, its port and the directory of the file, read
+// from the URL directory ("ftp://" + host + path + "/"). A port, user and password in
+// the URL are used; without them the port is 21 and the login anonymous.
+struct FtpLocation {
+    QString host;
+    QString port = QStringLiteral("21");
+    QString directory = QStringLiteral("/");
+    QString user;
+    QString password;
+};
+// Empty when the text names no server.
+std::optional<FtpLocation> ftpLocation(const QString& urlDirectory);
 
 } // namespace download

@@ -33,6 +33,7 @@
 #include "library/Categories.h"
 #include "library/LibraryPaths.h"
 #include "library/Sections.h"
+#include "net/FtpCli.h"
 #include "net/HttpCli.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -76,6 +77,7 @@ TfrmAsker::TfrmAsker(QWidget* parent)
     setWindowTitle(QStringLiteral("Download a File"));
     createControls();
     wireHttp();
+    wireFtp();
     connectControls();
     setFixedSize(kWidth, kHeightWithDetails);
     showStatistics();
@@ -97,6 +99,7 @@ TfrmAsker::~TfrmAsker() {
     Http->OnDocEnd = nullptr;
     Http->OnLocationChange = nullptr;
     Http->OnTrace = nullptr;
+    unwireFtp();
 }
 
 // ---- defaults ------------------------------------------------------------------------------
@@ -378,11 +381,11 @@ void TfrmAsker::FormClose() {
         platform::errorBox(QString::fromLocal8Bit(e.what()));
     }
     QPointer<TfrmAsker> self(this);
-    // Waits for the FTP client too, once the dialog has one.
     while (self && Http->State() != httpReady)
         platform::waitForMessages();
-    if (self)
-        platform::processMessages();
+    if (!self || !waitForFtpReady())
+        return;
+    platform::processMessages();
 }
 
 // ---- the main button and the two states --------------------------------------------------------
@@ -515,7 +518,14 @@ void TfrmAsker::AbortDownload() {
             platform::processMessages();
     } catch (...) {
     }
-    // The FTP client, once the dialog has one, is aborted here as well.
+    if (!self)
+        return;
+    try {
+        ftp->Abort();
+        if (!waitForFtpReady())
+            return;
+    } catch (...) {
+    }
     if (!self)
         return;
     setMainButton(false);
@@ -534,13 +544,4 @@ void TfrmAsker::EndDownload() {
     if (stats_.sizeKnown())
         stats_.end();
     showStatistics();
-}
-
-void TfrmAsker::GetFTP(bool resume) {
-    Q_UNUSED(resume);
-    cancelled_ = false;
-    setMainButton(true);
-    log(QStringLiteral("Quillbay:  FTP downloads are not available in this build yet (%1)")
-            .arg(DownloadURL));
-    AbortDownload();
 }

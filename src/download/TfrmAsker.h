@@ -21,6 +21,7 @@ class QPushButton;
 class QTabWidget;
 class QTimer;
 class TActivityBar;
+class TFtpClient;
 class THttpCli;
 class TProgressColumn;
 class TSpeedDial;
@@ -33,7 +34,7 @@ class TSpeedDial;
 // An opener creates it, sets edtName, edtSource and edtDesc and the four inputs below,
 // calls SetDefaults() and show().
 //
-// A transfer runs inside cmdOKClick: the HTTP client's blocking calls let events run
+// A transfer runs inside cmdOKClick: the HTTP and FTP clients' blocking calls let events run
 // while they wait, so Abort, the timers and the client's events all run nested inside
 // it. Every step reads the dialog's state afresh after a wait, and the dialog is never
 // deleted while one of its handlers is still on the stack.
@@ -157,6 +158,7 @@ public:
     QMenu* BookMarks = nullptr;
     TBookmarks* Bookmarks1 = nullptr;
     THttpCli* Http = nullptr;
+    TFtpClient* ftp = nullptr;
     QTimer* tmrDLSpeed = nullptr;
     QTimer* tmrRedirect = nullptr;
 
@@ -217,6 +219,21 @@ private:
     void HttpDocEnd();
     void failTransfer(const QString& reason);
 
+    // The FTP side (FtpDownload.cpp).
+    void wireFtp();
+    void unwireFtp();
+    void ftpDisplay(const QString& msg);
+    void ftpProgress(qint64 count);
+    // `request` is the TFtpRequest that ended; error 0 means success.
+    void ftpRequestDone(int request, int error);
+    void FTPDone();
+    // A retrieve ended without error: completion for a file whose size was never announced.
+    void ftpTransferEnded();
+    // Lets events run until the FTP client is idle; false when the dialog went meanwhile.
+    bool waitForFtpReady();
+    // Lets events run for `ms` milliseconds; false when the dialog went meanwhile.
+    bool pumpFor(int ms);
+
     // Completion (Completion.cpp).
     void completionNotice(const QString& path);
     void openWhenDone(const QString& path);
@@ -231,7 +248,9 @@ private:
     bool failed_ = false;
     bool redirected_ = false;
     bool ftpFinished_ = false;
-    bool ftpRestart_ = false;
+    // Counts FTP attempts: a restart nested in an attempt's wait finishes the download,
+    // and the attempt it replaced then ends quietly.
+    int ftpAttempt_ = 0;
     // A redirect during the probe named an ftp URL.
     bool redirectedToFtp_ = false;
     // The probe is running: a redirect then restarts the download at the new URL.

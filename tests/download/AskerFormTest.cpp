@@ -308,16 +308,6 @@ TEST(AskerForm, DeleteFileRemovesExactlyTheNamedFile) {
     EXPECT_TRUE(QFileInfo::exists(dir + "kept.bin"));
 }
 
-TEST(AskerForm, FtpIsNotAvailableYetAndTheDialogStaysUsable) {
-    AskerFixture f;
-    TfrmAsker* dialog = f.open("ftp://127.0.0.1/pub/tool.bin");
-    f.press();
-    ASSERT_FALSE(f.log().isEmpty());
-    EXPECT_TRUE(f.log().last().contains("FTP downloads are not available"));
-    EXPECT_FALSE(dialog->isDownloading());
-    EXPECT_TRUE(dialog->Button2->isEnabled());
-}
-
 TEST(AskerForm, VirusScanAndFileExecStampTheRecordFoundWithoutRegardToCase) {
     AskerFixture f;
     library::FileRecord(f.recordFile(), "SETUP.EXE").writeString(library::RecordKey::Desc, "x");

@@ -1,0 +1,294 @@
+// The download dialog's FTP side against scripted FTP servers on loopback.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+
+#include "AskerFixture.h"
+#include "FtpTestServer.h"
+#include "net/FtpCli.h"
+#include "widgets/TProgressColumn.h"
+
+using ftptest::FtpSession;
+using ftptest::FtpTestServer;
+using qbtest::AskerFixture;
+
+namespace {
+
+const QString kRestartQuestion =
+    "A partial copy of this file exists on your system already, however this site does not "
+    "permit download resuming.  Would you like to restart the download from the beginning?";
+
+QString completeNotice() {
+    return "Download Complete for tool.bin\r\rThis file has been placed in the following "
+           "area:\r\rSection: Programs\rFolder: Utilities";
+}
+
+// A RETR as vsftpd answers it: the 150 reply names the whole file's size (or, with an
+// empty `announce`, none), the data starts at the REST offset. With `release` set, the
+// data stops after `holdAfter` bytes until the test lets it go on.
+void serveFile(FtpSession& s, const QByteArray& file, bool announce = true, qint64 holdAfter = 0,
+               std::shared_ptr<std::atomic<bool>> release = {}) {
+    s.reply(announce ? "150 Opening BINARY mode data connection for tool.bin (" +
+                           QByteArray::number(file.size()) + " bytes)."
+                     : QByteArray("150 Here comes the file."));
+    const int fd = s.openData();
+    if (fd < 0) {
+        s.reply("425 Failed to establish connection.");
+        return;
+    }
+    QByteArray rest = file.mid(s.restOffset);
+    bool sent = true;
+    if (release) {
+        sent = FtpSession::sendData(fd, rest.left(holdAfter));
+        rest = rest.mid(holdAfter);
+        while (sent && !*release && s.control.sleep(5)) {
+        }
+    }
+    sent = sent && FtpSession::sendData(fd, rest);
+    ::close(fd);
+    s.reply(sent ? "226 Transfer complete." : "426 Failure writing network stream.");
+}
+
+// A scripted server serving `file` at /pub/tool.bin and a dialog opened on it the way
+// an ftp:// hand-off opens one.
+struct FtpDialog {
+    explicit FtpDialog(const QByteArray& bytes) : file(bytes) {
+        server.on("RETR", [this](FtpSession& s, const QByteArray&) { serveFile(s, file); });
+    }
+    TfrmAsker* open() {
+        server.start();
+        TfrmAsker* d =
+            f.open(QString("ftp://127.0.0.1:%1/pub/tool.bin").arg(server.port()), "tool.bin");
+        // Every count the client reports reaches the dialog through this wrapper.
+        auto inner = d->ftp->OnProgress;
+        d->ftp->OnProgress = [this, inner](TFtpClient& c, qint64 count, bool& abort) {
+            counts << count;
+            inner(c, count, abort);
+        };
+        return d;
+    }
+    QString local() const { return f.folderDir() + "tool.bin"; }
+    QStringList errorLines() const { return f.log().filter(QRegularExpression("^FTP Error#")); }
+    void expectIdle() const {
+        ASSERT_TRUE(f.dialog);
+        EXPECT_FALSE(f.dialog->isDownloading());
+        EXPECT_TRUE(f.dialog->Button2->isEnabled());
+        EXPECT_TRUE(f.dialog->edtName->isEnabled());
+        EXPECT_EQ(f.dialog->ftp->State(), ftpReady);
+    }
+
+    const QByteArray file;
+    FtpTestServer server;
+    AskerFixture f;
+    QList<qint64> counts;
+};
+
+struct ResumeCase {
+    const char* name;
+    qint64 size;
+    qint64 local; // bytes of the file already on disk; -1: no local file
+};
+
+TEST(AskerFtp, DownloadsOrResumesTheFileAndRunsTheCompletionOnce) {
+    const ResumeCase cases[] = {
+        {"no local file", 2048, -1},
+        {"1000 bytes on disk", 5000, 1000},
+        {"empty local file", 3000, 0},
+    };
+    for (const ResumeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FtpDialog t(qbtest::randomBytes(c.size, 3));
+        t.f.boxes.answer(platform::IDOK);
+        if (c.local >= 0) {
+            ASSERT_TRUE(qbtest::writeFile(t.local(), t.file.left(c.local)));
+        }
+        TfrmAsker* dialog = t.open();
+        t.f.press();
+
+        EXPECT_EQ(qbtest::readFile(t.local()), t.file);
+        QList<QByteArray> expected = {"USER anonymous", "PASS quillbay@localhost", "CWD /pub/",
+                                      "TYPE I", "PASV"};
+        if (c.local > 0)
+            expected << "REST " + QByteArray::number(c.local);
+        expected << "RETR tool.bin"
+                 << "QUIT";
+        EXPECT_EQ(t.server.commands(), expected);
+        ASSERT_FALSE(t.counts.isEmpty());
+        EXPECT_GT(t.counts.first(), std::max<qint64>(c.local, 0));
+        EXPECT_EQ(t.counts.last(), c.size);
+        EXPECT_EQ(dialog->stats().maximum(), c.size);
+        EXPECT_EQ(dialog->lblFileSize->text(), QString("%1 bytes").arg(c.size));
+        EXPECT_EQ(dialog->lbldlbytes->text(), QString::number(c.size));
+        EXPECT_EQ(dialog->lblETA->text(), "Complete");
+        EXPECT_EQ(t.f.boxes.texts(), QStringList({completeNotice()}));
+        EXPECT_TRUE(t.f.logHas("< 226 Transfer complete."));
+        EXPECT_TRUE(t.f.log().filter(QRegularExpression("^Received")).isEmpty());
+        EXPECT_TRUE(t.errorLines().isEmpty());
+        t.expectIdle();
+    }
+}
+
+TEST(AskerFtp, ASizeNeverAnnouncedShowsActivityAndCompletesOnTheEndOfTransfer) {
+    FtpDialog t(qbtest::randomBytes(40000, 5));
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    t.server.on("RETR", [&t, release](FtpSession& s, const QByteArray&) {
+        serveFile(s, t.file, false, 10000, release);
+    });
+    t.f.boxes.answer(platform::IDOK);
+    TfrmAsker* dialog = t.open();
+    bool activity = false;
+    bool sizeKnownWhileRunning = true;
+    qbtest::whenTrue(
+        dialog, [dialog] { return dialog->stats().value() >= 10000; },
+        [&] {
+            activity = dialog->dg->isIndeterminate();
+            sizeKnownWhileRunning = dialog->stats().sizeKnown();
+            *release = true;
+        });
+    t.f.press();
+
+    EXPECT_TRUE(activity);
+    EXPECT_FALSE(sizeKnownWhileRunning);
+    EXPECT_EQ(qbtest::readFile(t.local()), t.file);
+    EXPECT_EQ(t.f.boxes.texts(), QStringList({completeNotice()}));
+    EXPECT_FALSE(dialog->dg->isIndeterminate());
+    EXPECT_EQ(dialog->lblFileSize->text(), "40000 bytes");
+    EXPECT_EQ(dialog->lblETA->text(), "Complete");
+    t.expectIdle();
+}
+
+struct RefusedResumeCase {
+    const char* name;
+    int answer;
+    bool retrAccepted; // the restarted RETR
+};
+
+TEST(AskerFtp, ARefusedResumeAsksAndRestartsFromTheStartOrKeepsThePartialFile) {
+    const RefusedResumeCase cases[] = {
+        {"restart", platform::IDYES, true},
+        {"keep the partial file", platform::IDNO, true},
+        {"restart refused by the server", platform::IDYES, false},
+    };
+    const QByteArray partial(1000, 'p');
+    for (const RefusedResumeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FtpDialog t(qbtest::randomBytes(6000, 9));
+        t.server.on("REST", [](FtpSession& s, const QByteArray&) {
+            s.reply("504 Command not implemented for that parameter.");
+        });
+        if (!c.retrAccepted)
+            t.server.on("RETR", [](FtpSession& s, const QByteArray&) {
+                s.reply("550 Failed to open file.");
+            });
+        ASSERT_TRUE(qbtest::writeFile(t.local(), partial));
+        t.f.boxes.answer(c.answer);
+        if (c.answer == platform::IDYES && c.retrAccepted)
+            t.f.boxes.answer(platform::IDOK);
+        t.open();
+        t.f.press();
+
+        ASSERT_FALSE(t.f.boxes.boxes().isEmpty());
+        EXPECT_EQ(t.f.boxes.boxes().first().text, kRestartQuestion);
+        EXPECT_EQ(t.f.boxes.boxes().first().caption, "Can't resume download");
+        EXPECT_TRUE(t.f.logHas("Site does not permit download resuming."));
+        const QList<QByteArray> verbs = t.server.verbs();
+        EXPECT_EQ(verbs.count("REST"), 1);
+        if (c.answer == platform::IDNO) {
+            EXPECT_EQ(t.f.boxes.boxes().size(), 1);
+            EXPECT_EQ(verbs.count("RETR"), 0);
+            EXPECT_EQ(qbtest::readFile(t.local()), partial);
+        } else if (c.retrAccepted) {
+            EXPECT_EQ(t.f.boxes.texts().value(1), completeNotice());
+            EXPECT_EQ(verbs.mid(verbs.indexOf("REST") + 1),
+                      QList<QByteArray>({"USER", "PASS", "CWD", "TYPE", "PASV", "RETR", "QUIT"}));
+            EXPECT_EQ(qbtest::readFile(t.local()), t.file);
+        } else {
+            // The partial copy stays until a server has really begun to send the file.
+            EXPECT_EQ(qbtest::readFile(t.local()), partial);
+            EXPECT_EQ(t.errorLines(),
+                      QStringList({"FTP Error#550 - last Response was: '550 Failed to open "
+                                   "file.'"}));
+        }
+        t.expectIdle();
+    }
+}
+
+struct FailureCase {
+    const char* name;
+    const char* verb;
+    const char* reply;
+    const char* line;
+};
+
+TEST(AskerFtp, RefusalsShowTheErrorLineAndLeaveAnIdleDialog) {
+    const FailureCase cases[] = {
+        {"REST not implemented", "REST", "502 Command not implemented.",
+         "FTP Error#502 - last Response was: '502 Command not implemented.'"},
+        {"login refused", "PASS", "530 Login incorrect.",
+         "FTP Error#530 - last Response was: '530 Login incorrect.'"},
+        {"missing directory", "CWD", "550 Failed to change directory.",
+         "FTP Error#550 - last Response was: '550 Failed to change directory.'"},
+        {"missing file", "RETR", "550 Failed to open file.",
+         "FTP Error#550 - last Response was: '550 Failed to open file.'"},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FtpDialog t(qbtest::randomBytes(3000, 1));
+        const QByteArray reply = c.reply;
+        t.server.on(c.verb, [reply](FtpSession& s, const QByteArray&) { s.reply(reply); });
+        const bool resuming = QByteArray(c.verb) == "REST";
+        if (resuming) {
+            ASSERT_TRUE(qbtest::writeFile(t.local(), t.file.left(1000)));
+        }
+        t.open();
+        t.f.press();
+
+        EXPECT_EQ(t.errorLines(), QStringList({c.line}));
+        EXPECT_TRUE(t.f.boxes.boxes().isEmpty());
+        EXPECT_FALSE(t.server.verbs().contains("RETR") && QByteArray(c.verb) != "RETR");
+        if (resuming) {
+            EXPECT_EQ(qbtest::readFile(t.local()), t.file.left(1000));
+        } else {
+            EXPECT_FALSE(QFileInfo::exists(t.local()));
+        }
+        t.expectIdle();
+    }
+}
+
+TEST(AskerFtp, AbortInsideTheTransferKeepsThePartAndTheNextDownloadResumesIt) {
+    FtpDialog t(qbtest::randomBytes(50000, 11));
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    t.server.on("RETR", [&t, release](FtpSession& s, const QByteArray&) {
+        serveFile(s, t.file, true, 20000, release);
+    });
+    TfrmAsker* dialog = t.open();
+    qbtest::whenTrue(
+        dialog, [dialog] { return dialog->stats().value() >= 20000; },
+        [dialog] { dialog->cmdOK->click(); });
+    t.f.press();
+
+    t.expectIdle();
+    EXPECT_TRUE(t.f.boxes.boxes().isEmpty());
+    EXPECT_EQ(qbtest::readFile(t.local()), t.file.left(20000));
+    EXPECT_TRUE(t.errorLines().isEmpty());
+
+    *release = true;
+    t.f.boxes.answer(platform::IDOK);
+    t.f.press();
+    EXPECT_EQ(qbtest::readFile(t.local()), t.file);
+    EXPECT_TRUE(t.server.commands().contains("REST 20000"));
+    t.expectIdle();
+}
+
+} // namespace
