@@ -1,5 +1,7 @@
 #include "download/DownloadPaths.h"
 
+#include "net/FtpUrl.h"
+
 #include <QDir>
 #include <QUrl>
 
@@ -40,48 +42,16 @@ QString protocolOf(const QString& url) {
 }
 
 std::optional<FtpLocation> ftpLocation(const QString& urlDirectory) {
-    QString rest = urlDirectory.trimmed();
-    if (rest.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive))
-        rest = rest.mid(6);
-    const int slash = rest.indexOf('/');
-    QString authority = slash < 0 ? rest : rest.left(slash);
-    FtpLocation location;
-    if (slash >= 0)
-        location.directory = QUrl::fromPercentEncoding(rest.mid(slash).toUtf8());
-    const int at = authority.lastIndexOf('@');
-    if (at >= 0) {
-        const QString userInfo = authority.left(at);
-        authority = authority.mid(at + 1);
-        const int colon = userInfo.indexOf(':');
-        location.user = QUrl::fromPercentEncoding(userInfo.left(colon).toUtf8());
-        if (colon >= 0)
-            location.password = QUrl::fromPercentEncoding(userInfo.mid(colon + 1).toUtf8());
-    }
-    QString port;
-    if (authority.startsWith('[')) {
-        // An IPv6 address: its colons are not the port's.
-        const int close = authority.indexOf(']');
-        if (close < 0)
-            return std::nullopt;
-        port = authority.mid(close + 1);
-        authority = authority.mid(1, close - 1);
-        if (!port.isEmpty() && !port.startsWith(':'))
-            return std::nullopt;
-        port = port.mid(1);
-    } else {
-        const int colon = authority.lastIndexOf(':');
-        if (colon >= 0) {
-            port = authority.mid(colon + 1);
-            authority = authority.left(colon);
-        }
-    }
-    bool numeric = port.isEmpty();
-    const int number = numeric ? 0 : port.toInt(&numeric);
-    if (authority.isEmpty() || !numeric || (!port.isEmpty() && (number < 1 || number > 65535)))
+    const std::optional<ftp::ServerLocation> server = ftp::parseServerLocation(urlDirectory);
+    if (!server)
         return std::nullopt;
-    location.host = authority;
-    if (!port.isEmpty())
-        location.port = port;
+    FtpLocation location;
+    location.host = server->host;
+    location.port = server->port;
+    location.user = server->user;
+    location.password = server->password;
+    if (!server->rawPath.isEmpty())
+        location.directory = QUrl::fromPercentEncoding(server->rawPath.toUtf8());
     return location;
 }
 

@@ -2,6 +2,7 @@
 
 #include "net/FtpCli.h"
 #include "net/FtpReply.h"
+#include "net/FtpUrl.h"
 
 #include <QFileInfo>
 #include <QUrl>
@@ -29,53 +30,24 @@ std::optional<FtpUrl> parseFtpUrl(const QString& url, QString* error) {
     };
     if (!url.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive))
         return fail(QStringLiteral("not an ftp:// URL: %1").arg(url));
-    const QString rest = url.mid(6);
-    const int slash = rest.indexOf(QLatin1Char('/'));
-    if (slash < 0)
-        return fail(QStringLiteral("the URL names no file: %1").arg(url));
-    QString authority = rest.left(slash);
-    QString path = rest.mid(slash);
+    const std::optional<ftp::ServerLocation> server = ftp::parseServerLocation(url);
+    if (!server)
+        return fail(QStringLiteral("bad host or port in URL: %1").arg(url));
+    QString path = server->rawPath;
     // A ";type=i" suffix only repeats what the download does anyway.
     const int type = path.lastIndexOf(QLatin1String(";type="), -1, Qt::CaseInsensitive);
     if (type >= 0)
         path.truncate(type);
 
     FtpUrl parts;
-    const int at = authority.lastIndexOf(QLatin1Char('@'));
-    if (at >= 0) {
-        const QString userInfo = authority.left(at);
-        authority = authority.mid(at + 1);
-        const int colon = userInfo.indexOf(QLatin1Char(':'));
-        parts.user = decoded(colon < 0 ? userInfo : userInfo.left(colon));
-        if (colon >= 0)
-            parts.password = decoded(userInfo.mid(colon + 1));
-    }
-    QString portText;
-    if (authority.startsWith(QLatin1Char('['))) {
-        const int close = authority.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            return fail(QStringLiteral("bad host in URL: %1").arg(url));
-        parts.host = authority.mid(1, close - 1);
-        if (authority.mid(close + 1).startsWith(QLatin1Char(':')))
-            portText = authority.mid(close + 2);
-    } else {
-        const int colon = authority.lastIndexOf(QLatin1Char(':'));
-        parts.host = colon < 0 ? authority : authority.left(colon);
-        if (colon >= 0)
-            portText = authority.mid(colon + 1);
-    }
-    if (parts.host.isEmpty())
-        return fail(QStringLiteral("the URL names no host: %1").arg(url));
-    bool ok = true;
-    const uint port = portText.isEmpty() ? 21 : portText.toUInt(&ok);
-    if (!ok || port < 1 || port > 65535)
-        return fail(QStringLiteral("bad port in URL: %1").arg(url));
-    parts.port = QString::number(port);
-
+    parts.user = server->user;
+    parts.password = server->password;
+    parts.host = server->host;
+    parts.port = server->port;
     const int last = path.lastIndexOf(QLatin1Char('/'));
     parts.directory = decoded(path.left(last + 1));
     parts.file = decoded(path.mid(last + 1));
-    if (parts.file.isEmpty())
+    if (last < 0 || parts.file.isEmpty())
         return fail(QStringLiteral("the URL names no file: %1").arg(url));
     return parts;
 }
