@@ -59,22 +59,13 @@ void TfrmAsker::unwireFtp() {
 }
 
 bool TfrmAsker::waitForFtpReady() {
-    QPointer<TfrmAsker> self(this);
-    while (self && ftp->State() != ftpReady)
-        platform::waitForMessages();
-    return !self.isNull();
+    return platform::waitUntil(this, [this] { return ftp->State() == ftpReady; }) ==
+           platform::WaitResult::Done;
 }
 
 bool TfrmAsker::pumpFor(int ms) {
-    QPointer<TfrmAsker> self(this);
-    bool elapsed = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, [&elapsed] { elapsed = true; });
-    timer.start(ms);
-    while (self && !elapsed)
-        platform::waitForMessages();
-    return !self.isNull();
+    return platform::waitUntil(
+               this, [] { return false; }, ms) == platform::WaitResult::TimedOut;
 }
 
 void TfrmAsker::GetFTP(bool resume) {

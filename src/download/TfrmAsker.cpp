@@ -380,10 +380,9 @@ void TfrmAsker::FormClose() {
     } catch (const std::exception& e) {
         platform::errorBox(QString::fromLocal8Bit(e.what()));
     }
-    QPointer<TfrmAsker> self(this);
-    while (self && Http->State() != httpReady)
-        platform::waitForMessages();
-    if (!self || !waitForFtpReady())
+    if (platform::waitUntil(this, [this] { return Http->State() == httpReady; }) !=
+            platform::WaitResult::Done ||
+        !waitForFtpReady())
         return;
     platform::processMessages();
 }
@@ -512,8 +511,7 @@ void TfrmAsker::AbortDownload() {
     QPointer<TfrmAsker> self(this);
     try {
         Http->Abort();
-        while (self && Http->State() != httpReady)
-            platform::waitForMessages();
+        platform::waitUntil(this, [this] { return Http->State() == httpReady; });
         if (self)
             platform::processMessages();
     } catch (...) {

@@ -229,9 +229,11 @@ private:
     void FTPDone();
     // A retrieve ended without error: completion for a file whose size was never announced.
     void ftpTransferEnded();
-    // Lets events run until the FTP client is idle; false when the dialog went meanwhile.
+    // Lets events run until the FTP client is idle; false when the dialog went meanwhile
+    // or the program is ending.
     bool waitForFtpReady();
-    // Lets events run for `ms` milliseconds; false when the dialog went meanwhile.
+    // Lets events run for `ms` milliseconds; false when the dialog went meanwhile or the
+    // program is ending.
     bool pumpFor(int ms);
 
     // Completion (Completion.cpp).

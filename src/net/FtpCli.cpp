@@ -141,17 +141,14 @@ bool TFtpClient::Wait(quint64 serial) {
         return endedError_ == 0; // it ended while its start ran the caller's handlers
     Waiter waiter{serial};
     waiters_.push_back(&waiter);
-    QPointer<TFtpClient> self(this);
     RenewDeadline();
     // A timer left by an earlier wait with a longer Timeout must not delay this one.
     const int interval = int(qMin<qint64>(qint64(Timeout) * 1000, INT_MAX));
     if (Timeout > 0 && (!timeoutTimer_->isActive() || timeoutTimer_->remainingTime() > interval))
         timeoutTimer_->start(interval);
-    while (!waiter.done && !QCoreApplication::closingDown()) {
-        platform::waitForMessages();
-        if (!self)
-            return false;
-    }
+    const auto result = platform::waitUntil(this, [&waiter] { return waiter.done; });
+    if (result == platform::WaitResult::Destroyed)
+        return false;
     waiters_.erase(std::remove(waiters_.begin(), waiters_.end(), &waiter), waiters_.end());
     return waiter.done && waiter.error == 0;
 }

@@ -90,11 +90,14 @@ void THttpCli::PostASync() {
 
 void THttpCli::DoRequestSync(THttpRequest request) {
     DoRequestAsync(request);
-    QPointer<THttpCli> self(this);
-    while (self && state_ != httpReady)
-        platform::waitForMessages();
-    if (!self)
+    const auto result = platform::waitUntil(this, [this] { return state_ == httpReady; });
+    if (result == platform::WaitResult::Destroyed)
         throw EHttpException(QStringLiteral("Connection aborted on request"), 404);
+    if (result == platform::WaitResult::Ending) {
+        Abort();
+        throw EHttpException(QStringLiteral("Request abandoned: the program is ending"),
+                             httperrAborted);
+    }
     if (statusCode_ >= 400)
         throw EHttpException(reasonPhrase_, statusCode_);
 }

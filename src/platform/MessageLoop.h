@@ -2,6 +2,8 @@
 
 #include <QEvent>
 
+#include <functional>
+
 class QObject;
 
 namespace platform {
@@ -31,6 +33,24 @@ void processMessages();
 // Sleeps until at least one event arrives, then runs the pending ones. Blocking
 // calls loop on this instead of spinning a core.
 void waitForMessages();
+
+// Why a nested wait ended.
+enum class WaitResult {
+    Done,      // the condition holds
+    Destroyed, // the guarding object was destroyed by a handler that ran during the wait
+    Ending,    // the program is ending: the caller must give up its work at once
+    TimedOut,  // the deadline passed first
+};
+
+// The one nested wait of the program: lets events run, sleeping between them, until
+// `done` holds. `guard` (may be null) is checked before `done` is asked, so `done` may
+// read the guard's members. A negative `timeoutMs` waits without a deadline.
+WaitResult waitUntil(const QObject* guard, const std::function<bool()>& done, int timeoutMs = -1);
+
+// Marks the program as ending: every nested wait returns Ending at its next turn.
+// Tests withdraw the mark with `false`.
+void requestProgramEnd(bool ending = true);
+bool programEnding();
 
 // Posts a private message to the application object (or to `receiver`), so that
 // its handling runs after the current input event.
