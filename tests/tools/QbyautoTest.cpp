@@ -169,6 +169,37 @@ TEST(Qbyauto, AHandedOffDownloadLandsInTheLibrary) {
     dialog->close();
 }
 
+// A second copy started beside a running one leaves the running copy's endpoint alone:
+// requests still reach the first copy, also after the second one has gone.
+TEST(Qbyauto, ASecondCopyNeverCutsOffTheFirst) {
+    qbtest::TempHome home;
+    Settings().writeBool("Main", "FirstRun", false);
+    const QString endpoint = home.root() + "/runtime/quillbay/QBY";
+    QProcess first;
+    ASSERT_TRUE(qbtest::startProgram(first));
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return QFileInfo::exists(endpoint); }, 30000));
+
+    QProcess second;
+    ASSERT_TRUE(qbtest::startProgram(second));
+    QByteArray secondErr;
+    EXPECT_TRUE(qbtest::pumpUntil(
+        [&] {
+            secondErr += second.readAllStandardError();
+            return secondErr.contains("another copy");
+        },
+        30000))
+        << secondErr.constData();
+    // The second copy dies without cleaning up: the first one must still be reached.
+    second.kill();
+    ASSERT_TRUE(second.waitForFinished(20000));
+    const ToolRun r = qbyauto({"probe", "ftp://127.0.0.1/pub/file.zip"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.out, "1\n");
+
+    ::kill(first.processId(), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(20000));
+}
+
 // The program itself: start-up registers the helper and opens the endpoint, the helper
 // reaches it, and the end of the session unregisters the helper again.
 TEST(Qbyauto, TheProgramRegistersServesAndUnregisters) {
