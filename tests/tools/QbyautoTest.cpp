@@ -60,6 +60,8 @@ TEST(Qbyauto, BadCommandLinesAreRefused) {
                                {"send", "http://h/", "--source"},
                                {"send", "http://h/", "--source", "gopher"},
                                {"send", "http://h/" + QString(300, 'x')},
+                               {"send", "gopher://h/a.zip"},
+                               {"send", "a.zip"},
                                {"probe"},
                                {"probe", "http://h/" + QString(1100, 'x')}};
     for (const QStringList& args : bad) {
@@ -80,11 +82,19 @@ TEST(Qbyauto, SendsTheRecordTheProgramReads) {
     ASSERT_TRUE(receiver.listen("QBY"));
     EXPECT_EQ(qbyauto({"send", "http://h/dir/a.zip", "A file"}).exitCode, 0);
     EXPECT_EQ(qbyauto({"send", "--source", "IE", "ftp://h/b.iso"}).exitCode, 0);
-    ASSERT_EQ(seen.size(), 2);
+    // The dialog downloads over HTTP only for the source "http": https and any letter case
+    // of the scheme are in that family.
+    EXPECT_EQ(qbyauto({"send", "HTTP://h/c.zip"}).exitCode, 0);
+    EXPECT_EQ(qbyauto({"send", "https://h/d.zip"}).exitCode, 0);
+    EXPECT_EQ(qbyauto({"send", "Ftp://h/e.zip"}).exitCode, 0);
+    ASSERT_EQ(seen.size(), 5);
     EXPECT_EQ(seen[0].message, platform::WM_COPYDATA);
     const auto record = [](const QByteArray& counted) { return char(counted.size()) + counted; };
     EXPECT_EQ(seen[0].copyData.lpData, record("http\rhttp://h/dir/a.zip\rA file"));
     EXPECT_EQ(seen[1].copyData.lpData, record("IE\rftp://h/b.iso\r"));
+    EXPECT_EQ(seen[2].copyData.lpData, record("http\rHTTP://h/c.zip\r"));
+    EXPECT_EQ(seen[3].copyData.lpData, record("http\rhttps://h/d.zip\r"));
+    EXPECT_EQ(seen[4].copyData.lpData, record("ftp\rFtp://h/e.zip\r"));
 }
 
 TEST(Qbyauto, ProbesAgainstTheRunningTrayWindow) {
