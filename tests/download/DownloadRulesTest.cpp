@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 
 #include "TestEnvironment.h"
-#include "app/Settings.h"
+#include "library/Settings.h"
 #include "download/AskerDefaults.h"
 #include "download/AskerKeys.h"
 #include "download/DownloadPaths.h"

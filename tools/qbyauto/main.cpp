@@ -1,7 +1,7 @@
 // qbyauto: the browser side of Quillbay on this platform. A browser extension, a script or
 // a desktop "open with" entry hands a clicked download to the running program with "send",
 // and asks whether a link names a binary download with "probe".
-#include "app/HandOff.h"
+#include "handoff/HandOff.h"
 #include "platform/ProbeBlock.h"
 #include "platform/RequestClient.h"
 

@@ -1,4 +1,4 @@
-#include "app/HandOff.h"
+#include "handoff/HandOff.h"
 
 #include "platform/ByteText.h"
 
