@@ -8,15 +8,20 @@ const status = document.getElementById("status");
 const skip = document.getElementById("skip");
 const titles = document.getElementById("titles");
 
+const NOT_RUNNING = "Quillbay is not running: the browser keeps its downloads.";
+
 async function showStatus() {
+  let text = NOT_RUNNING;
   try {
     const reply = await ask({ type: "status" }, STATUS_TIMEOUT_MS);
-    if (!reply.reachable) status.textContent = "Quillbay is not running: the browser keeps its downloads.";
-    else if (!reply.intercepting) status.textContent = "Quillbay is running; its interception is off.";
-    else status.textContent = "Quillbay is running and takes over clicked downloads.";
+    if (reply.reachable && !reply.intercepting) text = "Quillbay is running; its interception is off.";
+    else if (reply.reachable) text = "Quillbay is running and takes over clicked downloads.";
   } catch {
-    status.textContent = "Quillbay is not running: the browser keeps its downloads.";
+    // no host or no answer: not running
   }
+  status.textContent = text;
+  // Opened as a page (from the extensions page, say), the tab shows the status too.
+  document.title = `Quillbay: ${text}`;
 }
 
 async function showSkip() {

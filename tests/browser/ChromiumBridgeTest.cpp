@@ -156,6 +156,21 @@ protected:
     // Starts a download the way a user does: by opening its URL in the browser.
     void browse(const QString& path) { EXPECT_TRUE(browser_->open(nginx_.url(path))); }
 
+    // Opens the toolbar popup as a page and waits until it shows `status` in its title.
+    QString openPopup(const QString& status) {
+        EXPECT_TRUE(browser_->open(
+            QStringLiteral("chrome-extension://%1/popup.html").arg(setup::kChromiumExtensionId)));
+        QStringList pages;
+        EXPECT_TRUE(pollUntil(
+            [&] {
+                return !(pages = qbtest::windowsTitled(display_.name(), "Quillbay: " + status))
+                            .isEmpty();
+            },
+            kStepMs))
+            << qPrintable(status);
+        return pages.value(0);
+    }
+
     // The browser downloads `name` itself, whole, and no download dialog opens.
     void expectBrowserKeeps(const QString& name) {
         SCOPED_TRACE(qPrintable(name));
@@ -179,8 +194,9 @@ protected:
 
 // A clicked .zip goes to the program: its download dialog opens for that URL, the browser's
 // own download is cancelled and leaves nothing behind, and the program's download is the
-// server's file byte for byte. A .txt download is judged text and stays with the browser.
-TEST_F(ChromiumBridge, TheProgramTakesTheZipAndTheBrowserKeepsTheText) {
+// server's file byte for byte. A .txt download is judged text and stays with the browser, and
+// so does the one download the user skips in the popup.
+TEST_F(ChromiumBridge, TheProgramTakesZipsTheBrowserKeepsTextAndSkippedOnes) {
     ASSERT_NO_FATAL_FAILURE(startProgram(true));
     ASSERT_NO_FATAL_FAILURE(startBrowser());
 
@@ -218,6 +234,24 @@ TEST_F(ChromiumBridge, TheProgramTakesTheZipAndTheBrowserKeepsTheText) {
     EXPECT_FALSE(requestsFor("/files/notes.txt", "HEAD").isEmpty());
     EXPECT_EQ(qbtest::windowsTitled(display_.name(), kDialogTitle).size(), 1);
     EXPECT_TRUE(inLibrary("notes.txt").isEmpty());
+
+    // The popup's skip button (focused at once, so Enter presses it) lets the browser keep
+    // the next download, and only that one.
+    const QString popup = openPopup("Quillbay is running and takes over clicked downloads.");
+    ASSERT_FALSE(popup.isEmpty());
+    ASSERT_TRUE(qbtest::xdotool(display_.name(), {"windowfocus", "--sync", popup}));
+    ASSERT_TRUE(qbtest::xdotool(display_.name(), {"key", "--clearmodifiers", "Return"}));
+    browse("/files/b.zip");
+    EXPECT_TRUE(pollUntil([&] { return browserFinished("b.zip", content_); }, kStepMs));
+    EXPECT_TRUE(requestsFor("/files/b.zip", "HEAD").isEmpty());
+    browse("/files/c.zip");
+    EXPECT_TRUE(pollUntil(
+        [&] { return qbtest::windowsTitled(display_.name(), kDialogTitle).size() == 2; }, kStepMs));
+    // The browser's c.zip was cancelled like a.zip.
+    const QStringList kept{"b.zip", "notes.txt"};
+    EXPECT_TRUE(
+        pollUntil([&] { return browserGet("/files/c.zip") && downloadFolder() == kept; }, kStepMs))
+        << qPrintable(downloadFolder().join(", "));
 }
 
 // With interception off, with the program ended (its host manifest gone with it) and with a
@@ -225,6 +259,7 @@ TEST_F(ChromiumBridge, TheProgramTakesTheZipAndTheBrowserKeepsTheText) {
 TEST_F(ChromiumBridge, WithoutTheProgramInterceptingTheBrowserDownloadsItself) {
     ASSERT_NO_FATAL_FAILURE(startProgram(false));
     ASSERT_NO_FATAL_FAILURE(startBrowser());
+    EXPECT_FALSE(openPopup("Quillbay is running; its interception is off.").isEmpty());
     expectBrowserKeeps("b.zip");
     // Interception off: the host found no receiver, so the program was never asked.
     EXPECT_TRUE(requestsFor("/files/b.zip", "HEAD").isEmpty());
