@@ -67,6 +67,18 @@ QString protocolOfUrl(const QString& url) {
     return slash < 1 ? QString() : url.left(slash - 1);
 }
 
+QString handOffSourceOf(const QString& url) {
+    const qsizetype colon = url.indexOf(QLatin1String("://"));
+    if (colon < 1)
+        return {};
+    const QString scheme = url.left(colon).toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        return QStringLiteral("http");
+    if (scheme == QLatin1String("ftp"))
+        return QStringLiteral("ftp");
+    return {};
+}
+
 std::optional<QByteArray> encodeHandOff(const QString& source, const QString& url,
                                         const QString& description) {
     constexpr qsizetype kMaxCounted = 255;

@@ -55,9 +55,13 @@ int send(const QStringList& args) {
     if (plain.isEmpty() || plain.size() > 2 || plain[0].isEmpty())
         return usage();
     const QString url = plain[0];
-    // Without a source the URL's own protocol goes, as a browser other than IE sends it.
-    if (source.isEmpty())
-        source = protocolOfUrl(url);
+    // Without a source the URL's protocol family goes, as the download dialog reads it.
+    if (source.isEmpty()) {
+        source = handOffSourceOf(url);
+        if (source.isEmpty())
+            return fail(
+                QStringLiteral("only http, https and ftp URLs can be sent, not \"%1\"").arg(url));
+    }
     const auto record = encodeHandOff(source, url, plain.value(1));
     if (!record)
         return fail("the URL is too long for a hand-off (255 bytes with its source)");
