@@ -28,16 +28,6 @@ bool hasControlCharacter(const QString& text) {
     return false;
 }
 
-// The hand-off source a URL's scheme calls for; empty for schemes the program does not take.
-QString sourceForScheme(const QString& url) {
-    if (url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
-        url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
-        return QStringLiteral("http");
-    if (url.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive))
-        return QStringLiteral("ftp");
-    return {};
-}
-
 // A description is one line in the download dialog: line breaks and other control
 // characters from a page title become blanks.
 QString oneLine(QString text) {
@@ -110,7 +100,7 @@ HostRequest parseRequest(QByteArrayView json) {
     request.url = url.toString();
     if (hasControlCharacter(request.url))
         return invalid("bad-request", "The URL holds control characters", id);
-    const QString schemeSource = sourceForScheme(request.url);
+    const QString schemeSource = handOffSourceOf(request.url);
     if (schemeSource.isEmpty())
         return invalid("bad-request", "Quillbay takes only http, https and ftp URLs", id);
 
