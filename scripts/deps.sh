@@ -3,7 +3,7 @@ QB_PACKAGES=(
   build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
   libssl-dev libgtest-dev libgmock-dev libxcb1-dev libx11-dev liblz4-dev
   xvfb xauth trayer xdotool x11-utils imagemagick locales poppler-utils
-  fonts-dejavu-core fonts-urw-base35 nginx-light vsftpd clang clang-format
+  fonts-dejavu-core fonts-urw-base35 nginx-light vsftpd clang clang-format chromium
 )
 
 qb_sudo() {
@@ -24,6 +24,17 @@ qb_install_deps() {
     # Package scripts must not start system-wide nginx/vsftpd on our behalf.
     qb_sudo env DEBIAN_FRONTEND=noninteractive RUNLEVEL=1 \
       apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
+  qb_install_web_ext
+}
+
+# Firefox's extension linter comes from npm; without npm (or without the network) the lint
+# test reports itself skipped.
+qb_install_web_ext() {
+  if command -v npm >/dev/null && ! command -v web-ext >/dev/null; then
+    echo "Installing web-ext from npm"
+    qb_sudo timeout 600 npm install -g --no-audit --no-fund web-ext >/dev/null ||
+      echo "web-ext could not be installed: the extension lint is skipped"
   fi
 }
 

@@ -19,6 +19,7 @@
 #include "platform/Shell.h"
 #include "platform/ShellIcons.h"
 #include "setup/BrowserRegistration.h"
+#include "setup/NativeHostManifests.h"
 
 #include <cstdio>
 
@@ -45,6 +46,7 @@ TfrmTray::~TfrmTray() {
     delete requestServer_;
     requestServer_ = nullptr;
     setup::unregisterPluginLibrary();
+    setup::removeNativeHostManifests();
     if (frmTray == this) {
         frmTray = nullptr;
         platform::onSessionEnd({});
@@ -187,6 +189,7 @@ void TfrmTray::onSessionEnd() {
     // end, so a failed unregistration is only logged.
     requestServer_->close();
     setup::unregisterPluginLibrary(true);
+    setup::removeNativeHostManifests();
     platform::endProcessNow(0);
 }
 

@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "platform/PluginLibrary.h"
 #include "platform/Registry.h"
+#include "setup/NativeHostManifests.h"
 
 #include <cstdio>
 
@@ -107,6 +108,7 @@ void registerWithBrowsers() {
     registerWithNetscape();
     registerPluginLibrary();
     registerWithInternetExplorer();
+    installNativeHostManifests();
 }
 
 } // namespace setup

@@ -32,7 +32,8 @@ void registerWithInternetExplorer();
 // when `quiet` (at the end of the session nothing may hold up the end).
 void unregisterPluginLibrary(bool quiet = false);
 
-// Start-up's order: Netscape, then the library, then Internet Explorer.
+// Start-up's order: Netscape, then the library, then Internet Explorer, then the manifests
+// that let today's browsers start the extension's native-messaging host.
 void registerWithBrowsers();
 
 } // namespace setup

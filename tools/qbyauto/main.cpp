@@ -1,9 +1,10 @@
-// qbyauto: the browser side of Quillbay on this platform. A browser extension, a script or
-// a desktop "open with" entry hands a clicked download to the running program with "send",
-// and asks whether a link names a binary download with "probe".
+// qbyauto: the browser side of Quillbay on this platform. A script or a desktop "open with"
+// entry hands a clicked download to the running program with "send", and asks whether a
+// link names a binary download with "probe"; "native-host" serves the browser extension.
+#include "HelperRequests.h"
+#include "NativeHost.h"
 #include "handoff/HandOff.h"
 #include "platform/ProbeBlock.h"
-#include "platform/RequestClient.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,14 +13,12 @@
 
 namespace {
 
-// The receiver: the tray window while it intercepts clicked downloads.
-const char* const kReceiverTitle = "QBY";
-
 enum ExitCode { kOk = 0, kError = 1, kNoReceiver = 2 };
 
 int usage() {
     std::fputs("usage: qbyauto send URL [DESCRIPTION] [--source IE|http|ftp]\n"
-               "       qbyauto probe URL\n",
+               "       qbyauto probe URL\n"
+               "       qbyauto native-host\n",
                stderr);
     return kError;
 }
@@ -67,10 +66,7 @@ int send(const QStringList& args) {
     if (!record)
         return fail("the URL is too long for a hand-off (255 bytes with its source)");
 
-    platform::Request request;
-    request.message = platform::WM_COPYDATA;
-    request.copyData.lpData = *record;
-    const platform::SendResult sent = platform::sendRequest(kReceiverTitle, request);
+    const platform::SendResult sent = helper::sendHandOff(*record);
     return sent.status == platform::SendResult::Answered ? kOk : unanswered(sent);
 }
 
@@ -80,15 +76,8 @@ int probe(const QStringList& args) {
     const QByteArray url = args[0].toUtf8();
     if (url.size() > platform::ProbeBlock::kFieldSize)
         return fail("the URL is too long for a probe (1025 bytes)");
-    platform::ProbeBlock block;
-    if (!block.create())
-        return fail(block.errorString());
-    block.setField(0, url);
-    platform::Request request;
-    request.message = platform::WM_CONTENTPROBE;
-    const platform::SendResult sent = platform::sendRequest(kReceiverTitle, request);
-    const char answer = block.answer();
-    block.unlink();
+    char answer = 0;
+    const platform::SendResult sent = helper::probe(url, &answer);
     if (sent.status != platform::SendResult::Answered)
         return unanswered(sent);
     std::printf("%d\n", answer ? 1 : 0);
@@ -108,5 +97,8 @@ int main(int argc, char** argv) {
         return send(args);
     if (command == "probe")
         return probe(args);
+    // Browsers add arguments of their own when they start a host.
+    if (command == "native-host")
+        return runNativeHost();
     return usage();
 }
