@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QXmlStreamReader>
 
 #include "InstalledProgram.h"
 #include "ScriptedServer.h"
@@ -48,6 +49,15 @@ TEST(Install, EveryFileLandsWhereTheProgramLooksAndTheDesktopFilesValidate) {
     }
     EXPECT_EQ(readFile(copy.prefix() + "share/icons/hicolor/64x64/apps/quillbay.png"),
               readFile(QStringLiteral(QB_SOURCE_DIR "/resources/quillbay.png")));
+    // The scalable icon is a well-formed SVG document that says how large it is drawn.
+    QXmlStreamReader svg(
+        readFile(copy.prefix() + "share/icons/hicolor/scalable/apps/quillbay.svg"));
+    ASSERT_TRUE(svg.readNextStartElement());
+    EXPECT_EQ(svg.name(), QStringLiteral("svg"));
+    EXPECT_EQ(svg.attributes().value("viewBox"), QStringLiteral("0 0 64 64"));
+    while (!svg.atEnd())
+        svg.readNext();
+    EXPECT_FALSE(svg.hasError()) << qPrintable(svg.errorString());
 
     struct Validator {
         const char* program;
