@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/TfrmTray.h"
+#include "app/UserData.h"
 #include "platform/SessionEnd.h"
 #include "platform/ShellIcons.h"
 #include "widgets/QtDialogs.h"
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     installQtDialogs();
     platform::installSessionEndHandling();
+    if (!prepareUserData())
+        return 1;
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();

@@ -56,9 +56,9 @@ bool listsSection(const QStringList& names, const QString& name) {
 QString rootDirectory(const QString& configured) {
     const QString root = configured.trimmed();
     if (root.isEmpty())
-        return platform::programFolder();
+        return platform::defaultLibraryFolder();
     if (QDir::isRelativePath(root))
-        return withTrailingSlash(platform::programFolder() + root);
+        return withTrailingSlash(platform::defaultLibraryFolder() + root);
     return withTrailingSlash(root);
 }
 

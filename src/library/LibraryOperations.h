@@ -18,7 +18,8 @@ int NewPage(const QString& name, const QString& location);
 // the directory cannot be created.
 int NewButton(const QString& folder, const QString& section, int icon, int sectionPosition);
 
-// Lays out the default library under [Main] DefaultRoot (default: the program folder):
+// Lays out the default library under [Main] DefaultRoot (default: the user's download folder
+// + "Quillbay/"):
 // Programs, Research and Internet with their folders, each folder in the section just
 // created. A default section whose name the list holds already is left as it is, so a
 // second run adds nothing twice.
@@ -28,8 +29,8 @@ void CreateDefaultHeader();
 QString newSectionRoot();
 // The directory the default library goes under: [Main] DefaultRoot, ending in "/".
 QString defaultLibraryRoot();
-// A configured root as a directory: empty means the program folder, a relative path lies in
-// the program folder; always ends in "/".
+// A configured root as a directory: empty means the default library folder (download folder +
+// "Quillbay/"), a relative path lies in it; always ends in "/".
 QString rootDirectory(const QString& configured);
 
 // The directory a new section typed as `typed` gets under `root`: root + name + "/", just

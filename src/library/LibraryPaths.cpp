@@ -17,15 +17,15 @@ QString withTrailingSlash(const QString& dir) {
 }
 
 QString sectionListPath() {
-    return platform::programFile("Headers.ini");
+    return platform::dataFile("Headers.ini");
 }
 
 QString sectionFilePath(const QString& section) {
-    return platform::programFile(pathComponent(section) + ".ini");
+    return platform::dataFile(pathComponent(section) + ".ini");
 }
 
 QString recordFilePath(const QString& section, const QString& folder) {
-    return platform::programFile(pathComponent(section) + '-' + pathComponent(folder) + ".ini");
+    return platform::dataFile(pathComponent(section) + '-' + pathComponent(folder) + ".ini");
 }
 
 QString sectionDirectory(const QString& root, const QString& section) {

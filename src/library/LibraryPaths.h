@@ -2,16 +2,16 @@
 
 #include <QString>
 
-// Where the library's files and directories lie. The ini files sit in the program folder
+// Where the library's files and directories lie. The ini files sit in the user's data folder
 // beside dlmain.ini; each section is a directory of its own (its location, ending in "/")
 // and each folder a subdirectory of it.
 namespace library {
 
-// "Headers.ini" in the program folder: the list of sections.
+// "Headers.ini" in the data folder: the list of sections.
 QString sectionListPath();
-// Program folder + section name + ".ini": the folders of one section.
+// Data folder + section name + ".ini": the folders of one section.
 QString sectionFilePath(const QString& section);
-// Program folder + section name + "-" + folder name + ".ini": the records of one folder.
+// Data folder + section name + "-" + folder name + ".ini": the records of one folder.
 QString recordFilePath(const QString& section, const QString& folder);
 // root + section name + "/": where a new section's directory goes.
 QString sectionDirectory(const QString& root, const QString& section);

@@ -6,8 +6,8 @@
 
 namespace {
 
-// Marks the defaults that are the program folder (with its trailing "/").
-constexpr char kProgramFolder[] = "\x01program-folder";
+// Marks the defaults that are the default library folder (with its trailing "/").
+constexpr char kLibraryFolder[] = "\x01library-folder";
 
 struct SettingEntry {
     const char* section;
@@ -23,7 +23,7 @@ const SettingEntry kSettings[] = {
     {"Main", "ShowToolLabels", "1"},
     {"Main", "IconFile", "icons.dll"},
     {"Main", "NumIcons", "62"},
-    {"Main", "DefaultRoot", kProgramFolder},
+    {"Main", "DefaultRoot", kLibraryFolder},
     {"Main", "IEPath", ""},
     {"Main", "NSPath", ""},
     {"Main", "BrowserPath", ""},
@@ -46,7 +46,7 @@ const SettingEntry kSettings[] = {
     {"Management", "DeleteType", "0"},
     {"Management", "ConfirmDelete", "1"},
     {"Management", "ConfirmCatDelete", "1"},
-    {"Management", "DefaultRoot", kProgramFolder},
+    {"Management", "DefaultRoot", kLibraryFolder},
     {"Management", "PromptIfNotOpened", "1"},
     {"Management", "PromptDays", SettingDefaults::kPromptDaysText},
     {"Management", "AutoDelete", "0"},
@@ -108,14 +108,14 @@ const SettingEntry& entry(const QString& section, const QString& key) {
 }
 
 QString defaultText(const SettingEntry& e) {
-    if (QByteArrayView(e.def) == QByteArrayView(kProgramFolder))
-        return platform::programFolder();
+    if (QByteArrayView(e.def) == QByteArrayView(kLibraryFolder))
+        return platform::defaultLibraryFolder();
     return QString::fromUtf8(e.def);
 }
 
 } // namespace
 
-Settings::Settings() : file_(platform::programFile("dlmain.ini")) {}
+Settings::Settings() : file_(platform::dataFile("dlmain.ini")) {}
 
 Settings::Settings(QString path) : file_(std::move(path)) {}
 

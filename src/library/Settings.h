@@ -26,7 +26,7 @@ inline constexpr int kPositionWidth = 421;
 inline constexpr bool kToolBarLaunchButtons = true;
 } // namespace SettingDefaults
 
-// The program's settings file, dlmain.ini in the program folder. Every call opens the
+// The program's settings file, dlmain.ini in the user's data folder. Every call opens the
 // file, acts and is done, so each write reaches the file at once and a change made by any
 // other window is seen by the next read. Section and key names compare without regard to
 // case. A key that is not in the settings table is a programming error

@@ -443,6 +443,13 @@ void TWSocket::ReadReady() {
         return;
     }
     if (peerClosed_) {
+        // Everything sent was taken before the peer closed: that is told first, as it
+        // would have been had the write notifier's turn come before the read notifier's.
+        if (dataSentDue_ && queue_.empty()) {
+            dataSentDue_ = false;
+            if (!Fire(OnDataSent, 0) || fd_ < 0 || session_ != session)
+                return;
+        }
         CloseWithEvent(0);
         return;
     }

@@ -20,7 +20,7 @@ QString lastLoaderError() {
 } // namespace
 
 QString pluginPath() {
-    const QString folder = programFolder();
+    const QString folder = programFilesFolder();
     const QString wanted = QString::fromLatin1(kPluginFileName);
     if (QFileInfo::exists(folder + wanted))
         return folder + wanted;

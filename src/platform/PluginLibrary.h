@@ -4,14 +4,15 @@
 
 namespace platform {
 
-// The browser helper library beside the executable. It is a shared library whatever its
-// suffix; its name is matched without regard to case ("QBYAuto.DLL" finds "qbyauto.dll").
+// The browser helper library among the program's own files (programFilesFolder()). It is a shared
+// library whatever its suffix; its name is matched without regard to case ("QBYAuto.DLL" finds
+// "qbyauto.dll").
 inline constexpr const char* kPluginFileName = "QBYAuto.dll";
 
 // How a call into the helper library ended.
 enum class PluginStatus {
     Ok,           // the entry point returned 0
-    Missing,      // no such file in the program folder
+    Missing,      // no such file among the program's files
     LoadFailed,   // the file is there but no loadable library
     EntryMissing, // the library lacks the entry point: corrupted
     EntryFailed,  // the entry point returned a non-zero status
@@ -25,7 +26,7 @@ struct PluginResult {
     bool ok() const { return status == PluginStatus::Ok; }
 };
 
-// The path of the helper library in the program folder: the existing entry whose name
+// The path of the helper library among the program's files: the existing entry whose name
 // matches kPluginFileName without regard to case, else the name as written.
 QString pluginPath();
 

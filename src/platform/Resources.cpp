@@ -14,10 +14,7 @@ QString executablePath() {
 }
 
 QString resourceFolder() {
-    const QString inProgramFolder = programFolder() + "resources/";
-    if (QFileInfo(inProgramFolder).isDir())
-        return inProgramFolder;
-    return QFileInfo(executablePath()).absolutePath() + "/resources/";
+    return programFiles().resources;
 }
 
 QString resourceFile(const QString& name) {

@@ -5,8 +5,8 @@
 namespace platform {
 
 // The folder of the files shipped with the program (help pages, icons), with a trailing "/":
-// "resources/" in the program folder when it is there, else "resources/" beside the
-// running executable (a QUILLBAY_HOME program folder holds data, not the shipped files).
+// "resources/" beside the executable in a build tree, share/quillbay/ under the install
+// prefix when installed (see programFiles()).
 QString resourceFolder();
 
 // resourceFolder() + name.

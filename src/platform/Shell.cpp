@@ -1,5 +1,6 @@
 #include "platform/Shell.h"
 
+#include "platform/ProgramFolder.h"
 #include "platform/Resources.h"
 
 #include <QDesktopServices>
@@ -159,7 +160,8 @@ bool createAutostartEntry(const QString& executable) {
         exec = "env " + quoteExecArgument("QUILLBAY_HOME=" + QDir(home).absolutePath()) + ' ';
     exec += quoteExecArgument(QFileInfo(program).absoluteFilePath());
 
-    const QString icon = QFileInfo(program).absolutePath() + "/resources/quillbay.png";
+    const QString icon =
+        programFilesFor(QFileInfo(program).absolutePath()).resources + "quillbay.png";
     const QString text = "[Desktop Entry]\n"
                          "Type=Application\n"
                          "Name=Quillbay\n"

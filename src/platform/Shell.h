@@ -53,7 +53,7 @@ QStringList shellMatches(const QString& pathOrPattern);
 QString autostartEntryPath();
 
 // Writes the entry, starting `executable` (default: the running program). When QUILLBAY_HOME
-// is set, the entry starts the program with the same program folder. False when it cannot
+// is set, the entry starts the program with the same data folder. False when it cannot
 // be written.
 bool createAutostartEntry(const QString& executable = QString());
 

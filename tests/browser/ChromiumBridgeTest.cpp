@@ -147,7 +147,7 @@ protected:
     // Every file of that name the program's library holds.
     QStringList inLibrary(const QString& name) const {
         QStringList found;
-        QDirIterator it(home_.folder(), {name}, QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator it(home_.libraryRoot(), {name}, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext())
             found << it.next();
         return found;

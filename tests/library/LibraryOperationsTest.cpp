@@ -122,7 +122,7 @@ TEST(CreateDefaultHeader, ThreeSectionsWithTheirFoldersUnderTheRoot) {
     EXPECT_FALSE(QFileInfo::exists(home.folder() + "elsewhere"));
 }
 
-TEST(CreateDefaultHeader, RootDefaultsToTheProgramFolder) {
+TEST(CreateDefaultHeader, RootDefaultsToTheLibraryFolderInTheDownloads) {
     const QStringList configured = {QString(), QString("__absent__"), QString("  "),
                                     QString("Library")};
     for (const QString& value : configured) {
@@ -130,10 +130,10 @@ TEST(CreateDefaultHeader, RootDefaultsToTheProgramFolder) {
         if (value != "__absent__")
             Settings().writeString("Main", "DefaultRoot", value);
         CreateDefaultHeader();
-        // A relative root lies in the program folder, never where the program runs from.
+        // A relative root lies in the default one, never where the program runs from.
         const QString root = value.trimmed().isEmpty() || value == "__absent__"
-                                 ? home.folder()
-                                 : home.folder() + value + "/";
+                                 ? home.libraryRoot()
+                                 : home.libraryRoot() + value + "/";
         expectDefaultLibrary(root, 1);
     }
 }
@@ -146,7 +146,7 @@ TEST(CreateDefaultHeader, FoldersGoToTheSectionsJustCreated) {
     CreateDefaultHeader();
     EXPECT_EQ(sectionCount(), 4);
     EXPECT_EQ(sectionName(1), "Music");
-    expectDefaultLibrary(home.folder(), 2);
+    expectDefaultLibrary(home.libraryRoot(), 2);
     EXPECT_EQ(qbtest::readFile(home.file("Music.ini")), musicFile);
     EXPECT_FALSE(isDirectory(home.folder() + "Music/Productivity"));
 }
@@ -165,7 +165,7 @@ TEST(CreateDefaultHeader, ASecondRunAddsNothingTwice) {
 
 TEST(CreateDefaultHeader, StopsAtADirectoryThatCannotBeMade) {
     qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::writeFile(home.folder() + "Research", "a file, not a folder"));
+    ASSERT_TRUE(qbtest::writeFile(home.libraryRoot() + "Research", "a file, not a folder"));
     EXPECT_THROW(CreateDefaultHeader(), std::runtime_error);
     // What came before the failing step stays; nothing after it is made.
     EXPECT_EQ(sectionNames(), QStringList({"Programs"}));

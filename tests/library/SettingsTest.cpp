@@ -41,9 +41,9 @@ TEST(Settings, KeysWhoseReadersDisagreeOnTheDefault) {
     EXPECT_EQ(s.readString("Management", "PromptDays"), SettingDefaults::kPromptDaysText);
     EXPECT_EQ(s.readInteger("Management", "PromptDays"), SettingDefaults::kPromptDaysNumber);
     EXPECT_EQ(s.readInteger("Position", "Width"), SettingDefaults::kPositionUnset);
-    // Both roots default to the program folder, trailing "/" included.
-    EXPECT_EQ(s.readString("Main", "DefaultRoot"), home.folder());
-    EXPECT_EQ(s.readString("Management", "DefaultRoot"), home.folder());
+    // Both roots default to the library folder in the downloads, trailing "/" included.
+    EXPECT_EQ(s.readString("Main", "DefaultRoot"), home.libraryRoot());
+    EXPECT_EQ(s.readString("Management", "DefaultRoot"), home.libraryRoot());
 
     // Once written, every reader sees the stored value.
     Settings w;

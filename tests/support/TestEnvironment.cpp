@@ -4,30 +4,37 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <iterator>
+#include <type_traits>
+
 namespace qbtest {
 
 namespace {
+// Every variable a home sets, restored (or unset again) when it ends.
 const char* const kVariables[] = {
-    "QUILLBAY_HOME", "QUILLBAY_REGISTRY", "XDG_RUNTIME_DIR",    "HOME",
-    "XDG_DATA_HOME", "XDG_CONFIG_HOME",   "QUILLBAY_SHELL_LOG", "QUILLBAY_PROBE_BLOCK"};
-constexpr int kVariableCount = 8;
+    "QUILLBAY_HOME",         "QUILLBAY_REGISTRY", "XDG_RUNTIME_DIR",    "HOME",
+    "XDG_DATA_HOME",         "XDG_CONFIG_HOME",   "QUILLBAY_SHELL_LOG", "QUILLBAY_PROBE_BLOCK",
+    "QUILLBAY_PROGRAM_FILES"};
+constexpr int kVariableCount = int(std::size(kVariables));
+static_assert(kVariableCount == int(std::extent_v<TempHome::Saved>));
 } // namespace
 
 TempHome::TempHome() {
     const QString base = dir_.path();
+    for (int i = 0; i < kVariableCount; ++i)
+        saved_[i] = qgetenv(kVariables[i]);
     const QString paths[] = {base + "/program",           base + "/registry",
                              base + "/runtime",           base + "/home",
                              base + "/home/.local/share", base + "/home/.config"};
     for (int i = 0; i < 6; ++i) {
-        saved_[i] = qgetenv(kVariables[i]);
         QDir().mkpath(paths[i]);
         qputenv(kVariables[i], paths[i].toUtf8());
     }
-    saved_[6] = qgetenv(kVariables[6]);
-    qputenv(kVariables[6], shellLogFile().toUtf8());
+    qputenv("QUILLBAY_SHELL_LOG", shellLogFile().toUtf8());
     // Tests run side by side: each home has a probe block of its own.
-    saved_[7] = qgetenv(kVariables[7]);
-    qputenv(kVariables[7], "/ISBINARYMAP." + QFileInfo(base).fileName().toUtf8());
+    qputenv("QUILLBAY_PROBE_BLOCK", "/ISBINARYMAP." + QFileInfo(base).fileName().toUtf8());
+    // Stand-in helper libraries and resources go into the program folder too.
+    qputenv("QUILLBAY_PROGRAM_FILES", paths[0].toUtf8());
     QFile::setPermissions(base + "/runtime",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -39,6 +46,14 @@ TempHome::~TempHome() {
         else
             qputenv(kVariables[i], saved_[i]);
     }
+}
+
+QString TempHome::downloads() const {
+    return dir_.path() + "/home/Downloads/";
+}
+
+QString TempHome::libraryRoot() const {
+    return downloads() + "Quillbay/";
 }
 
 QString TempHome::folder() const {

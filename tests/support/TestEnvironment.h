@@ -6,8 +6,10 @@
 
 namespace qbtest {
 
-// Gives the current test a program folder, registry folder, runtime folder, probe block and
-// home of its own, so that no test touches the user's files or another test's.
+// Gives the current test a program folder (QUILLBAY_HOME, the data folder, which also stands
+// for the program's own files), registry folder, runtime folder, probe block and home of its
+// own, so that no test touches the user's files or another test's. Every variable it sets is
+// restored when it ends.
 class TempHome {
 public:
     TempHome();
@@ -17,6 +19,9 @@ public:
 
     // The program folder, with a trailing "/".
     QString folder() const;
+    // The home's download folder and the default library root in it, with a trailing "/".
+    QString downloads() const;
+    QString libraryRoot() const;
     // folder() + name.
     QString file(const QString& name) const;
     // The private root under which every other folder of this home lies.
@@ -27,9 +32,11 @@ public:
     // The logged requests, one "verb<TAB>target[<TAB>parameters]" per entry.
     QStringList shellLog() const;
 
+    using Saved = QByteArray[9];
+
 private:
     QTemporaryDir dir_;
-    QByteArray saved_[8];
+    Saved saved_;
 };
 
 // Reads a whole file as bytes; an empty array when it cannot be read.

@@ -1,6 +1,7 @@
 #include "library/ui/TfrmCategory.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,7 +16,7 @@
 #include "library/ui/TfrmNewSection.h"
 #include "platform/Help.h"
 #include "platform/MessageLoop.h"
-#include "platform/ProgramFolder.h"
+#include "platform/Resources.h"
 #include "platform/ShellIcons.h"
 
 TfrmCategory::TfrmCategory(QWidget* parent) : NameDialog("New Folder", "frmCategory", parent) {
@@ -77,7 +78,10 @@ void TfrmCategory::FormShow() {
 void TfrmCategory::fillIcons() {
     const Settings settings;
     const int count = qBound(0, settings.readInteger("Main", "NumIcons"), kMaxIcons);
-    const QString iconFile = platform::programFile(settings.readString("Main", "IconFile"));
+    // A bare name is one of the files shipped with the program.
+    QString iconFile = settings.readString("Main", "IconFile");
+    if (QDir::isRelativePath(iconFile))
+        iconFile = platform::resourceFile(iconFile);
     for (int i = 0; i < count; ++i) {
         auto* item = new QListWidgetItem(platform::iconFromFile(iconFile, i),
                                          QString("Icon %1").arg(i + 1), lvIcon);

@@ -244,7 +244,7 @@ TEST_F(CategoryDialog, NewSectionMadeOverTheDialogIsChosen) {
     EXPECT_EQ(chosen, "Music");
     EXPECT_EQ(library::sectionNames(), QStringList({"Programs", "Research", "Music"}));
     EXPECT_EQ(library::categoryNames("Music"), QStringList({"Albums"}));
-    EXPECT_TRUE(QFileInfo(home.folder() + "Music/Albums").isDir());
+    EXPECT_TRUE(QFileInfo(home.libraryRoot() + "Music/Albums").isDir());
     EXPECT_EQ(messages.positions, QList<int>({2}));
 }
 

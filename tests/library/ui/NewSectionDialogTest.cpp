@@ -41,13 +41,13 @@ protected:
 TEST_F(NewSectionDialog, LocationFollowsTheTypedName) {
     EXPECT_EQ(dialog.windowTitle(), "New Section");
     EXPECT_TRUE(edtLocation->isReadOnly());
-    EXPECT_EQ(edtLocation->text(), home.folder());
+    EXPECT_EQ(edtLocation->text(), home.libraryRoot());
     typeName("Games");
-    EXPECT_EQ(edtLocation->text(), home.folder() + "Games/");
+    EXPECT_EQ(edtLocation->text(), home.libraryRoot() + "Games/");
     QTest::keyClick(edtName, Qt::Key_Backspace);
-    EXPECT_EQ(edtLocation->text(), home.folder() + "Game/");
+    EXPECT_EQ(edtLocation->text(), home.libraryRoot() + "Game/");
     edtName->clear();
-    EXPECT_EQ(edtLocation->text(), home.folder());
+    EXPECT_EQ(edtLocation->text(), home.libraryRoot());
 }
 
 TEST_F(NewSectionDialog, BrowseMovesTheRootAndCancelKeepsIt) {
@@ -89,7 +89,7 @@ TEST_F(NewSectionDialog, OKAddsTheSectionAndCloses) {
 
 TEST_F(NewSectionDialog, RefusedNamesKeepTheTextAndChangeNothing) {
     library::appendSection("Games", home.folder() + "Games/");
-    ASSERT_TRUE(qbtest::writeFile(home.folder() + "Music/song.ogg", "x"));
+    ASSERT_TRUE(qbtest::writeFile(home.libraryRoot() + "Music/song.ogg", "x"));
     const QByteArray headers = qbtest::readFile(home.file("Headers.ini"));
     QSignalSpy added(&dialog, &TfrmNewSection::sectionAdded);
     const std::pair<QString, QString> cases[] = {
