@@ -159,10 +159,41 @@ void TWSocket::SocketError(const QString& function, int code) {
         if (!self)
             return;
     }
-    RaiseException(QStringLiteral("Error %1 in function %2\r\n%3")
-                       .arg(code)
-                       .arg(function, WSocketErrorDesc(code)),
-                   code);
+    RaiseException(
+        QStringLiteral("Error %1 in function %2\r\n%3").arg(code).arg(function, LastErrorText()),
+        code);
+}
+
+void TWSocket::SetTls(const TlsOptions& options) {
+    if (state_ != wsClosed) {
+        RaiseException(QStringLiteral("Cannot change TLS if not closed"));
+        return;
+    }
+    tlsEnabled_ = true;
+    tlsOptions_ = options;
+}
+
+void TWSocket::ClearTls() {
+    if (state_ != wsClosed) {
+        RaiseException(QStringLiteral("Cannot change TLS if not closed"));
+        return;
+    }
+    tlsEnabled_ = false;
+    tlsOptions_ = {};
+}
+
+QString TWSocket::TlsProtocol() const {
+    return tls_ && !handshaking_ ? tls_->protocol() : QString();
+}
+
+QString TWSocket::TlsCipher() const {
+    return tls_ && !handshaking_ ? tls_->cipher() : QString();
+}
+
+QString TWSocket::LastErrorText() const {
+    if (lastError_ == WSAETLSFAILED && !tlsFailure_.isEmpty())
+        return tlsFailure_;
+    return WSocketErrorDesc(lastError_);
 }
 
 void TWSocket::DnsLookup(const QString& host) {
@@ -252,6 +283,7 @@ void TWSocket::Connect() {
     ++session_;
     peerClosed_ = false;
     readError_ = 0;
+    tlsFailure_.clear();
     QPointer<TWSocket> self(this);
     const quint64 session = session_;
     ChangeState(wsOpened);
@@ -322,11 +354,151 @@ void TWSocket::ConnectDone() {
     }
     readNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(readNotifier_, &QSocketNotifier::activated, this, [this] { ReadReady(); });
+    if (tlsEnabled_) {
+        // The session opens for the owner only once the handshake has checked the server.
+        QString failure;
+        tls_ = TlsLayer::create(fd, tlsOptions_, failure);
+        if (!tls_) {
+            HandshakeFailed(
+                QStringLiteral("TLS handshake with %1 failed: %2").arg(tlsOptions_.host, failure));
+            return;
+        }
+        handshaking_ = true;
+        ContinueHandshake();
+        return;
+    }
     ChangeState(wsConnected);
     if (!self || session_ != session)
         return;
     UpdateWriteNotifier(); // off now, unless the state handler queued data
     Fire(OnSessionConnected, 0);
+}
+
+void TWSocket::ContinueHandshake() {
+    switch (tls_->handshake()) {
+    case TlsLayer::Result::WantRead:
+        handshakeWantsWrite_ = false;
+        readNotifier_->setEnabled(true);
+        UpdateWriteNotifier();
+        return;
+    case TlsLayer::Result::WantWrite:
+        handshakeWantsWrite_ = true;
+        readNotifier_->setEnabled(false);
+        UpdateWriteNotifier();
+        return;
+    case TlsLayer::Result::Closed:
+        HandshakeFailed(QStringLiteral("TLS handshake with %1 failed: the server closed the "
+                                       "connection")
+                            .arg(tlsOptions_.host));
+        return;
+    case TlsLayer::Result::Failed:
+        HandshakeFailed(tls_->failure());
+        return;
+    case TlsLayer::Result::Done:
+        break;
+    }
+    handshaking_ = false;
+    handshakeWantsWrite_ = false;
+    readNotifier_->setEnabled(true);
+    QPointer<TWSocket> self(this);
+    const quint64 session = session_;
+    ChangeState(wsConnected);
+    if (!self || session_ != session)
+        return;
+    UpdateWriteNotifier();
+    if (!Fire(OnSessionConnected, 0))
+        return;
+    // Application data may have come with the end of the handshake.
+    if (session_ == session && tls_ && tls_->hasPending())
+        ScheduleTlsRead();
+}
+
+void TWSocket::HandshakeFailed(const QString& reason) {
+    // The session never opened: no OnSessionClosed, only the failed connect.
+    tlsFailure_ = reason;
+    lastError_ = WSAETLSFAILED;
+    QPointer<TWSocket> self(this);
+    ReleaseSocket();
+    ChangeState(wsClosed);
+    if (self)
+        Fire(OnSessionConnected, int(WSAETLSFAILED));
+}
+
+void TWSocket::ScheduleTlsRead() {
+    if (tlsReadPosted_)
+        return;
+    tlsReadPosted_ = true;
+    const quint64 session = session_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, session] {
+            tlsReadPosted_ = false;
+            // Inside the read handler the outer round looks again once the handler returns.
+            if (session_ == session && fd_ >= 0 && tls_ && !handshaking_ && !inReadHandler_)
+                ReadReady();
+        },
+        Qt::QueuedConnection);
+}
+
+qint64 TWSocket::ReceiveTls(char* buffer, qint64 len) {
+    qint64 got = 0;
+    while (got < len && !tlsEnded_) {
+        qint64 n = 0;
+        const TlsLayer::Result result = tls_->read(buffer + got, len - got, n);
+        if (result == TlsLayer::Result::Done) {
+            got += n;
+            continue;
+        }
+        if (result == TlsLayer::Result::WantWrite) {
+            readWantsWrite_ = true;
+            UpdateWriteNotifier();
+        } else if (result == TlsLayer::Result::Closed) {
+            tlsEnded_ = true;
+        } else if (result == TlsLayer::Result::Failed) {
+            tlsEnded_ = true;
+            tlsEndError_ = tls_->failureCode();
+            tlsFailure_ = tls_->failure();
+        }
+        break;
+    }
+    if (got > 0) {
+        readCount_ += got;
+        return got;
+    }
+    if (tlsEnded_) {
+        if (tlsEndError_) {
+            readError_ = lastError_ = tlsEndError_;
+            return -1;
+        }
+        peerClosed_ = true;
+        return 0;
+    }
+    lastError_ = WSAEWOULDBLOCK;
+    return -1;
+}
+
+qint64 TWSocket::WriteTls(const char* data, qint64 len, int& error) {
+    qint64 put = 0;
+    while (put < len) {
+        qint64 n = 0;
+        const TlsLayer::Result result = tls_->write(data + put, len - put, n);
+        if (result == TlsLayer::Result::Done) {
+            put += n;
+            continue;
+        }
+        if (result == TlsLayer::Result::WantRead) {
+            writeWantsRead_ = true;
+        } else if (result == TlsLayer::Result::Closed) {
+            error = WSAESHUTDOWN;
+            return -1;
+        } else if (result == TlsLayer::Result::Failed) {
+            tlsFailure_ = tls_->failure();
+            error = tls_->failureCode();
+            return -1;
+        }
+        break;
+    }
+    return put;
 }
 
 void TWSocket::Send(const char* data, qint64 len) {
@@ -337,7 +509,14 @@ void TWSocket::Send(const char* data, qint64 len) {
     if (len <= 0)
         return;
     qint64 written = 0;
-    if (queue_.empty()) {
+    if (queue_.empty() && tls_) {
+        int error = 0;
+        written = writeWantsRead_ ? 0 : WriteTls(data, len, error);
+        if (written < 0) {
+            SocketError(QStringLiteral("Send"), error);
+            return;
+        }
+    } else if (queue_.empty()) {
         while (written < len) {
             const ssize_t n = ::send(fd_, data + written, size_t(len - written), MSG_NOSIGNAL);
             if (n > 0) {
@@ -364,6 +543,26 @@ void TWSocket::Send(const char* data, qint64 len) {
 int TWSocket::Flush() {
     while (!queue_.empty()) {
         const QByteArray& head = queue_.front();
+        if (tls_) {
+            int error = 0;
+            const qint64 n = writeWantsRead_ ? 0
+                                             : WriteTls(head.constData() + headOffset_,
+                                                        head.size() - headOffset_, error);
+            if (n < 0) {
+                if (error == WSAETLSFAILED)
+                    lastError_ = error;
+                return error;
+            }
+            if (n == 0)
+                return 0;
+            headOffset_ += n;
+            queued_ -= n;
+            if (headOffset_ == head.size()) {
+                queue_.pop_front();
+                headOffset_ = 0;
+            }
+            continue;
+        }
         const ssize_t n = ::send(fd_, head.constData() + headOffset_,
                                  size_t(head.size() - headOffset_), MSG_NOSIGNAL);
         if (n < 0) {
@@ -382,16 +581,35 @@ int TWSocket::Flush() {
 }
 
 void TWSocket::UpdateWriteNotifier() {
-    if (writeNotifier_)
-        writeNotifier_->setEnabled(state_ == wsConnecting || !queue_.empty() || dataSentDue_);
+    if (!writeNotifier_)
+        return;
+    if (handshaking_) {
+        writeNotifier_->setEnabled(handshakeWantsWrite_);
+        return;
+    }
+    writeNotifier_->setEnabled(state_ == wsConnecting || readWantsWrite_ ||
+                               ((!queue_.empty() || dataSentDue_) && !writeWantsRead_));
 }
 
 void TWSocket::WriteReady() {
     if (fd_ < 0)
         return;
+    if (handshaking_) {
+        ContinueHandshake();
+        return;
+    }
     if (state_ == wsConnecting) {
         ConnectDone();
         return;
+    }
+    if (readWantsWrite_) {
+        // The TLS session waited for this to read on.
+        readWantsWrite_ = false;
+        QPointer<TWSocket> self(this);
+        const quint64 session = session_;
+        ReadReady();
+        if (!self || session_ != session || fd_ < 0)
+            return;
     }
     const int error = Flush();
     if (error) {
@@ -411,7 +629,24 @@ void TWSocket::WriteReady() {
 void TWSocket::ReadReady() {
     if (fd_ < 0)
         return;
+    if (handshaking_) {
+        ContinueHandshake();
+        return;
+    }
+    if (inReadHandler_ || readWantsWrite_)
+        return;
     const quint64 session = session_;
+    if (writeWantsRead_) {
+        // The TLS session waited for this to write on.
+        writeWantsRead_ = false;
+        const int error = Flush();
+        if (error) {
+            lastError_ = error;
+            CloseWithEvent(error);
+            return;
+        }
+        UpdateWriteNotifier();
+    }
     QPointer<QSocketNotifier> notifier = readNotifier_;
     // Nested event loops inside the handler must not re-enter it for the same data.
     notifier->setEnabled(false);
@@ -419,8 +654,10 @@ void TWSocket::ReadReady() {
     readError_ = 0;
     receiveCalled_ = false;
     if (OnDataAvailable) {
+        inReadHandler_ = true;
         if (!Fire(OnDataAvailable, 0))
             return;
+        inReadHandler_ = false;
     } else {
         char discard[16384];
         while (Receive(discard, sizeof discard) > 0) {
@@ -428,7 +665,13 @@ void TWSocket::ReadReady() {
     }
     if (fd_ < 0 || session_ != session || !notifier)
         return; // closed or replaced by the handler
-    if (!receiveCalled_) {
+    if (tls_ && tlsEnded_) {
+        // The session's end was read along with its last data.
+        if (tlsEndError_)
+            readError_ = tlsEndError_;
+        else
+            peerClosed_ = true;
+    } else if (!receiveCalled_) {
         // A handler that read nothing: look for the end of the stream ourselves.
         char byte;
         const ssize_t n = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
@@ -446,7 +689,11 @@ void TWSocket::ReadReady() {
         CloseWithEvent(0);
         return;
     }
+    if (readWantsWrite_)
+        return; // reading goes on once the socket is writable
     notifier->setEnabled(true);
+    if (tls_ && receiveCalled_ && tls_->hasPending())
+        ScheduleTlsRead();
 }
 
 qint64 TWSocket::Receive(char* buffer, qint64 len) {
@@ -457,6 +704,8 @@ qint64 TWSocket::Receive(char* buffer, qint64 len) {
     }
     if (len <= 0)
         return 0;
+    if (tls_)
+        return ReceiveTls(buffer, len);
     for (;;) {
         const ssize_t n = ::recv(fd_, buffer, size_t(len), 0);
         if (n > 0) {
@@ -502,6 +751,18 @@ void TWSocket::ReleaseSocket() {
     readNotifier_ = nullptr;
     delete writeNotifier_;
     writeNotifier_ = nullptr;
+    if (tls_) {
+        if (!handshaking_)
+            tls_->shutdown();
+        tls_.reset();
+    }
+    handshaking_ = false;
+    handshakeWantsWrite_ = false;
+    readWantsWrite_ = false;
+    writeWantsRead_ = false;
+    tlsEnded_ = false;
+    tlsEndError_ = 0;
+    inReadHandler_ = false;
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
