@@ -11,11 +11,13 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -361,7 +363,14 @@ void ScriptedServer::run() {
             received_[index] += bytes;
         };
         auto connection = std::make_shared<ScriptedConnection>(fd, index, stop_, record, tls_);
-        workers_.emplace_back([this, connection] { script_(*connection); });
+        workers_.emplace_back([this, connection] {
+            // OpenSSL writes with write(): a client that hangs up must not end the test run.
+            sigset_t pipe;
+            sigemptyset(&pipe);
+            sigaddset(&pipe, SIGPIPE);
+            pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+            script_(*connection);
+        });
     }
 }
 
