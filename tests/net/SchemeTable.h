@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <string>
 
 // Runs a client test over plain http and over https with the same server script: the
@@ -15,25 +15,20 @@
 class OverScheme : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
-        saved_ = qgetenv("SSL_CERT_FILE");
         ASSERT_TRUE(qbtest::TestCertificates::get().ok())
             << qPrintable(qbtest::TestCertificates::get().error());
-        qputenv("SSL_CERT_FILE", qbtest::TestCertificates::get().caFile().toLocal8Bit());
+        trust_ = std::make_unique<qbtest::TrustTestAuthority>();
     }
-    void TearDown() override {
-        if (saved_.isNull())
-            qunsetenv("SSL_CERT_FILE");
-        else
-            qputenv("SSL_CERT_FILE", saved_);
-    }
+    void TearDown() override { trust_.reset(); }
     QString scheme() const { return QString::fromLatin1(GetParam()); }
 
 private:
-    QByteArray saved_;
+    std::unique_ptr<qbtest::TrustTestAuthority> trust_;
 };
 
 // Instantiates a fixture derived from OverScheme for both schemes.
-#define QB_OVER_HTTP_AND_HTTPS(Fixture)                                                            \
-    INSTANTIATE_TEST_SUITE_P(                                                                      \
-        Scheme, Fixture, ::testing::Values("http", "https"),                                       \
-        [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); })
+#define QB_OVER_HTTP_AND_HTTPS(Fixture)                                                          \
+    INSTANTIATE_TEST_SUITE_P(Scheme, Fixture, ::testing::Values("http", "https"),               \
+                             [](const ::testing::TestParamInfo<const char*>& info) {            \
+                                 return std::string(info.param);                                \
+                             })

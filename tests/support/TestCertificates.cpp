@@ -105,4 +105,15 @@ TestCertificates::TestCertificates() {
                         "-enddate", "20200201000000Z", "-notext"});
 }
 
+TrustTestAuthority::TrustTestAuthority() : saved_(qgetenv("SSL_CERT_FILE")) {
+    qputenv("SSL_CERT_FILE", TestCertificates::get().caFile().toLocal8Bit());
+}
+
+TrustTestAuthority::~TrustTestAuthority() {
+    if (saved_.isNull())
+        qunsetenv("SSL_CERT_FILE");
+    else
+        qputenv("SSL_CERT_FILE", saved_);
+}
+
 } // namespace qbtest

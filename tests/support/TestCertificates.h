@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -44,6 +45,19 @@ private:
 
     QTemporaryDir dir_;
     QString error_;
+};
+
+// Trusts the test authority through SSL_CERT_FILE while it lives, the way a user trusts
+// a private authority; the former value comes back at the end.
+class TrustTestAuthority {
+public:
+    TrustTestAuthority();
+    ~TrustTestAuthority();
+    TrustTestAuthority(const TrustTestAuthority&) = delete;
+    TrustTestAuthority& operator=(const TrustTestAuthority&) = delete;
+
+private:
+    QByteArray saved_;
 };
 
 } // namespace qbtest
