@@ -27,8 +27,7 @@ private:
 };
 
 // Instantiates a fixture derived from OverScheme for both schemes.
-#define QB_OVER_HTTP_AND_HTTPS(Fixture)                                                          \
-    INSTANTIATE_TEST_SUITE_P(Scheme, Fixture, ::testing::Values("http", "https"),               \
-                             [](const ::testing::TestParamInfo<const char*>& info) {            \
-                                 return std::string(info.param);                                \
-                             })
+#define QB_OVER_HTTP_AND_HTTPS(Fixture)                                                            \
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Scheme, Fixture, ::testing::Values("http", "https"),                                       \
+        [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); })
