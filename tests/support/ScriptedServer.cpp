@@ -244,9 +244,9 @@ bool ScriptedConnection::sleep(int ms) {
     return !stop_->stopped && ::poll(&fd, 1, ms) == 0;
 }
 
-void ScriptedConnection::close() {
+void ScriptedConnection::close(bool notify) {
     if (ssl_) {
-        if (handshakeDone_ && fd_ >= 0)
+        if (notify && handshakeDone_ && fd_ >= 0)
             SSL_shutdown(ssl_);
         ERR_clear_error();
         SSL_free(ssl_);

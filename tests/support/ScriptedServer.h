@@ -57,7 +57,8 @@ public:
     bool sendPattern(qint64 offset, qint64 count);
     // Sleeps, returning early (false) when the server stops.
     bool sleep(int ms);
-    void close();
+    // With TLS, `notify` false leaves out close_notify: the stream just ends.
+    void close(bool notify = true);
     // Closes with a reset (RST) instead of an orderly end of stream (and, with TLS,
     // without close_notify).
     void reset();
