@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Download throughput on loopback: qbyget against curl and wget, same file, same
-# server, same disk, several runs each. Prints MiB/s, CPU seconds and peak RSS.
+# server, same disk, several runs each, over http and over https (TLS 1.3 with one
+# cipher suite for every client). Prints MiB/s, CPU seconds and peak RSS.
 #
 #   bash bench/throughput/run.sh [--size MIB] [--runs N] [--qbyget PATH] [--dir DIR]
 #
@@ -20,7 +21,7 @@ while [ $# -gt 0 ]; do
     --runs) RUNS=$2; shift 2 ;;
     --qbyget) QBYGET=$2; shift 2 ;;
     --dir) WORK_PARENT=$2; shift 2 ;;
-    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
     *) echo "unknown option: $1" >&2; exit 2 ;;
   esac
 done
@@ -37,6 +38,7 @@ if [ ${#need[@]} -gt 0 ]; then
   $sudo_ apt-get update -qq
   $sudo_ env DEBIAN_FRONTEND=noninteractive RUNLEVEL=1 apt-get install -y -qq --no-install-recommends "${need[@]}"
 fi
+command -v openssl >/dev/null || need+=(openssl)
 NGINX=$(command -v nginx || echo /usr/sbin/nginx)
 [ -x "$QBYGET" ] || { echo "qbyget not found at $QBYGET (build first)" >&2; exit 1; }
 
@@ -54,6 +56,16 @@ echo "Creating a $SIZE_MIB MiB file in $WORK ..."
 head -c "$((SIZE_MIB * 1024 * 1024))" /dev/urandom > "$WORK/www/data.bin"
 SUM=$(sha256sum < "$WORK/www/data.bin" | cut -d' ' -f1)
 BYTES=$(stat -c %s "$WORK/www/data.bin")
+
+# A test authority and a certificate for 127.0.0.1, so that every client checks the
+# server as it would on the internet.
+CIPHER=TLS_AES_256_GCM_SHA384
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 \
+  -subj "/CN=Bench CA" -keyout "$WORK/ca.key" -out "$WORK/ca.pem" 2>/dev/null
+openssl req -x509 -CA "$WORK/ca.pem" -CAkey "$WORK/ca.key" -newkey ec \
+  -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj "/CN=127.0.0.1" \
+  -addext "subjectAltName=IP:127.0.0.1" -addext "basicConstraints=critical,CA:false" \
+  -keyout "$WORK/server.key" -out "$WORK/server.pem" 2>/dev/null
 
 # nginx on a free loopback port, as a plain process with its own configuration.
 start_nginx() {
@@ -76,7 +88,17 @@ http {
     scgi_temp_path $WORK/temp/scgi;
     default_type application/octet-stream;
     sendfile on;
+    log_format tls '\$ssl_protocol \$ssl_cipher \$http_user_agent';
     server { listen 127.0.0.1:$port; root $WORK/www; }
+    server {
+        listen 127.0.0.1:$((port + 1)) ssl;
+        root $WORK/www;
+        ssl_certificate $WORK/server.pem;
+        ssl_certificate_key $WORK/server.key;
+        ssl_protocols TLSv1.3;
+        ssl_conf_command Ciphersuites $CIPHER;
+        access_log $WORK/logs/tls.log tls;
+    }
 }
 CONF
     "$NGINX" -p "$WORK" -c "$WORK/nginx.conf" -e "$WORK/logs/error.log" &
@@ -85,6 +107,7 @@ CONF
       if curl -s -o /dev/null "http://127.0.0.1:$port/"; then
         PIDS+=("$pid")
         HTTP_PORT=$port
+        HTTPS_PORT=$((port + 1))
         return 0
       fi
       kill -0 "$pid" 2>/dev/null || break
@@ -130,6 +153,14 @@ for i in $(seq "$RUNS"); do
   measure "$i" qbyget-http "$WORK/out/q.bin" "$QBYGET" "$URL" "$WORK/out/q.bin"
   measure "$i" curl-http "$WORK/out/c.bin" curl -s -o "$WORK/out/c.bin" "$URL"
   measure "$i" wget-http "$WORK/out/w.bin" wget -q -O "$WORK/out/w.bin" "$URL"
+done
+
+HTTPS_URL="https://127.0.0.1:$HTTPS_PORT/data.bin"
+echo "HTTPS (TLS 1.3, $CIPHER) from nginx on 127.0.0.1:$HTTPS_PORT, $RUNS runs each ..."
+for i in $(seq "$RUNS"); do
+  measure "$i" qbyget-https "$WORK/out/q.bin" "$QBYGET" --ca-file="$WORK/ca.pem" "$HTTPS_URL" "$WORK/out/q.bin"
+  measure "$i" curl-https "$WORK/out/c.bin" curl -s --cacert "$WORK/ca.pem" -o "$WORK/out/c.bin" "$HTTPS_URL"
+  measure "$i" wget-https "$WORK/out/w.bin" wget -q --ca-certificate="$WORK/ca.pem" -O "$WORK/out/w.bin" "$HTTPS_URL"
 done
 
 # FTP throughput (vsftpd) is measured by ../throughput-ftp/run.sh.
@@ -186,5 +217,10 @@ sort -k1,1 -k3,3n "$ROWS" | awk -v bytes="$BYTES" '{
   }
 }' | sort
 [ -n "${SILENT:-}" ] && { echo; echo "$SILENT"; }
+if [ -s "$WORK/logs/tls.log" ]; then
+  echo
+  echo "TLS sessions nginx saw (protocol, cipher, client):"
+  sort "$WORK/logs/tls.log" | uniq -c | sed 's/^/  /'
+fi
 echo
 echo "File: $SIZE_MIB MiB, $RUNS runs per tool, written to $WORK/out (on $(df --output=source "$WORK" | tail -1))."

@@ -8,7 +8,7 @@ namespace {
 
 QString urlText(const HttpUrl& url) {
     const QString host = url.host.contains(':') ? '[' + url.host + ']' : url.host;
-    const bool defaultPort = url.port == QLatin1String("80") && url.scheme == QLatin1String("http");
+    const bool defaultPort = url.port == DefaultPortOf(url.scheme);
     return url.scheme + QLatin1String("://") + host + (defaultPort ? QString() : ':' + url.port) +
            url.path;
 }

@@ -15,6 +15,7 @@
 #include "download/DownloadPaths.h"
 #include "download/HeaderLines.h"
 #include "net/HttpCli.h"
+#include "net/WSocket.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageLoop.h"
@@ -38,8 +39,15 @@ void TfrmAsker::wireHttp() {
     };
     Http->OnDocEnd = [this](THttpCli&) { HttpDocEnd(); };
     Http->OnLocationChange = [this](THttpCli&) { HttpLocationChange(); };
-    // The client's own notes (a length that is no number, a broken connection) go to the log.
+    // The client's own notes (a length that is no number, a broken connection, an https to
+    // http redirect) go to the log.
     Http->OnTrace = [this](THttpCli&, const QString& text) { log(text); };
+    // Each https connection says once how it is protected.
+    Http->OnSessionConnected = [this](THttpCli& http) {
+        const TWSocket& socket = http.CtrlSocket();
+        if (!socket.TlsProtocol().isEmpty())
+            log(socket.TlsProtocol() + ' ' + socket.TlsCipher());
+    };
 }
 
 void TfrmAsker::GetHTTP() {

@@ -38,6 +38,9 @@ HandOffRequest parseHandOff(QByteArrayView copyData) {
     request.urlDirectory = urlDirectoryOf(request.url, request.fileName);
     request.protocol =
         request.source == QLatin1String("IE") ? protocolOfUrl(request.url) : request.source;
+    // https is downloaded by the HTTP download; the URL keeps its scheme.
+    if (request.protocol.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0)
+        request.protocol = QStringLiteral("http");
     return request;
 }
 
@@ -64,7 +67,10 @@ QString urlDirectoryOf(const QString& url, const QString& fileName) {
 
 QString protocolOfUrl(const QString& url) {
     const qsizetype slash = url.indexOf('/');
-    return slash < 1 ? QString() : url.left(slash - 1);
+    const QString protocol = slash < 1 ? QString() : url.left(slash - 1);
+    return protocol.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
+               ? QStringLiteral("http")
+               : protocol;
 }
 
 QString handOffSourceOf(const QString& url) {

@@ -20,7 +20,7 @@ struct HandOffRequest {
     QString description;  // field 3: description box
     QString fileName;     // derived from the URL; name box and file name
     QString urlDirectory; // the URL without the file name
-    QString protocol;     // the source, "IE" replaced by the URL's protocol
+    QString protocol;     // the source, "IE" replaced by the URL's protocol, "https" by "http"
 };
 
 HandOffRequest parseHandOff(QByteArrayView copyData);
@@ -35,7 +35,8 @@ QString fileNameFromUrl(const QString& url);
 QString urlDirectoryOf(const QString& url, const QString& fileName);
 
 // The URL's characters before the one that precedes its first "/": "http" for
-// "http://host/file"; empty when the URL has no "/" or starts with one.
+// "http://host/file"; empty when the URL has no "/" or starts with one. https URLs are
+// in the HTTP family: "http" for them too.
 QString protocolOfUrl(const QString& url);
 
 // The source a helper sends for a URL, as the download dialog reads it: "http" for http

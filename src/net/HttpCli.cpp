@@ -23,6 +23,11 @@ QString socketErrorText(int code) {
     return QStringLiteral("%1 (Error #%2)").arg(WSocketErrorDesc(code)).arg(code);
 }
 
+// A TLS failure says itself what failed and for which host.
+QString socketErrorText(const TWSocket& socket, int code) {
+    return code == WSAETLSFAILED ? socket.LastErrorText() : socketErrorText(code);
+}
+
 bool isDecimal(const QString& text) {
     if (text.isEmpty() || text.size() > 18)
         return false;
@@ -152,8 +157,12 @@ void THttpCli::StartRequest() {
     if (!self || requestSerial_ != serial || requestEnded_)
         return;
     RestartTimeout();
-    if (target_.scheme != QLatin1String("http")) {
+    if (!IsHttpScheme(target_.scheme)) {
         Fail(httperrConnection, QStringLiteral("Protocol not supported: %1").arg(target_.scheme));
+        return;
+    }
+    if (target_.scheme == QLatin1String("https") && !Proxy.isEmpty()) {
+        Fail(httperrConnection, QStringLiteral("https through a proxy is not supported"));
         return;
     }
     ChangeState(httpDnsLookup);
@@ -200,6 +209,11 @@ void THttpCli::SocketDnsLookupDone(int error) {
         socket_->SetAddr(socket_->DnsResult());
         socket_->SetPort(Proxy.isEmpty() ? target_.port : ProxyPort);
         socket_->SetProto(QStringLiteral("tcp"));
+        // SNI and the certificate check use the host the Host line names.
+        if (target_.scheme == QLatin1String("https"))
+            socket_->SetTls(TlsOptions{target_.host, CaFile});
+        else
+            socket_->ClearTls();
         socket_->Connect();
     } catch (const ESocketException& e) {
         Fail(httperrConnection, QStringLiteral("can't connect: ") +
@@ -211,7 +225,7 @@ void THttpCli::SocketSessionConnected(int error) {
     if (state_ != httpDnsLookupDone || requestEnded_)
         return;
     if (error) {
-        Fail(httperrConnection, socketErrorText(error));
+        Fail(httperrConnection, socketErrorText(*socket_, error));
         return;
     }
     lastActivity_.start();
@@ -417,7 +431,7 @@ void THttpCli::ReadHeaderField(const QString& line) {
 bool THttpCli::ProcessHeaderEnd() {
     const quint64 serial = requestSerial_;
     if (locationPending_) {
-        if (locationTarget_.scheme != QLatin1String("http")) {
+        if (!IsHttpScheme(locationTarget_.scheme)) {
             // Another protocol is the caller's to follow; this request ends here.
             locationPending_ = false;
             Trace(QStringLiteral("Location is not an http URL, not followed: %1").arg(Location));
@@ -434,6 +448,10 @@ bool THttpCli::ProcessHeaderEnd() {
             return false;
         }
         ++redirectCount_;
+        if (target_.scheme == QLatin1String("https") &&
+            locationTarget_.scheme == QLatin1String("http"))
+            Trace(QStringLiteral("Redirected from https to http: %1 comes without encryption")
+                      .arg(Location));
         if (!Fire(OnHeaderEnd) || requestSerial_ != serial || requestEnded_ || !locationPending_)
             return false;
         headerLineCount_ = 0;
@@ -484,7 +502,8 @@ void THttpCli::SocketSessionClosed(int error) {
     if (locationPending_ && state_ != httpAborting) {
         locationPending_ = false;
         if (credentialsFromUrl_ &&
-            (locationTarget_.host != target_.host || locationTarget_.port != target_.port)) {
+            (locationTarget_.host != target_.host || locationTarget_.port != target_.port ||
+             locationTarget_.scheme != target_.scheme)) {
             // Credentials written into the URL are for its host only.
             Username.clear();
             Password.clear();
@@ -507,11 +526,12 @@ void THttpCli::SocketSessionClosed(int error) {
     if (state_ == httpWaitingHeader && statusCode_ == 0 && requestError_ == httperrNoError) {
         statusCode_ = 404;
         reasonPhrase_ =
-            error ? socketErrorText(error)
+            error ? socketErrorText(*socket_, error)
                   : QStringLiteral("Connection closed by the server before the response header");
         requestError_ = httperrConnection;
     } else if (error && state_ == httpWaitingBody) {
-        Trace(QStringLiteral("Connection ended by an error: %1").arg(socketErrorText(error)));
+        Trace(QStringLiteral("Connection ended by an error: %1")
+                  .arg(socketErrorText(*socket_, error)));
     }
     EndRequest();
 }
@@ -599,6 +619,13 @@ void THttpCli::TimeoutExpired() {
     const qint64 limit = qint64(Timeout) * 1000;
     if (quiet < limit) {
         timeoutTimer_->start(int(limit - quiet));
+        return;
+    }
+    if (socket_->TlsHandshaking()) {
+        Stop(httperrTimeout, QStringLiteral("TLS handshake with %1 timed out: no answer for %2 "
+                                            "seconds")
+                                 .arg(target_.host)
+                                 .arg(Timeout));
         return;
     }
     Stop(httperrTimeout,

@@ -109,6 +109,9 @@ public:
     QIODevice* ReceiveStream = nullptr;
     // Owned by the caller: the data of a POST.
     QIODevice* SendSource = nullptr;
+    // https: a PEM file of certificate authorities trusted instead of the system's
+    // store (for tests and private setups); empty = the system store.
+    QString CaFile;
 
     THttpState State() const { return state_; }
     int StatusCode() const { return statusCode_; }

@@ -67,6 +67,7 @@ void parseAuthority(const QString& authority, HttpUrl& url) {
 HttpUrl parseHostAndPath(const QString& rest, const QString& scheme) {
     HttpUrl url;
     url.scheme = scheme;
+    url.port = DefaultPortOf(scheme);
     int end = rest.size();
     for (const QChar stop : {QChar('/'), QChar('?'), QChar('#')}) {
         const int at = rest.indexOf(stop);
@@ -95,6 +96,14 @@ QString folderOf(const QString& path) {
 }
 
 } // namespace
+
+bool IsHttpScheme(const QString& scheme) {
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+QString DefaultPortOf(const QString& scheme) {
+    return scheme == QLatin1String("https") ? QStringLiteral("443") : QStringLiteral("80");
+}
 
 HttpUrl ParseHttpUrl(const QString& text, const HttpUrl& base) {
     const QString url = text.trimmed();

@@ -14,6 +14,11 @@ struct HttpUrl {
     QString path = QStringLiteral("/");
 };
 
+// "http" and "https", the schemes the client fetches itself.
+bool IsHttpScheme(const QString& scheme);
+// A scheme's port when the URL names none: "443" for https, "80" otherwise.
+QString DefaultPortOf(const QString& scheme);
+
 // Parses the URL given to the client. Forms: "scheme://[user[:password]@]host[:port][/path]";
 // "host[:port]/path" without a scheme (http assumed); and the relative forms
 // "/path", "http:/path" and "http:path", which keep `base`'s scheme, host and port.

@@ -159,10 +159,9 @@ void TWSocket::SocketError(const QString& function, int code) {
         if (!self)
             return;
     }
-    RaiseException(QStringLiteral("Error %1 in function %2\r\n%3")
-                       .arg(code)
-                       .arg(function, WSocketErrorDesc(code)),
-                   code);
+    RaiseException(
+        QStringLiteral("Error %1 in function %2\r\n%3").arg(code).arg(function, LastErrorText()),
+        code);
 }
 
 void TWSocket::DnsLookup(const QString& host) {
@@ -252,6 +251,7 @@ void TWSocket::Connect() {
     ++session_;
     peerClosed_ = false;
     readError_ = 0;
+    tlsFailure_.clear();
     QPointer<TWSocket> self(this);
     const quint64 session = session_;
     ChangeState(wsOpened);
@@ -322,6 +322,19 @@ void TWSocket::ConnectDone() {
     }
     readNotifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(readNotifier_, &QSocketNotifier::activated, this, [this] { ReadReady(); });
+    if (tlsEnabled_) {
+        // The session opens for the owner only once the handshake has checked the server.
+        QString failure;
+        tls_ = TlsLayer::create(fd, tlsOptions_, failure);
+        if (!tls_) {
+            HandshakeFailed(
+                QStringLiteral("TLS handshake with %1 failed: %2").arg(tlsOptions_.host, failure));
+            return;
+        }
+        handshaking_ = true;
+        ContinueHandshake();
+        return;
+    }
     ChangeState(wsConnected);
     if (!self || session_ != session)
         return;
@@ -337,7 +350,14 @@ void TWSocket::Send(const char* data, qint64 len) {
     if (len <= 0)
         return;
     qint64 written = 0;
-    if (queue_.empty()) {
+    if (queue_.empty() && tls_) {
+        int error = 0;
+        written = writeWantsRead_ ? 0 : WriteTls(data, len, error);
+        if (written < 0) {
+            SocketError(QStringLiteral("Send"), error);
+            return;
+        }
+    } else if (queue_.empty()) {
         while (written < len) {
             const ssize_t n = ::send(fd_, data + written, size_t(len - written), MSG_NOSIGNAL);
             if (n > 0) {
@@ -364,6 +384,26 @@ void TWSocket::Send(const char* data, qint64 len) {
 int TWSocket::Flush() {
     while (!queue_.empty()) {
         const QByteArray& head = queue_.front();
+        if (tls_) {
+            int error = 0;
+            const qint64 n = writeWantsRead_ ? 0
+                                             : WriteTls(head.constData() + headOffset_,
+                                                        head.size() - headOffset_, error);
+            if (n < 0) {
+                if (error == WSAETLSFAILED)
+                    lastError_ = error;
+                return error;
+            }
+            if (n == 0)
+                return 0;
+            headOffset_ += n;
+            queued_ -= n;
+            if (headOffset_ == head.size()) {
+                queue_.pop_front();
+                headOffset_ = 0;
+            }
+            continue;
+        }
         const ssize_t n = ::send(fd_, head.constData() + headOffset_,
                                  size_t(head.size() - headOffset_), MSG_NOSIGNAL);
         if (n < 0) {
@@ -382,16 +422,35 @@ int TWSocket::Flush() {
 }
 
 void TWSocket::UpdateWriteNotifier() {
-    if (writeNotifier_)
-        writeNotifier_->setEnabled(state_ == wsConnecting || !queue_.empty() || dataSentDue_);
+    if (!writeNotifier_)
+        return;
+    if (handshaking_) {
+        writeNotifier_->setEnabled(handshakeWantsWrite_);
+        return;
+    }
+    writeNotifier_->setEnabled(state_ == wsConnecting || readWantsWrite_ ||
+                               ((!queue_.empty() || dataSentDue_) && !writeWantsRead_));
 }
 
 void TWSocket::WriteReady() {
     if (fd_ < 0)
         return;
+    if (handshaking_) {
+        ContinueHandshake();
+        return;
+    }
     if (state_ == wsConnecting) {
         ConnectDone();
         return;
+    }
+    if (readWantsWrite_) {
+        // The TLS session waited for this to read on.
+        readWantsWrite_ = false;
+        QPointer<TWSocket> self(this);
+        const quint64 session = session_;
+        ReadReady();
+        if (!self || session_ != session || fd_ < 0)
+            return;
     }
     const int error = Flush();
     if (error) {
@@ -411,7 +470,24 @@ void TWSocket::WriteReady() {
 void TWSocket::ReadReady() {
     if (fd_ < 0)
         return;
+    if (handshaking_) {
+        ContinueHandshake();
+        return;
+    }
+    if (inReadHandler_ || readWantsWrite_)
+        return;
     const quint64 session = session_;
+    if (writeWantsRead_) {
+        // The TLS session waited for this to write on.
+        writeWantsRead_ = false;
+        const int error = Flush();
+        if (error) {
+            lastError_ = error;
+            CloseWithEvent(error);
+            return;
+        }
+        UpdateWriteNotifier();
+    }
     QPointer<QSocketNotifier> notifier = readNotifier_;
     // Nested event loops inside the handler must not re-enter it for the same data.
     notifier->setEnabled(false);
@@ -419,8 +495,10 @@ void TWSocket::ReadReady() {
     readError_ = 0;
     receiveCalled_ = false;
     if (OnDataAvailable) {
+        inReadHandler_ = true;
         if (!Fire(OnDataAvailable, 0))
             return;
+        inReadHandler_ = false;
     } else {
         char discard[16384];
         while (Receive(discard, sizeof discard) > 0) {
@@ -428,7 +506,13 @@ void TWSocket::ReadReady() {
     }
     if (fd_ < 0 || session_ != session || !notifier)
         return; // closed or replaced by the handler
-    if (!receiveCalled_) {
+    if (tls_ && tlsEnded_) {
+        // The session's end was read along with its last data.
+        if (tlsEndError_)
+            readError_ = tlsEndError_;
+        else
+            peerClosed_ = true;
+    } else if (!receiveCalled_) {
         // A handler that read nothing: look for the end of the stream ourselves.
         char byte;
         const ssize_t n = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
@@ -453,7 +537,11 @@ void TWSocket::ReadReady() {
         CloseWithEvent(0);
         return;
     }
+    if (readWantsWrite_)
+        return; // reading goes on once the socket is writable
     notifier->setEnabled(true);
+    if (tls_ && receiveCalled_ && tls_->hasPending())
+        ScheduleTlsRead();
 }
 
 qint64 TWSocket::Receive(char* buffer, qint64 len) {
@@ -464,6 +552,8 @@ qint64 TWSocket::Receive(char* buffer, qint64 len) {
     }
     if (len <= 0)
         return 0;
+    if (tls_)
+        return ReceiveTls(buffer, len);
     for (;;) {
         const ssize_t n = ::recv(fd_, buffer, size_t(len), 0);
         if (n > 0) {
@@ -509,6 +599,18 @@ void TWSocket::ReleaseSocket() {
     readNotifier_ = nullptr;
     delete writeNotifier_;
     writeNotifier_ = nullptr;
+    if (tls_) {
+        if (!handshaking_)
+            tls_->shutdown();
+        tls_.reset();
+    }
+    handshaking_ = false;
+    handshakeWantsWrite_ = false;
+    readWantsWrite_ = false;
+    writeWantsRead_ = false;
+    tlsEnded_ = false;
+    tlsEndError_ = 0;
+    inReadHandler_ = false;
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;

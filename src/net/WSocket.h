@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "TlsLayer.h"
+
 #include <deque>
 #include <functional>
 #include <memory>
@@ -90,6 +92,22 @@ public:
     void CancelLookup();
     bool LookupPending() const { return lookup_ != nullptr; }
 
+    // TLS for the connections made from now on (only while closed): after the TCP
+    // connect the handshake runs, with the certificate checks, and OnSessionConnected
+    // reports the end of both. A failed handshake reports WSAETLSFAILED (or the socket
+    // error behind it) and LastErrorText() says what failed. Send, Receive, the events
+    // and Close work as without TLS. ClearTls() returns to plain connections.
+    void SetTls(const TlsOptions& options);
+    void ClearTls();
+    bool TlsEnabled() const { return tlsEnabled_; }
+    // True while the handshake of the current connection runs.
+    bool TlsHandshaking() const { return handshaking_; }
+    // The negotiated protocol ("TLSv1.3") and cipher of the open TLS session; "" otherwise.
+    QString TlsProtocol() const;
+    QString TlsCipher() const;
+    // The description of LastError: a TLS failure's own reason, else the standard text.
+    QString LastErrorText() const;
+
     // Starts a non-blocking connect to Addr:Port; OnSessionConnected(error) reports its end.
     void Connect();
     // Takes over a connected descriptor (one accepted by a listening socket):
@@ -138,6 +156,16 @@ private:
     void ReadReady();
     void WriteReady();
     void ConnectDone();
+    // Drives the TLS handshake; reports its end through OnSessionConnected.
+    void ContinueHandshake();
+    // Ends the handshake with the session's failure.
+    void HandshakeFailed(const QString& reason);
+    // After a read event: runs OnDataAvailable again when the TLS session holds
+    // decrypted bytes the socket will never signal.
+    void ScheduleTlsRead();
+    qint64 ReceiveTls(char* buffer, qint64 len);
+    // Writes through TLS; returns the bytes taken, -1 with `error` set on failure.
+    qint64 WriteTls(const char* data, qint64 len, int& error);
     // Writes queued data; returns an error code, 0 when all went well.
     int Flush();
     void UpdateWriteNotifier();
@@ -167,4 +195,20 @@ private:
     bool peerClosed_ = false;
     int readError_ = 0;
     bool receiveCalled_ = false;
+    bool inReadHandler_ = false;
+
+    bool tlsEnabled_ = false;
+    TlsOptions tlsOptions_;
+    std::unique_ptr<TlsLayer> tls_;
+    bool handshaking_ = false;
+    bool handshakeWantsWrite_ = false;
+    // The session must see the socket writable before it can read on, or readable
+    // before it can write on.
+    bool readWantsWrite_ = false;
+    bool writeWantsRead_ = false;
+    // The session reported its end (close_notify or an error): later reads see it.
+    bool tlsEnded_ = false;
+    int tlsEndError_ = 0;
+    bool tlsReadPosted_ = false;
+    QString tlsFailure_;
 };

@@ -168,16 +168,28 @@ bool RequestServer::listen(const QString& title) {
         ::close(lock);
         return false;
     }
+    // The socket is made under a name of its own and renamed into place once it listens:
+    // a helper that finds the endpoint can always connect. The rename also replaces a
+    // socket left behind by a copy that ended without cleaning up (no copy holds its lock);
+    // the folder is private, so whatever lies there is our own.
+    const QByteArray temporary =
+        QFile::encodeName(endpointFolderPath() + QStringLiteral(".new-%1").arg(::getpid()));
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
-    // A socket left behind by a copy that ended without cleaning up is replaced (no copy
-    // holds its lock); the folder is private, so whatever lies there is our own.
-    ::unlink(native.constData());
+    if (size_t(temporary.size()) >= sizeof address.sun_path) {
+        error_ = QStringLiteral("%1: the folder's path is too long for a socket").arg(path);
+        ::close(fd);
+        ::close(lock);
+        return false;
+    }
+    std::memcpy(address.sun_path, temporary.constData(), size_t(temporary.size()));
+    ::unlink(temporary.constData());
     struct stat st;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 16) != 0 || ::stat(native.constData(), &st) != 0) {
+        ::listen(fd, 16) != 0 || ::rename(temporary.constData(), native.constData()) != 0 ||
+        ::stat(native.constData(), &st) != 0) {
         error_ = QStringLiteral("%1: %2").arg(path, systemError(errno));
+        ::unlink(temporary.constData());
         ::close(fd);
         ::close(lock);
         return false;

@@ -101,6 +101,11 @@ TEST(DownloadRules, RedirectTargetsAreAbsolute) {
               "http://127.0.0.1:8080/mirror/new.zip");
     EXPECT_EQ(download::redirectTarget("new.zip", current), "http://127.0.0.1:8080/dir/new.zip");
     EXPECT_EQ(download::redirectTarget("../up.zip", "http://h/a/b/c.zip"), "http://h/a/up.zip");
+    // https keeps its scheme, and its own default port stays unwritten.
+    EXPECT_EQ(download::redirectTarget("/x.zip", "https://h/a/b.zip"), "https://h/x.zip");
+    EXPECT_EQ(download::redirectTarget("x.zip", "https://h:8443/a/b.zip"),
+              "https://h:8443/a/x.zip");
+    EXPECT_EQ(download::redirectTarget("/x.zip", "https://h:80/b.zip"), "https://h:80/x.zip");
 }
 
 TEST(DownloadRules, OnlyCtrlAloneMakesTheThreeCommands) {

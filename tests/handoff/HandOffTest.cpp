@@ -18,6 +18,10 @@ TEST(HandOff, PayloadsGiveTheirFields) {
     const Case cases[] = {
         {"IE with URL and description", record("IE\rhttp://host/dir/setup.exe\rSetup"), "IE",
          "http://host/dir/setup.exe", "Setup", "setup.exe", "http://host/dir/", "http"},
+        {"IE with https: the HTTP family, the URL unchanged", record("IE\rhttps://host/d/a.zip\r"),
+         "IE", "https://host/d/a.zip", "", "a.zip", "https://host/d/", "http"},
+        {"an https source is the HTTP family too", record("https\rhttps://host/a.zip\r"), "https",
+         "https://host/a.zip", "", "a.zip", "https://host/", "http"},
         {"a port's colon is not the name's start", record("http\rhttp://host:8080/get/a.zip\r"),
          "http", "http://host:8080/get/a.zip", "", "a.zip", "http://host:8080/get/", "http"},
         {"a trailing slash names no file", record("ftp\rftp://host/pub/\rdir"), "ftp",

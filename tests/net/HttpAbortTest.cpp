@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "HttpOutcome.h"
+#include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/HostLookup.h"
 #include "net/HttpCli.h"
@@ -73,15 +74,20 @@ TEST(HttpAbort, DuringTheConnect) {
     EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
 }
 
-TEST(HttpAbort, DuringTheBodyKeepsEveryByteReceived) {
+class HttpAbortOver : public OverScheme {};
+QB_OVER_HTTP_AND_HTTPS(HttpAbortOver);
+
+TEST_P(HttpAbortOver, DuringTheBodyKeepsEveryByteReceived) {
     const qint64 size = 4 * 1024 * 1024;
     std::atomic<bool> peerClosed{false};
-    ScriptedServer server([&](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.send("HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(size) + "\r\n\r\n");
-        c.sendPattern(0, 256 * 1024);
-        peerClosed = c.waitForPeerClose();
-    });
+    ScriptedServer server(
+        [&](ScriptedConnection& c) {
+            c.readRequestHeader();
+            c.send("HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(size) + "\r\n\r\n");
+            c.sendPattern(0, 256 * 1024);
+            peerClosed = c.waitForPeerClose();
+        },
+        scheme());
     THttpCli http;
     QBuffer stream;
     stream.open(QIODevice::WriteOnly);
@@ -103,11 +109,13 @@ TEST(HttpAbort, DuringTheBodyKeepsEveryByteReceived) {
     EXPECT_TRUE(qbtest::pumpUntil([&] { return peerClosed.load(); }));
 }
 
-TEST(HttpAbort, ASilentServerEndsTheRequestAfterTimeout) {
-    ScriptedServer server([](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.sleep(30000); // ends early when the test is over
-    });
+TEST_P(HttpAbortOver, ASilentServerEndsTheRequestAfterTimeout) {
+    ScriptedServer server(
+        [](ScriptedConnection& c) {
+            c.readRequestHeader();
+            c.sleep(30000); // ends early when the test is over
+        },
+        scheme());
     THttpCli http;
     http.Timeout = 1;
     http.URL = server.url("/silent");
@@ -117,16 +125,18 @@ TEST(HttpAbort, ASilentServerEndsTheRequestAfterTimeout) {
     EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
 }
 
-TEST(HttpAbort, ATricklingServerNeverTimesOut) {
+TEST_P(HttpAbortOver, ATricklingServerNeverTimesOut) {
     // Each piece comes well within the timeout; the whole takes longer than it.
-    ScriptedServer server([](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.send("HTTP/1.0 200 OK\r\n\r\n");
-        for (int i = 0; i < 8; ++i) {
-            c.sleep(250);
-            c.send(QByteArray(1, char('a' + i)));
-        }
-    });
+    ScriptedServer server(
+        [](ScriptedConnection& c) {
+            c.readRequestHeader();
+            c.send("HTTP/1.0 200 OK\r\n\r\n");
+            for (int i = 0; i < 8; ++i) {
+                c.sleep(250);
+                c.send(QByteArray(1, char('a' + i)));
+            }
+        },
+        scheme());
     THttpCli http;
     http.Timeout = 1;
     QByteArray body;
@@ -136,12 +146,14 @@ TEST(HttpAbort, ATricklingServerNeverTimesOut) {
     EXPECT_EQ(body, QByteArray("abcdefgh"));
 }
 
-TEST(HttpAbort, TheClientMayBeDestroyedByItsOwnHandler) {
-    ScriptedServer server([](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.send("HTTP/1.0 200 OK\r\n\r\n");
-        c.sendPattern(0, 1024 * 1024);
-    });
+TEST_P(HttpAbortOver, TheClientMayBeDestroyedByItsOwnHandler) {
+    ScriptedServer server(
+        [](ScriptedConnection& c) {
+            c.readRequestHeader();
+            c.send("HTTP/1.0 200 OK\r\n\r\n");
+            c.sendPattern(0, 1024 * 1024);
+        },
+        scheme());
     auto* http = new THttpCli;
     QPointer<THttpCli> watch(http);
     http->OnDocData = [](THttpCli& h, const char*, qint64) { delete &h; };
@@ -151,11 +163,13 @@ TEST(HttpAbort, TheClientMayBeDestroyedByItsOwnHandler) {
     platform::processMessages();
 }
 
-TEST(HttpAbort, AbortFromTheLocationChangeStopsTheRedirect) {
-    ScriptedServer server([](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.send("HTTP/1.0 302 Found\r\nLocation: /next\r\n\r\n");
-    });
+TEST_P(HttpAbortOver, AbortFromTheLocationChangeStopsTheRedirect) {
+    ScriptedServer server(
+        [](ScriptedConnection& c) {
+            c.readRequestHeader();
+            c.send("HTTP/1.0 302 Found\r\nLocation: /next\r\n\r\n");
+        },
+        scheme());
     THttpCli http;
     http.OnLocationChange = [](THttpCli& h) { h.Abort(); };
     http.URL = server.url("/first");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "HttpOutcome.h"
+#include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/HostLookup.h"
 #include "net/HttpCli.h"
@@ -60,9 +61,15 @@ struct LoggedClient {
     QString run(void (THttpCli::*call)()) { return httpOutcome(http, call); }
 };
 
-TEST(HttpClient, APlainGetSendsTheRequestLineHostAndNothingElse) {
-    ScriptedServer server(answerAll(response(
-        "HTTP/1.0 200 OK", {"Content-Length: 5", "Content-Type: Application/Zip"}, "hello")));
+// What the client makes of a server's answers, the same over http and https.
+class HttpClientOver : public OverScheme {};
+QB_OVER_HTTP_AND_HTTPS(HttpClientOver);
+
+TEST_P(HttpClientOver, APlainGetSendsTheRequestLineHostAndNothingElse) {
+    ScriptedServer server(
+        answerAll(response("HTTP/1.0 200 OK",
+                           {"Content-Length: 5", "Content-Type: Application/Zip"}, "hello")),
+        scheme());
     LoggedClient client;
     QList<int> done;
     client.http.OnRequestDone = [&](THttpCli&, THttpRequest rq, int error) { done << rq << error; };
@@ -96,10 +103,11 @@ TEST(HttpClient, APlainGetSendsTheRequestLineHostAndNothingElse) {
             "HEAD /dir/file.zip HTTP/1.0\r\nUser-Agent: Quillbay/1.0\r\nHost: 127.0.0.1\r\n\r\n"));
 }
 
-TEST(HttpClient, ARangeIsSentOnceAndAReceivedRangeIsNeverSentBack) {
+TEST_P(HttpClientOver, ARangeIsSentOnceAndAReceivedRangeIsNeverSentBack) {
     ScriptedServer server(
         answerAll(response("HTTP/1.1 206 Partial Content",
-                           {"Content-Length: 4000", "Content-Range: bytes 1000-4999/5000"})));
+                           {"Content-Length: 4000", "Content-Range: bytes 1000-4999/5000"})),
+        scheme());
     LoggedClient client;
     client.http.URL = server.url("/f.bin");
     client.http.ContentRangeBegin = QString::number(1000);
@@ -115,19 +123,23 @@ TEST(HttpClient, ARangeIsSentOnceAndAReceivedRangeIsNeverSentBack) {
     EXPECT_EQ(requests[1], QByteArray("GET /f.bin HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"));
 }
 
-TEST(HttpClient, RedirectsAreFollowedInsideOneCallWithLocationChangeBetween) {
+TEST_P(HttpClientOver, RedirectsAreFollowedInsideOneCallWithLocationChangeBetween) {
     quint16 port = 0;
-    ScriptedServer server([&port](ScriptedConnection& c) {
-        c.readRequestHeader();
-        const QByteArray self = "http://127.0.0.1:" + QByteArray::number(port);
-        if (c.index() == 0)
-            c.send(response("HTTP/1.0 302 Found", {"Location: " + self + "/other/b.zip"}, "moved"));
-        else if (c.index() == 1)
-            c.send(response("HTTP/1.0 301 Moved", {"Location:../dir/c.zip?x=1"}));
-        else
-            c.send(response("HTTP/1.0 200 OK",
-                            {"Content-Length: 3", "Content-Type: application/zip"}));
-    });
+    const QByteArray base = GetParam() + QByteArray("://127.0.0.1:");
+    ScriptedServer server(
+        [&port, base](ScriptedConnection& c) {
+            c.readRequestHeader();
+            const QByteArray self = base + QByteArray::number(port);
+            if (c.index() == 0)
+                c.send(response("HTTP/1.0 302 Found", {"Location: " + self + "/other/b.zip"},
+                                "moved"));
+            else if (c.index() == 1)
+                c.send(response("HTTP/1.0 301 Moved", {"Location:../dir/c.zip?x=1"}));
+            else
+                c.send(response("HTTP/1.0 200 OK",
+                                {"Content-Length: 3", "Content-Type: application/zip"}));
+        },
+        scheme());
     port = server.port();
     LoggedClient client;
     client.http.URL = server.url("/dir/a.zip");
@@ -147,12 +159,14 @@ TEST(HttpClient, RedirectsAreFollowedInsideOneCallWithLocationChangeBetween) {
     EXPECT_EQ(server.connectionCount(), 3);
 }
 
-TEST(HttpClient, TheTwentyFirstRedirectFailsInsteadOfLoopingForEver) {
-    ScriptedServer server([](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.send(response("HTTP/1.0 302 Found",
-                        {"Location: /loop" + QByteArray::number(c.index() + 1)}));
-    });
+TEST_P(HttpClientOver, TheTwentyFirstRedirectFailsInsteadOfLoopingForEver) {
+    ScriptedServer server(
+        [](ScriptedConnection& c) {
+            c.readRequestHeader();
+            c.send(response("HTTP/1.0 302 Found",
+                            {"Location: /loop" + QByteArray::number(c.index() + 1)}));
+        },
+        scheme());
     LoggedClient client;
     client.http.URL = server.url("/loop0");
     const QString failure = client.run(&THttpCli::Get);
@@ -168,14 +182,16 @@ TEST(HttpClient, TheTwentyFirstRedirectFailsInsteadOfLoopingForEver) {
     EXPECT_EQ(server.connectionCount(), 42);
 }
 
-TEST(HttpClient, AnErrorStatusClosesAndRaisesWithoutBodyEvents) {
+TEST_P(HttpClientOver, AnErrorStatusClosesAndRaisesWithoutBodyEvents) {
     std::atomic<bool> clientClosedFirst{false};
-    ScriptedServer server([&](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.send(
-            response("HTTP/1.0 404 Not Found", {"Content-Type: text/html"}, "<html>gone</html>"));
-        clientClosedFirst = c.waitForPeerClose(5000);
-    });
+    ScriptedServer server(
+        [&](ScriptedConnection& c) {
+            c.readRequestHeader();
+            c.send(response("HTTP/1.0 404 Not Found", {"Content-Type: text/html"},
+                            "<html>gone</html>"));
+            clientClosedFirst = c.waitForPeerClose(5000);
+        },
+        scheme());
     LoggedClient client;
     client.http.URL = server.url("/missing.zip");
     EXPECT_EQ(client.run(&THttpCli::Get), QString("404 Not Found"));
@@ -187,9 +203,9 @@ TEST(HttpClient, AnErrorStatusClosesAndRaisesWithoutBodyEvents) {
     EXPECT_TRUE(qbtest::pumpUntil([&] { return clientClosedFirst.load(); }));
 }
 
-TEST(HttpClient, AnHtmlDocumentWithoutHeaderIsBodyByteForByte) {
+TEST_P(HttpClientOver, AnHtmlDocumentWithoutHeaderIsBodyByteForByte) {
     const QByteArray page = "<HtMl>\r\n<body>hi</body>\n</html>\r\n";
-    ScriptedServer server(answerAll(page));
+    ScriptedServer server(answerAll(page), scheme());
     LoggedClient client;
     client.http.URL = server.url("/page");
     EXPECT_EQ(client.run(&THttpCli::Get), QString());
@@ -218,7 +234,7 @@ TEST(HttpClient, ConnectionFailuresCarry404AndTheSocketErrorText) {
               QString("404 Connection closed by the server before the response header"));
 }
 
-TEST(HttpClient, ContentLengthThatIsNotADecimalNumberLeavesTheLengthUnknown) {
+TEST_P(HttpClientOver, ContentLengthThatIsNotADecimalNumberLeavesTheLengthUnknown) {
     const std::pair<const char*, qint64> cases[] = {
         {"12abc", -1},
         {"-5", -1},
@@ -230,8 +246,9 @@ TEST(HttpClient, ContentLengthThatIsNotADecimalNumberLeavesTheLengthUnknown) {
         {"5368709120", 5368709120LL},
     };
     for (auto [value, expected] : cases) {
-        ScriptedServer server(answerAll(
-            response("HTTP/1.0 200 OK", {QByteArray("Content-Length:") + value}, "body")));
+        ScriptedServer server(
+            answerAll(response("HTTP/1.0 200 OK", {QByteArray("Content-Length:") + value}, "body")),
+            scheme());
         LoggedClient client;
         client.http.URL = server.url("/f");
         EXPECT_EQ(client.run(&THttpCli::Get), QString()) << value;
@@ -242,11 +259,11 @@ TEST(HttpClient, ContentLengthThatIsNotADecimalNumberLeavesTheLengthUnknown) {
     }
 }
 
-TEST(HttpClient, AHeaderLineLongerThanTheLineBufferFails) {
+TEST_P(HttpClientOver, AHeaderLineLongerThanTheLineBufferFails) {
     for (const int length : {8190, 8191}) {
         // 8190 characters and CR LF fill the buffer exactly.
         const QByteArray line = "X-Long: " + QByteArray(length - 8, 'a');
-        ScriptedServer server(answerAll(response("HTTP/1.0 200 OK", {line}, "ok")));
+        ScriptedServer server(answerAll(response("HTTP/1.0 200 OK", {line}, "ok")), scheme());
         LoggedClient client;
         client.http.URL = server.url("/f");
         EXPECT_EQ(client.run(&THttpCli::Get),
@@ -280,8 +297,8 @@ TEST(HttpClient, AStartWhileBusyIsRefused) {
     }
 }
 
-TEST(HttpClient, AReceiveStreamThatRefusesDataEndsTheRequest) {
-    ScriptedServer server(answerAll(response("HTTP/1.0 200 OK", {}, "data")));
+TEST_P(HttpClientOver, AReceiveStreamThatRefusesDataEndsTheRequest) {
+    ScriptedServer server(answerAll(response("HTTP/1.0 200 OK", {}, "data")), scheme());
     LoggedClient client;
     QBuffer readOnly;
     readOnly.open(QIODevice::ReadOnly);
@@ -291,9 +308,10 @@ TEST(HttpClient, AReceiveStreamThatRefusesDataEndsTheRequest) {
     EXPECT_EQ(client.http.RequestError(), httperrStreamWrite);
 }
 
-TEST(HttpClient, ALocationToAnotherProtocolIsLeftToTheCaller) {
+TEST_P(HttpClientOver, ALocationToAnotherProtocolIsLeftToTheCaller) {
     ScriptedServer server(
-        answerAll(response("HTTP/1.0 302 Found", {"Location: ftp://ftp.example/pub/f.zip"})));
+        answerAll(response("HTTP/1.0 302 Found", {"Location: ftp://ftp.example/pub/f.zip"})),
+        scheme());
     LoggedClient client;
     client.http.URL = server.url("/f.zip");
     EXPECT_EQ(client.run(&THttpCli::Head), QString());

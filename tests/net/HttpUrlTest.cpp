@@ -28,6 +28,9 @@ TEST(HttpUrl, AbsoluteAndSchemelessFormsSplitIntoTheirParts) {
         {"http://host?q=1", "", "", "host", "80", "/?q=1"},
         {"host.example:8000/get/a.zip", "", "", "host.example", "8000", "/get/a.zip"},
         {"http://host/a/./b/../c", "", "", "host", "80", "/a/c"},
+        {"https://secure.example/a.zip", "", "", "secure.example", "443", "/a.zip"},
+        {"HTTPS://secure.example:8443", "", "", "secure.example", "8443", "/"},
+        {"https://[::1]/v6", "", "", "::1", "443", "/v6"},
     };
     for (const UrlCase& c : cases) {
         const HttpUrl url = ParseHttpUrl(c.url);
@@ -73,6 +76,22 @@ TEST(HttpUrl, LocationValuesResolveAgainstTheRequestTheyAnswer) {
         EXPECT_EQ(url.path, QString(path)) << location;
     }
     EXPECT_EQ(ResolveLocation("ftp://ftp.example/pub/f.zip", current).scheme, QString("ftp"));
+}
+
+TEST(HttpUrl, EachSchemeHasItsOwnDefaultPortAcrossRedirects) {
+    const HttpUrl secure = ParseHttpUrl("https://host/dir/a.zip");
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"//cdn.example/f", "https", "443"},
+        {"/b.zip", "https", "443"},
+        {"http://host/b.zip", "http", "80"},
+        {"https://other:444/b.zip", "https", "444"},
+    };
+    for (auto [location, scheme, port] : cases) {
+        const HttpUrl url = ResolveLocation(location, secure);
+        EXPECT_EQ(url.scheme, QString(scheme)) << location;
+        EXPECT_EQ(url.port, QString(port)) << location;
+    }
+    EXPECT_EQ(ResolveLocation("https://h/x", ParseHttpUrl("http://h:8080/")).port, "443");
 }
 
 TEST(HttpUrl, DocumentNameIsTheLastSegment) {

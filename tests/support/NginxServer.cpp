@@ -40,13 +40,13 @@ QString NginxServer::binary() {
     return QStandardPaths::findExecutable(QStringLiteral("nginx"));
 }
 
-NginxServer::NginxServer(const QString& serverDirectives) {
+NginxServer::NginxServer(const QString& serverDirectives, const std::optional<NginxTls>& tls) {
     QDir().mkpath(root());
     QDir().mkpath(dir_.path() + QStringLiteral("/logs"));
     QDir().mkpath(dir_.path() + QStringLiteral("/temp"));
     // The port is free when chosen but could be taken before nginx binds it: try again then.
     for (int attempt = 0; attempt < 3 && !running(); ++attempt)
-        start(serverDirectives);
+        start(serverDirectives, tls);
 }
 
 NginxServer::~NginxServer() {
@@ -59,9 +59,27 @@ NginxServer::~NginxServer() {
     }
 }
 
-bool NginxServer::start(const QString& serverDirectives) {
+bool NginxServer::start(const QString& serverDirectives, const std::optional<NginxTls>& tls) {
     port_ = closedPort();
+    tlsPort_ = 0;
+    while (tls && (tlsPort_ == 0 || tlsPort_ == port_))
+        tlsPort_ = closedPort();
     const QString base = dir_.path();
+    QString tlsDirectives;
+    if (tls) {
+        tlsDirectives = QStringLiteral("listen 127.0.0.1:%HTTPS_PORT% ssl;\n"
+                                       "        ssl_certificate %1;\n"
+                                       "        ssl_certificate_key %2;\n"
+                                       "        ssl_protocols %3;\n")
+                            .arg(tls->certificate, tls->key, tls->protocols);
+        if (!tls->ciphers.isEmpty())
+            tlsDirectives += QStringLiteral("        ssl_ciphers %1;\n").arg(tls->ciphers);
+    }
+    auto expand = [&](QString text) {
+        return text.replace("%HTTP_PORT%", QString::number(port_))
+            .replace("%HTTPS_PORT%", QString::number(tlsPort_))
+            .replace("%ROOT%", root());
+    };
     const QString config = QStringLiteral(R"(daemon off;
 master_process off;
 worker_processes 1;
@@ -80,14 +98,17 @@ http {
     sendfile on;
     server {
         listen 127.0.0.1:%2;
+        %5
         root %3;
         %4
     }
+    %6
 }
 )")
                                .arg(base)
                                .arg(port_)
-                               .arg(root(), serverDirectives);
+                               .arg(root(), expand(serverDirectives), expand(tlsDirectives),
+                                    tls ? expand(tls->extraServers) : QString());
     const QString configFile = base + QStringLiteral("/nginx.conf");
     writeFile(configFile, config.toUtf8());
     process_.setProgram(binary());
@@ -111,6 +132,10 @@ http {
     process_.kill();
     process_.waitForFinished(5000);
     return false;
+}
+
+QString NginxServer::httpsUrl(const QString& path, const QString& host) const {
+    return QStringLiteral("https://%1:%2%3").arg(host).arg(tlsPort_).arg(path);
 }
 
 QString NginxServer::url(const QString& path) const {

@@ -1,17 +1,23 @@
 #include "ScriptedServer.h"
 
+#include "TestCertificates.h"
 #include "platform/MessageLoop.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTimer>
 
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -68,20 +74,63 @@ int listenSocket(int backlog, quint16& port) {
 } // namespace
 
 ScriptedConnection::ScriptedConnection(int fd, int index, std::shared_ptr<ServerStop> stop,
-                                       std::function<void(const QByteArray&)> record)
+                                       std::function<void(const QByteArray&)> record,
+                                       ssl_ctx_st* tls)
     : fd_(fd), index_(index), stop_(std::move(stop)), record_(std::move(record)) {
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+    if (tls) {
+        ssl_ = SSL_new(tls);
+        SSL_set_fd(ssl_, fd_);
+        SSL_set_accept_state(ssl_);
+    }
 }
 
 ScriptedConnection::~ScriptedConnection() {
     close();
 }
 
+bool ScriptedConnection::waitTls(int rc, int timeoutMs) {
+    const int error = SSL_get_error(ssl_, rc);
+    ERR_clear_error();
+    if (error == SSL_ERROR_WANT_READ)
+        return waitReady(fd_, POLLIN, *stop_, timeoutMs);
+    if (error == SSL_ERROR_WANT_WRITE)
+        return waitReady(fd_, POLLOUT, *stop_, timeoutMs);
+    return false;
+}
+
+bool ScriptedConnection::handshake(int timeoutMs) {
+    if (!ssl_ || handshakeDone_)
+        return fd_ >= 0;
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const int rc = SSL_accept(ssl_);
+        if (rc == 1)
+            return handshakeDone_ = true;
+        if (!waitTls(rc, int(deadline.remainingTime())))
+            return false;
+    }
+}
+
 bool ScriptedConnection::fill(int timeoutMs) {
-    if (fd_ < 0 || !waitReady(fd_, POLLIN, *stop_, timeoutMs))
-        return false;
     char chunk[65536];
-    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    ssize_t n = 0;
+    if (ssl_) {
+        QDeadlineTimer deadline(timeoutMs);
+        if (fd_ < 0 || !handshake(timeoutMs))
+            return false;
+        size_t got = 0;
+        int rc;
+        while ((rc = SSL_read_ex(ssl_, chunk, sizeof chunk, &got)) != 1) {
+            if (!waitTls(rc, int(deadline.remainingTime())))
+                return false;
+        }
+        n = ssize_t(got);
+    } else {
+        if (fd_ < 0 || !waitReady(fd_, POLLIN, *stop_, timeoutMs))
+            return false;
+        n = ::recv(fd_, chunk, sizeof chunk, 0);
+    }
     if (n <= 0)
         return false;
     const QByteArray bytes(chunk, int(n));
@@ -136,6 +185,11 @@ QByteArray ScriptedConnection::readBytes(qint64 n, int timeoutMs) {
 
 bool ScriptedConnection::waitForPeerClose(int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
+    if (ssl_) {
+        while (fill(int(deadline.remainingTime()))) {
+        }
+        return !deadline.hasExpired() && !stop_->stopped;
+    }
     while (fd_ >= 0) {
         if (!waitReady(fd_, POLLIN, *stop_, int(deadline.remainingTime())))
             return false;
@@ -149,6 +203,20 @@ bool ScriptedConnection::waitForPeerClose(int timeoutMs) {
 
 bool ScriptedConnection::send(const QByteArray& bytes) {
     qint64 done = 0;
+    if (ssl_) {
+        if (!handshake(30000))
+            return false;
+        while (done < bytes.size()) {
+            size_t n = 0;
+            const int rc =
+                SSL_write_ex(ssl_, bytes.constData() + done, size_t(bytes.size() - done), &n);
+            if (rc == 1)
+                done += qint64(n);
+            else if (!waitTls(rc, 30000))
+                return false;
+        }
+        return true;
+    }
     while (done < bytes.size()) {
         if (fd_ < 0 || !waitReady(fd_, POLLOUT, *stop_, 30000))
             return false;
@@ -176,7 +244,14 @@ bool ScriptedConnection::sleep(int ms) {
     return !stop_->stopped && ::poll(&fd, 1, ms) == 0;
 }
 
-void ScriptedConnection::close() {
+void ScriptedConnection::close(bool notify) {
+    if (ssl_) {
+        if (notify && handshakeDone_ && fd_ >= 0)
+            SSL_shutdown(ssl_);
+        ERR_clear_error();
+        SSL_free(ssl_);
+        ssl_ = nullptr;
+    }
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
@@ -185,6 +260,10 @@ void ScriptedConnection::close() {
 void ScriptedConnection::reset() {
     if (fd_ < 0)
         return;
+    if (ssl_) {
+        SSL_free(ssl_);
+        ssl_ = nullptr;
+    }
     const linger hard = {1, 0};
     ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     close();
@@ -228,11 +307,44 @@ ScriptedServer::ScriptedServer(Script script)
     acceptor_ = std::thread([this] { run(); });
 }
 
+ScriptedServer::ScriptedServer(Script script, const ScriptedTls& tls)
+    : script_(std::move(script)), stop_(std::make_shared<ServerStop>()) {
+    startTls(tls);
+}
+
+ScriptedServer::ScriptedServer(Script script, const QString& scheme)
+    : script_(std::move(script)), stop_(std::make_shared<ServerStop>()) {
+    if (scheme == QLatin1String("https")) {
+        const CertificatePair good = TestCertificates::get().good();
+        startTls({good.certificate, good.key});
+        return;
+    }
+    listener_ = std::make_unique<ScriptedListener>(stop_, 64);
+    acceptor_ = std::thread([this] { run(); });
+}
+
+void ScriptedServer::startTls(const ScriptedTls& tls) {
+    tls_ = SSL_CTX_new(TLS_server_method());
+    if (!tls_ ||
+        SSL_CTX_use_certificate_chain_file(tls_, QFile::encodeName(tls.certificate)) != 1 ||
+        SSL_CTX_use_PrivateKey_file(tls_, QFile::encodeName(tls.key), SSL_FILETYPE_PEM) != 1)
+        qFatal("test server: cannot use the certificate %s", qPrintable(tls.certificate));
+    if (tls.minVersion)
+        SSL_CTX_set_min_proto_version(tls_, tls.minVersion);
+    if (tls.maxVersion)
+        SSL_CTX_set_max_proto_version(tls_, tls.maxVersion);
+    listener_ = std::make_unique<ScriptedListener>(stop_, 64);
+    acceptor_ = std::thread([this] { run(); });
+}
+
 ScriptedServer::~ScriptedServer() {
     stop_->set();
-    acceptor_.join();
+    if (acceptor_.joinable())
+        acceptor_.join();
     for (std::thread& worker : workers_)
         worker.join();
+    if (tls_)
+        SSL_CTX_free(tls_);
 }
 
 void ScriptedServer::run() {
@@ -250,13 +362,24 @@ void ScriptedServer::run() {
             std::lock_guard<std::mutex> lock(mutex_);
             received_[index] += bytes;
         };
-        auto connection = std::make_shared<ScriptedConnection>(fd, index, stop_, record);
-        workers_.emplace_back([this, connection] { script_(*connection); });
+        auto connection = std::make_shared<ScriptedConnection>(fd, index, stop_, record, tls_);
+        workers_.emplace_back([this, connection] {
+            // OpenSSL writes with write(): a client that hangs up must not end the test run.
+            sigset_t pipe;
+            sigemptyset(&pipe);
+            sigaddset(&pipe, SIGPIPE);
+            pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+            script_(*connection);
+        });
     }
 }
 
+QString ScriptedServer::scheme() const {
+    return tls_ ? QStringLiteral("https") : QStringLiteral("http");
+}
+
 QString ScriptedServer::url(const QString& path) const {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+    return QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme()).arg(port()).arg(path);
 }
 
 int ScriptedServer::connectionCount() const {

@@ -11,7 +11,19 @@
 #include <thread>
 #include <vector>
 
+struct ssl_ctx_st;
+struct ssl_st;
+
 namespace qbtest {
+
+// TLS for a scripted server: the certificate and key it presents (PEM files) and the
+// protocol versions it accepts (OpenSSL's version numbers; 0 = no limit).
+struct ScriptedTls {
+    QString certificate;
+    QString key;
+    int minVersion = 0;
+    int maxVersion = 0;
+};
 
 struct ServerStop;
 class ScriptedListener;
@@ -21,8 +33,9 @@ class ScriptedListener;
 // never hangs a test.
 class ScriptedConnection {
 public:
+    // With `tls`, the connection speaks TLS as a server; the handshake runs on first use.
     ScriptedConnection(int fd, int index, std::shared_ptr<ServerStop> stop,
-                       std::function<void(const QByteArray&)> record);
+                       std::function<void(const QByteArray&)> record, ssl_ctx_st* tls = nullptr);
     ~ScriptedConnection();
     ScriptedConnection(const ScriptedConnection&) = delete;
     ScriptedConnection& operator=(const ScriptedConnection&) = delete;
@@ -44,16 +57,24 @@ public:
     bool sendPattern(qint64 offset, qint64 count);
     // Sleeps, returning early (false) when the server stops.
     bool sleep(int ms);
-    void close();
-    // Closes with a reset (RST) instead of an orderly end of stream.
+    // With TLS, `notify` false leaves out close_notify: the stream just ends.
+    void close(bool notify = true);
+    // Closes with a reset (RST) instead of an orderly end of stream (and, with TLS,
+    // without close_notify).
     void reset();
     // A second listening socket on 127.0.0.1 (an FTP data connection, say).
     std::unique_ptr<ScriptedListener> listen();
 
 private:
     bool fill(int timeoutMs);
+    // Runs the TLS handshake when it has not run yet; false when it fails.
+    bool handshake(int timeoutMs);
+    // Waits for what the TLS session asked for after `rc`; false on failure or timeout.
+    bool waitTls(int rc, int timeoutMs);
 
     int fd_;
+    ssl_st* ssl_ = nullptr;
+    bool handshakeDone_ = false;
     int index_;
     std::shared_ptr<ServerStop> stop_;
     std::function<void(const QByteArray&)> record_;
@@ -85,6 +106,11 @@ class ScriptedServer {
 public:
     using Script = std::function<void(ScriptedConnection&)>;
     explicit ScriptedServer(Script script);
+    // The same over TLS: url() gives "https://127.0.0.1:<port>" URLs.
+    ScriptedServer(Script script, const ScriptedTls& tls);
+    // Over TLS when `scheme` is "https" (with the test authority's certificate for
+    // 127.0.0.1), plain otherwise: one script for both.
+    ScriptedServer(Script script, const QString& scheme);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -92,14 +118,17 @@ public:
     quint16 port() const { return listener_->port(); }
     // "http://127.0.0.1:<port>" + path.
     QString url(const QString& path = QStringLiteral("/")) const;
+    QString scheme() const;
     int connectionCount() const;
     // What each accepted connection's script read, in order of acceptance.
     QList<QByteArray> received() const;
 
 private:
+    void startTls(const ScriptedTls& tls);
     void run();
 
     Script script_;
+    ssl_ctx_st* tls_ = nullptr;
     std::shared_ptr<ServerStop> stop_;
     std::unique_ptr<ScriptedListener> listener_;
     mutable std::mutex mutex_;

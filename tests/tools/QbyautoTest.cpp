@@ -20,9 +20,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "DialogAnswerer.h"
 #include "NginxServer.h"
-#include "TestEnvironment.h"
+#include "TestCertificates.h"
 #include "download/TfrmAsker.h"
 #include "library/FileRecord.h"
 #include "library/Sections.h"
@@ -208,6 +207,45 @@ TEST(Qbyauto, ASecondCopyNeverCutsOffTheFirst) {
 
     ::kill(first.processId(), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(20000));
+}
+
+// The same road for an https URL: the hand-off names the HTTP family, the URL keeps its
+// scheme, and the file comes over TLS (the test authority trusted as a user trusts one).
+TEST(Qbyauto, AHandedOffHttpsDownloadLandsInTheLibrary) {
+    qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    ASSERT_TRUE(qbtest::TestCertificates::get().ok())
+        << qPrintable(qbtest::TestCertificates::get().error());
+    qbtest::TrustTestAuthority trust;
+    qbtest::NginxTls tls;
+    tls.certificate = qbtest::TestCertificates::get().good().certificate;
+    tls.key = qbtest::TestCertificates::get().good().key;
+    qbtest::NginxServer nginx({}, tls);
+    ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
+    const QByteArray content = qbtest::randomBytes(700001, 443);
+    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/files/secure.bin", content));
+    TfrmTray tray({});
+
+    const QString url = nginx.httpsUrl("/files/secure.bin", "localhost");
+    const ToolRun r = qbyauto({"send", url, "A secure file"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QPointer<TfrmAsker> dialog = frmAsker;
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->Protocol, "http");
+    EXPECT_EQ(dialog->DownloadURL, url);
+    EXPECT_EQ(dialog->URLDirectory, nginx.httpsUrl("/files/", "localhost"));
+
+    qbtest::DialogAnswerer boxes;
+    boxes.answer(platform::IDOK); // "Download Complete for secure.bin ..."
+    dialog->cmdOK->click();
+    ASSERT_TRUE(dialog);
+    const QString folder = dialog->cbCategory->currentText();
+    EXPECT_EQ(qbtest::readFile(library::sectionLocation(1) + folder + "/secure.bin"), content);
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_TRUE(boxes.texts()[0].startsWith("Download Complete for secure.bin"))
+        << qPrintable(boxes.texts()[0]);
+    EXPECT_EQ(library::FileRecord::of("Programs", folder, "secure.bin").readString("Source"), url);
+    dialog->close();
 }
 
 // The program itself: start-up registers the helper and opens the endpoint, the helper

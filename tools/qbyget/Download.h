@@ -11,6 +11,8 @@ struct DownloadRequest {
     bool resume = false;
     // Seconds of silence from the server after which the download fails; 0 = never.
     int timeout = 300;
+    // https: certificate authorities trusted instead of the system's store.
+    QString caFile;
 };
 
 // Each protocol's download, driven the way the download dialog drives its

@@ -1,4 +1,4 @@
-// The http:// download: a HEAD probe for the size, then a GET that continues
+// The http:// and https:// download: a HEAD probe for the size, then a GET that continues
 // a partial file with a byte range, written through the client's receive stream.
 #include "Download.h"
 #include "ProgressBar.h"
@@ -20,6 +20,9 @@ int runHttpGet(const DownloadRequest& request, ProgressBar& progress) {
     http.URL = request.url;
     http.MultiThreaded = true;
     http.Timeout = request.timeout;
+    http.CaFile = request.caFile;
+    // The client's notes (an https to http redirect, a broken connection) are worth seeing.
+    http.OnTrace = [](THttpCli&, const QString& text) { printError(text); };
 
     qint64 expected = -1;
     try {

@@ -1,4 +1,4 @@
-// qbyget [--resume] [--timeout=SECONDS] URL FILE
+// qbyget [--resume] [--timeout=SECONDS] [--ca-file=PEM] URL FILE
 // Downloads URL into FILE with the program's own clients, as its download
 // dialog does; for scripts and for the throughput benchmark.
 #include "Download.h"
@@ -19,10 +19,12 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: qbyget [--resume] [--timeout=SECONDS] URL FILE\n"
+                 "usage: qbyget [--resume] [--timeout=SECONDS] [--ca-file=PEM] URL FILE\n"
                  "  --resume          continue a partial FILE instead of downloading it anew\n"
                  "  --timeout=SECONDS fail after so long without data from the server (default "
-                 "300, 0 = never)\n");
+                 "300, 0 = never)\n"
+                 "  --ca-file=PEM     https: trust these certificate authorities instead of the "
+                 "system's\n");
     return ExitUsage;
 }
 
@@ -40,6 +42,10 @@ int main(int argc, char** argv) {
             bool ok = false;
             request.timeout = arg.mid(10).toInt(&ok);
             if (!ok || request.timeout < 0)
+                return usage();
+        } else if (arg.startsWith(QLatin1String("--ca-file="))) {
+            request.caFile = arg.mid(10);
+            if (request.caFile.isEmpty())
                 return usage();
         } else if (arg.startsWith(QLatin1String("--"))) {
             return usage();
@@ -70,7 +76,8 @@ int main(int argc, char** argv) {
         progress.finish();
         return code;
     }
-    if (!request.url.contains(QLatin1String("://")) || scheme == QLatin1String("http"))
+    if (!request.url.contains(QLatin1String("://")) || scheme == QLatin1String("http") ||
+        scheme == QLatin1String("https"))
         return runHttpGet(request, progress);
     printError(QStringLiteral("unsupported protocol: %1://").arg(scheme));
     return ExitFailed;

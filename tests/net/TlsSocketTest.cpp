@@ -1,0 +1,199 @@
+// The socket with TLS: the same events as a plain connection, and no data left waiting
+// inside the TLS session when the socket itself has nothing more to signal.
+
+#include <gtest/gtest.h>
+
+#include "ScriptedServer.h"
+#include "TestCertificates.h"
+#include "net/WSocket.h"
+
+#include <QPointer>
+
+#include <atomic>
+
+using qbtest::ScriptedConnection;
+using qbtest::ScriptedServer;
+
+namespace {
+
+// A socket set up for TLS to the scripted server, with its events written down.
+struct TlsClient {
+    TWSocket socket;
+    QStringList events;
+    QByteArray received;
+    int connectError = -1;
+    explicit TlsClient(quint16 port) {
+        socket.SetAddr("127.0.0.1");
+        socket.SetPort(QString::number(port));
+        socket.SetTls({"127.0.0.1", qbtest::TestCertificates::get().caFile()});
+        socket.OnSessionConnected = [this](TWSocket& s, int error) {
+            connectError = error;
+            events << QString("connected %1 %2").arg(error).arg(s.TlsProtocol());
+        };
+        socket.OnSessionClosed = [this](TWSocket&, int error) {
+            events << QString("closed %1").arg(error);
+        };
+    }
+    bool closed() const { return !events.filter("closed").isEmpty(); }
+};
+
+TEST(TlsSocket, BytesLeftInsideTheSessionAreStillDelivered) {
+    // One burst and then silence with the connection open: after the first read the
+    // kernel has nothing more to signal, the rest waits inside the TLS session.
+    const QByteArray burst = qbtest::patternBytes(0, 12000);
+    std::atomic<bool> done{false};
+    ScriptedServer server(
+        [&](ScriptedConnection& c) {
+            c.send(burst);
+            c.waitForPeerClose(20000);
+            done = true;
+        },
+        "https");
+    TlsClient client(server.port());
+    client.socket.OnDataAvailable = [&](TWSocket& s, int) {
+        char small[100];
+        const qint64 n = s.Receive(small, sizeof small);
+        if (n > 0)
+            client.received.append(small, int(n));
+    };
+    client.socket.Connect();
+    EXPECT_TRUE(qbtest::pumpUntil([&] { return client.received.size() >= burst.size(); }, 5000))
+        << client.received.size() << " of " << burst.size();
+    EXPECT_EQ(client.received, burst);
+    EXPECT_EQ(client.events, QStringList({"connected 0 TLSv1.3"}));
+    client.socket.Close();
+    EXPECT_TRUE(qbtest::pumpUntil([&] { return done.load(); }));
+}
+
+TEST(TlsSocket, LargeSendsAreQueuedAndArriveWholeAndInOrder) {
+    const QByteArray data = qbtest::patternBytes(5, 8 * 1024 * 1024 + 3);
+    QByteArray got;
+    std::atomic<bool> done{false};
+    ScriptedServer server(
+        [&](ScriptedConnection& c) {
+            c.sleep(300); // let the client's queue fill up first
+            got = c.readBytes(data.size(), 20000);
+            c.send("ok");
+            done = true;
+        },
+        "https");
+    TlsClient client(server.port());
+    int sentEvents = 0;
+    client.socket.OnDataSent = [&](TWSocket&, int) { ++sentEvents; };
+    client.socket.OnSessionConnected = [&](TWSocket& s, int error) {
+        ASSERT_EQ(error, 0) << qPrintable(s.LastErrorText());
+        s.Send(data.constData(), data.size());
+        EXPECT_GT(s.BufferedBytes(), 0); // the network did not take it all at once
+    };
+    client.socket.Connect();
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return done.load(); }, 30000));
+    EXPECT_TRUE(got == data) << got.size();
+    EXPECT_TRUE(qbtest::pumpUntil([&] { return sentEvents > 0; }));
+    EXPECT_EQ(sentEvents, 1);
+    EXPECT_EQ(client.socket.BufferedBytes(), 0);
+}
+
+TEST(TlsSocket, TheServersCloseAndResetArriveAsSessionClosed) {
+    enum End { Notify, Silent, Reset };
+    struct Case {
+        const char* what;
+        End end;
+        QStringList events;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"close_notify and close", Notify, {"connected 0 TLSv1.3", "closed 0"}, {}},
+        // Without close_notify the data may be cut short, which the close error says.
+        {"close without close_notify",
+         Silent,
+         {"connected 0 TLSv1.3", "closed 12100"},
+         "TLS connection with 127.0.0.1 failed: the server ended the connection without closing "
+         "TLS; the data may be incomplete"},
+        {"reset", Reset, {"connected 0 TLSv1.3", "closed 10054"}, "Connection reset by peer"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        ScriptedServer server(
+            [&](ScriptedConnection& c) {
+                c.send("hello");
+                c.sleep(200);
+                if (k.end == Reset)
+                    c.reset();
+                else
+                    c.close(k.end == Notify);
+            },
+            "https");
+        TlsClient client(server.port());
+        client.socket.OnDataAvailable = [&](TWSocket& s, int) {
+            char buffer[64];
+            qint64 n;
+            while ((n = s.Receive(buffer, sizeof buffer)) > 0)
+                client.received.append(buffer, int(n));
+        };
+        client.socket.Connect();
+        ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed(); }));
+        EXPECT_EQ(client.received, "hello");
+        EXPECT_EQ(client.events, k.events);
+        if (!k.reason.isEmpty()) {
+            EXPECT_EQ(client.socket.LastErrorText(), k.reason);
+        }
+        EXPECT_EQ(client.socket.State(), wsClosed);
+        EXPECT_TRUE(client.socket.TlsProtocol().isEmpty());
+    }
+}
+
+TEST(TlsSocket, HandlersMayDestroyTheSocketInTheMiddleOfTls) {
+    ScriptedServer server([](ScriptedConnection& c) { c.sendPattern(0, 2 * 1024 * 1024); },
+                          "https");
+    for (const char* where : {"connected", "data"}) {
+        SCOPED_TRACE(where);
+        auto* socket = new TWSocket;
+        QPointer<TWSocket> watch(socket);
+        socket->SetAddr("127.0.0.1");
+        socket->SetPort(QString::number(server.port()));
+        socket->SetTls({"127.0.0.1", qbtest::TestCertificates::get().caFile()});
+        if (QByteArray(where) == "connected")
+            socket->OnSessionConnected = [](TWSocket& s, int) { delete &s; };
+        else
+            socket->OnDataAvailable = [](TWSocket& s, int) {
+                char buffer[10];
+                s.Receive(buffer, sizeof buffer);
+                delete &s;
+            };
+        socket->Connect();
+        EXPECT_TRUE(qbtest::pumpUntil([&] { return watch.isNull(); }));
+        if (watch)
+            delete socket;
+    }
+}
+
+TEST(TlsSocket, TlsSettingsAreFrozenWhileTheSocketIsInUse) {
+    qbtest::UnansweredPort unanswered;
+    TWSocket socket;
+    QStringList errors;
+    socket.OnError = [&](TWSocket&, const QString& message) { errors << message; };
+    socket.SetAddr("127.0.0.1");
+    socket.SetPort(QString::number(unanswered.port()));
+    socket.Connect();
+    socket.SetTls({"example.org", {}});
+    socket.ClearTls();
+    EXPECT_EQ(errors, QStringList({"Cannot change TLS if not closed", "Cannot change TLS if not "
+                                                                      "closed"}));
+    EXPECT_FALSE(socket.TlsEnabled());
+}
+
+TEST(TlsSocket, AnUnreadableAuthorityFileFailsTheConnectWithItsReason) {
+    ScriptedServer server([](ScriptedConnection& c) { c.sleep(5000); }, "https");
+    TlsClient client(server.port());
+    client.socket.SetTls({"127.0.0.1", "/nonexistent/ca.pem"});
+    client.socket.Connect();
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return client.connectError >= 0; }));
+    EXPECT_EQ(client.connectError, WSAETLSFAILED);
+    EXPECT_TRUE(client.socket.LastErrorText().startsWith(
+        "TLS handshake with 127.0.0.1 failed: cannot read the certificate authorities in "
+        "/nonexistent/ca.pem"))
+        << qPrintable(client.socket.LastErrorText());
+    EXPECT_FALSE(client.closed());
+}
+
+} // namespace

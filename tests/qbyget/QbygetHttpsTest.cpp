@@ -1,0 +1,129 @@
+// qbyget with https URLs: downloads and resumes over TLS, trust through --ca-file or
+// SSL_CERT_FILE, and every failed check or handshake ends with its reason and no file.
+
+#include <gtest/gtest.h>
+
+#include "NginxServer.h"
+#include "ScriptedServer.h"
+#include "TestCertificates.h"
+#include "TestEnvironment.h"
+#include "ToolRun.h"
+
+#include <QFileInfo>
+
+using qbtest::CertificatePair;
+using qbtest::NginxServer;
+using qbtest::NginxTls;
+using qbtest::TestCertificates;
+using qbtest::ToolRun;
+
+namespace {
+
+ToolRun qbyget(const QStringList& args) {
+    return qbtest::runTool("qbyget", args, 120000);
+}
+
+QString caOption() {
+    return "--ca-file=" + TestCertificates::get().caFile();
+}
+
+NginxTls tlsWith(const CertificatePair& pair) {
+    NginxTls tls;
+    tls.certificate = pair.certificate;
+    tls.key = pair.key;
+    return tls;
+}
+
+TEST(QbygetHttps, DownloadsAndResumesOverTls) {
+    ASSERT_TRUE(TestCertificates::get().ok()) << qPrintable(TestCertificates::get().error());
+    NginxServer nginx({}, tlsWith(TestCertificates::get().good()));
+    ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
+    const QByteArray content = qbtest::randomBytes(5 * 1024 * 1024 + 3, 5);
+    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/pub/data.bin", content));
+    qbtest::TempHome home;
+    const QString target = home.file("data.bin");
+
+    ToolRun run = qbyget({caOption(), nginx.httpsUrl("/pub/data.bin", "localhost"), target});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(run.err, QByteArray());
+    EXPECT_TRUE(qbtest::readFile(target) == content);
+
+    ASSERT_TRUE(qbtest::writeFile(target, content.left(1234567)));
+    run = qbyget({"--resume", caOption(), nginx.httpsUrl("/pub/data.bin"), target});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_TRUE(qbtest::readFile(target) == content);
+}
+
+TEST(QbygetHttps, TrustComesFromTheCaFileOrSslCertFileOnly) {
+    NginxServer nginx({}, tlsWith(TestCertificates::get().good()));
+    ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
+    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/a.bin", "abc"));
+    qbtest::TempHome home;
+    const QString target = home.file("a.bin");
+    const QByteArray saved = qgetenv("SSL_CERT_FILE");
+    qunsetenv("SSL_CERT_FILE");
+    const ToolRun untrusted = qbyget({nginx.httpsUrl("/a.bin"), target});
+    if (!saved.isNull())
+        qputenv("SSL_CERT_FILE", saved);
+    EXPECT_EQ(untrusted.exitCode, 1);
+    EXPECT_TRUE(untrusted.err.startsWith("qbyget: 404 Certificate check failed for 127.0.0.1: "
+                                         "the certificate's issuer is unknown"))
+        << untrusted.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    qbtest::TrustTestAuthority trust;
+    const ToolRun trusted = qbyget({nginx.httpsUrl("/a.bin"), target});
+    EXPECT_EQ(trusted.exitCode, 0) << trusted.err.constData();
+    EXPECT_EQ(qbtest::readFile(target), "abc");
+}
+
+TEST(QbygetHttps, EachFailureGivesItsReasonAndLeavesNoFile) {
+    const TestCertificates& c = TestCertificates::get();
+    NginxTls tls10 = tlsWith(c.good());
+    tls10.protocols = "TLSv1";
+    tls10.ciphers = "DEFAULT:@SECLEVEL=0";
+    const std::pair<NginxTls, QString> servers[] = {
+        {tlsWith(c.wrongHost()), "Certificate check failed for localhost: the certificate's name "
+                                 "does not match: it is for other.example"},
+        {tlsWith(c.expired()), "Certificate check failed for localhost: the certificate has "
+                               "expired (valid until Feb  1 00:00:00 2020 GMT)"},
+        {tlsWith(c.unknownIssuer()),
+         "Certificate check failed for localhost: the certificate's issuer is unknown: CN = "
+         "Nobody's Test CA is not a trusted certificate authority"},
+        {tlsWith(c.selfSigned()), "Certificate check failed for localhost: the certificate is "
+                                  "self-signed (CN = localhost) and not trusted"},
+        {tls10, "TLS handshake with localhost failed: the server does not offer TLS 1.2 or newer"},
+    };
+    qbtest::TempHome home;
+    const QString target = home.file("f.bin");
+    for (const auto& [tls, reason] : servers) {
+        SCOPED_TRACE(qPrintable(reason));
+        NginxServer nginx({}, tls);
+        ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
+        ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/f.bin", "data"));
+        const ToolRun run = qbyget({caOption(), nginx.httpsUrl("/f.bin", "localhost"), target});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(QString::fromUtf8(run.err), "qbyget: 404 " + reason + "\n");
+        EXPECT_FALSE(QFileInfo::exists(target));
+    }
+
+    qbtest::ScriptedServer closes([](qbtest::ScriptedConnection& k) {
+        k.readBytes(5);
+        k.close();
+    });
+    qbtest::ScriptedServer silent([](qbtest::ScriptedConnection& k) { k.sleep(30000); });
+    const std::pair<quint16, QString> handshakes[] = {
+        {closes.port(), "TLS handshake with 127.0.0.1 failed: the server closed the connection"},
+        {silent.port(), "TLS handshake with 127.0.0.1 timed out: no answer for 1 seconds"},
+    };
+    for (const auto& [port, reason] : handshakes) {
+        SCOPED_TRACE(qPrintable(reason));
+        const ToolRun run = qbyget(
+            {"--timeout=1", caOption(), QString("https://127.0.0.1:%1/f.bin").arg(port), target});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(QString::fromUtf8(run.err), "qbyget: 404 " + reason + "\n");
+        EXPECT_FALSE(QFileInfo::exists(target));
+    }
+}
+
+} // namespace
