@@ -76,6 +76,7 @@ TfrmAsker::TfrmAsker(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Download a File"));
     createControls();
+    engine_ = new download::DownloadEngine(*Http, *ftp, this);
     wireHttp();
     wireFtp();
     connectControls();
@@ -92,14 +93,9 @@ TfrmAsker::TfrmAsker(QWidget* parent)
 TfrmAsker::~TfrmAsker() {
     tmrDLSpeed->stop();
     tmrRedirect->stop();
-    // The client goes with the dialog; none of its events may reach a half-destroyed form.
-    Http->OnHeaderData = nullptr;
-    Http->OnDocBegin = nullptr;
-    Http->OnDocData = nullptr;
-    Http->OnDocEnd = nullptr;
-    Http->OnLocationChange = nullptr;
-    Http->OnTrace = nullptr;
-    unwireFtp();
+    // The clients go with the dialog; none of their events may reach a half-destroyed form.
+    delete engine_;
+    engine_ = nullptr;
 }
 
 // ---- defaults ------------------------------------------------------------------------------
@@ -223,10 +219,13 @@ bool TfrmAsker::eventFilter(QObject* watched, QEvent* event) {
     const auto* key = static_cast<QKeyEvent*>(event);
     switch (download::askerKeyAction(key->key(), key->modifiers())) {
     case download::AskerKey::NewFolder:
-        NewSectCat(false);
+        // The place of a running download cannot change: its file is on its way there.
+        if (!isDownloading())
+            NewSectCat(false);
         return true;
     case download::AskerKey::NewSection:
-        NewSectCat(true);
+        if (!isDownloading())
+            NewSectCat(true);
         return true;
     case download::AskerKey::Bookmarks:
         cmdBookMarks->click();
@@ -262,6 +261,9 @@ void TfrmAsker::NewSectCat(bool isSection) {
 }
 
 void TfrmAsker::SelectNewFolder(int sectionPosition) {
+    // A running download keeps its folder: the file and its record land in the same one.
+    if (isDownloading())
+        return;
     SetDefaultPlace();
     cbSection->setCurrentIndex(
         sectionPosition >= 0 && sectionPosition < cbSection->count() ? sectionPosition : -1);
@@ -290,6 +292,11 @@ void TfrmAsker::cmdViewManagerClick() {
 
 void TfrmAsker::DeleteFile(const QString& name, bool toRecycleBin) {
     platform::processMessages();
+    // One file, never a folder with everything in it.
+    if (!QFileInfo(name).isFile() && !QFileInfo(name).isSymLink()) {
+        platform::processMessages();
+        return;
+    }
     // The shell reads "*" and "?" as wildcards, but here they are characters of one name:
     // the file goes only when nothing else would go with it.
     const QStringList matches = platform::shellMatches(name);
@@ -309,9 +316,10 @@ void TfrmAsker::showEvent(QShowEvent* event) {
 
 void TfrmAsker::FormShow() {
     bringToFront();
-    expectedSize_.reset();
-    resumeOffset_ = 0;
-    stats_.setConnectionSpeed(download::connectionSpeedSetting());
+    if (!shown_)
+        filledSource_ = edtSource->currentText().trimmed();
+    shown_ = true;
+    engine_->stats().setConnectionSpeed(download::connectionSpeedSetting());
     showStatistics();
     describeFromClipboardOrBrowser();
     // A long URL shows from its start.
@@ -389,11 +397,8 @@ void TfrmAsker::FormClose() {
 
 // ---- the main button and the two states --------------------------------------------------------
 
-bool TfrmAsker::isDownloading() const {
-    return cmdOK->text() == kAbortCaption;
-}
-
 void TfrmAsker::setMainButton(bool downloading) {
+    downloading_ = downloading;
     cmdOK->setText(downloading ? kAbortCaption : kDownloadCaption);
     cmdOK->setIcon(
         style()->standardIcon(downloading ? QStyle::SP_BrowserStop : QStyle::SP_ArrowDown));
@@ -419,7 +424,7 @@ void TfrmAsker::log(const QString& line) {
 }
 
 void TfrmAsker::showStatistics() {
-    const download::TransferView& v = stats_.view();
+    const download::TransferView& v = engine_->stats().view();
     lblFileSize->setText(v.fileSize);
     lbldlbytes->setText(v.bytesSoFar);
     lblPacketSize->setText(v.packetSize);
@@ -451,6 +456,10 @@ void TfrmAsker::takeSourceAsUrl() {
 
 void TfrmAsker::cmdOKClick() {
     HandlerScope scope(*this);
+    if (!isDownloading() && edtName->text() != edtName->text().trimmed()) {
+        // The record and the file carry the same name, without the blanks around it.
+        edtName->setText(edtName->text().trimmed());
+    }
     const QString name = edtName->text();
     if (name.trimmed().isEmpty()) {
         platform::showMessage(QStringLiteral("You must specify a filename for this download."));
@@ -468,7 +477,7 @@ void TfrmAsker::cmdOKClick() {
         return;
     }
     try {
-        stats_.start(platform::tickCount());
+        engine_->stats().start(platform::tickCount());
         showStatistics();
         setMainButton(true);
         Button2->setEnabled(false);
@@ -493,38 +502,27 @@ void TfrmAsker::cmdOKClick() {
         // A refused write of the record or the settings: the transfer does not start.
         platform::errorBox(QString::fromLocal8Bit(e.what()));
         AbortDownload();
-    } catch (...) {
-        AbortDownload();
     }
 }
 
 void TfrmAsker::AbortDownload() {
     gActive->stop();
-    failed_ = true;
     cancelled_ = true;
-    if (Protocol == QLatin1String("http"))
-        redirected_ = false;
+    engine_->abort();
     // A pending restart after a redirect would undo the abort.
     tmrRedirect->stop();
     tmrDLSpeed->stop();
     transferRunning_ = false;
     QPointer<TfrmAsker> self(this);
-    try {
-        Http->Abort();
-        platform::waitUntil(this, [this] { return Http->State() == httpReady; });
-        if (self)
-            platform::processMessages();
-    } catch (...) {
-    }
+    Http->Abort();
+    platform::waitUntil(this, [this] { return Http->State() == httpReady; });
     if (!self)
         return;
-    try {
-        ftp->Abort();
-        if (!waitForFtpReady())
-            return;
-    } catch (...) {
-    }
+    platform::processMessages();
     if (!self)
+        return;
+    ftp->Abort();
+    if (!waitForFtpReady())
         return;
     setMainButton(false);
     Button2->setEnabled(true);
@@ -534,12 +532,12 @@ void TfrmAsker::AbortDownload() {
 
 void TfrmAsker::EndDownload() {
     gActive->stop();
-    redirected_ = false;
     transferRunning_ = false;
     setMainButton(false);
     Button2->setEnabled(true);
     SetDetailsState(true);
-    if (stats_.sizeKnown())
-        stats_.end();
+    // Only a whole file shows "Complete".
+    if (completionRun_)
+        engine_->stats().end();
     showStatistics();
 }
