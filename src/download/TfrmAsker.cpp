@@ -217,6 +217,22 @@ bool TfrmAsker::eventFilter(QObject* watched, QEvent* event) {
     if (static_cast<QWidget*>(watched)->window() != this)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        // Download is the default button; a focused button takes its own Enter, and a
+        // running transfer is never stopped by a stray one.
+        if (qobject_cast<QPushButton*>(watched))
+            return false;
+        if (!isDownloading() && cmdOK->isEnabled())
+            cmdOK->click();
+        return true;
+    }
+    if (plain && key->key() == Qt::Key_Escape) {
+        // Exit is the cancel button; while a transfer runs it is disabled.
+        if (Button2->isEnabled())
+            Button2->click();
+        return true;
+    }
     switch (download::askerKeyAction(key->key(), key->modifiers())) {
     case download::AskerKey::NewFolder:
         // The place of a running download cannot change: its file is on its way there.

@@ -648,3 +648,53 @@ TEST(AskerSoundHandlers, ARefusedRecordWriteDuringARedirectShowsTheErrorAndGoesI
 }
 
 } // namespace
+
+namespace {
+
+// Enter is the Download button and Escape the Exit button, from whichever box has focus.
+TEST(AskerKeyboard, EnterDownloadsAndEscapeCloses) {
+    for (const char* focus : {"edtDesc", "edtName", "edtSource"}) {
+        SCOPED_TRACE(focus);
+        AskerFixture f;
+        TfrmAsker* dialog = f.openServed(kBody);
+        f.boxes.answer(platform::IDOK);
+        QWidget* box = dialog->findChild<QWidget*>(focus);
+        ASSERT_TRUE(box);
+        QWidget* target = box;
+        if (auto* combo = qobject_cast<QComboBox*>(box))
+            target = combo->lineEdit();
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Return);
+        ASSERT_TRUE(f.waitUntilIdle());
+        EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
+        EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
+
+        QTest::keyClick(target, Qt::Key_Escape);
+        ASSERT_TRUE(qbtest::pumpUntil([&] { return !f.dialog || !f.dialog->isVisible(); }, 5000));
+    }
+}
+
+// While a transfer runs, a stray Enter does not abort it and Escape cannot close it.
+TEST(AskerKeyboard, KeysDoNotStopARunningTransfer) {
+    AskerFixture f;
+    qbtest::FileServerOptions options;
+    options.holdAfter = 1000;
+    options.release = std::make_shared<std::atomic<bool>>(false);
+    TfrmAsker* dialog = f.openServed(kBody, options);
+    f.boxes.answer(platform::IDOK);
+    qbtest::whenTrue(
+        dialog, [dialog] { return dialog->stats().value() >= 1000; },
+        [&] {
+            QTest::keyClick(dialog->edtDesc, Qt::Key_Return);
+            QTest::keyClick(dialog->edtDesc, Qt::Key_Escape);
+            *options.release = true;
+        });
+    QTest::keyClick(dialog->edtDesc, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_TRUE(f.waitUntilIdle());
+    ASSERT_TRUE(f.dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
+    EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
+}
+
+} // namespace
