@@ -313,6 +313,11 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
              c.send(response("200 OK", {length(kBody.size())}, kBody));
          },
          kBody, true},
+        {"200 to a range with another body, whole", old.left(1000), 0,
+         [](const QByteArray&, ScriptedConnection& c) {
+             c.send(response("200 OK", {length(kBody.size())}, kBody));
+         },
+         kBody, true},
         {"206 from the wrong offset", partial, 0,
          [](const QByteArray&, ScriptedConnection& c) {
              c.send(response("206 Partial Content",
