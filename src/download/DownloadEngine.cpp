@@ -75,6 +75,7 @@ void DownloadEngine::wireHttp() {
     http_.OnHeaderBegin = [this](THttpCli&) {
         // Each response of a redirect chain brings its own length.
         responseLength_ = -1;
+        responseHasLocation_ = false;
         headerEnded_ = false;
     };
     http_.OnHeaderData = [this](THttpCli& h) {
@@ -87,6 +88,7 @@ void DownloadEngine::wireHttp() {
         if (field->is("Content-Length")) {
             responseLength_ = parseContentLength(field->value).value_or(-1);
         } else if (field->is("Location")) {
+            responseHasLocation_ = true;
             url_ = redirectTarget(field->value, url_);
             if (probing_)
                 probeRedirected_ = true;
@@ -121,8 +123,15 @@ void DownloadEngine::wireHttp() {
 void DownloadEngine::httpHeaderEnd() {
     headerEnded_ = true;
     const int status = http_.StatusCode();
-    if (probing_ || isRedirectStatus(status) || !ftpLocation_.isEmpty())
+    if (probing_ || !ftpLocation_.isEmpty() || (isRedirectStatus(status) && responseHasLocation_))
         return;
+    if (status < 200 || status >= 300) {
+        // Only a success carries the file; anything else would be saved as if it were it.
+        failure_ = QStringLiteral("Failed : %1 %2").arg(status).arg(http_.ReasonPhrase());
+        failedStep_ = FailedStep::Transfer;
+        http_.Abort();
+        return;
+    }
     if (status == 206) {
         const QString begin = http_.ReceivedRangeBegin();
         const qint64 asked = offset_;

@@ -158,6 +158,7 @@ private:
     bool probing_ = false;
     bool probeRedirected_ = false;
     bool headerEnded_ = false;
+    bool responseHasLocation_ = false;
     bool bodyBegun_ = false;
     bool socketError_ = false;
     qint64 responseLength_ = -1;

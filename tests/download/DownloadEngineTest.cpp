@@ -74,6 +74,16 @@ TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
          EngineState::Failed,
          kBody.left(9000),
          0},
+        {"a redirect status with nowhere to go",
+         {},
+         ExistingFile::Resume,
+         false,
+         [](const QByteArray&, ScriptedConnection& c) {
+             c.send(header("301 Moved Permanently", lengthField(5)) + "moved");
+         },
+         EngineState::Failed,
+         {},
+         0},
         {"another source, kept", other, ExistingFile::Ask, false, whole, EngineState::Declined,
          other, 0},
         {"another source, replaced", other, ExistingFile::Ask, true, whole, EngineState::Complete,
