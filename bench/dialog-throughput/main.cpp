@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
     const qint64 bytes = QFileInfo(folder + "/Files/" + name).size();
-    std::printf("%.3f %.3f %.3f %lld\n", elapsed, seconds(after.ru_utime) - seconds(before.ru_utime),
+    std::printf("%.3f %.3f %.3f %lld\n", elapsed,
+                seconds(after.ru_utime) - seconds(before.ru_utime),
                 seconds(after.ru_stime) - seconds(before.ru_stime), bytes);
     delete dialog;
     return 0;

@@ -1,6 +1,8 @@
 #include "app/AppWindows.h"
 
+#include "library/ui/TfrmCategory.h"
+#include "library/ui/TfrmNewSection.h"
+
 TfrmTray* frmTray = nullptr;
-QPointer<TfrmAsker> frmAsker;
-TfrmNewSection* frmNewSection = nullptr;
-TfrmCategory* frmCategory = nullptr;
+QPointer<TfrmNewSection> frmNewSection;
+QPointer<TfrmCategory> frmCategory;

@@ -3,8 +3,9 @@
 #include <QPointer>
 
 // The program's global window references: each long-lived window is created once at
-// start-up and named here for the program's lifetime; the download dialog's reference
-// always names the newest instance.
+// start-up and named here for the program's lifetime. Only the composition root (app/)
+// reads them; the windows themselves are given what they need. The newest download
+// dialog is named by frmAsker (download/TfrmAsker.h).
 class TfrmTray;
 class TfrmAsker;
 class TfrmNewSection;
@@ -12,5 +13,5 @@ class TfrmCategory;
 
 extern TfrmTray* frmTray;
 extern QPointer<TfrmAsker> frmAsker;
-extern TfrmNewSection* frmNewSection;
-extern TfrmCategory* frmCategory;
+extern QPointer<TfrmNewSection> frmNewSection;
+extern QPointer<TfrmCategory> frmCategory;

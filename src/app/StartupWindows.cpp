@@ -5,11 +5,11 @@
 #include <exception>
 
 #include "app/AppWindows.h"
-#include "app/Settings.h"
 #include "app/TfrmTray.h"
 #include "library/LibraryOperations.h"
-#include "library/TfrmCategory.h"
-#include "library/TfrmNewSection.h"
+#include "library/Settings.h"
+#include "library/ui/TfrmCategory.h"
+#include "library/ui/TfrmNewSection.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageLoop.h"
 
@@ -49,6 +49,7 @@ void createLongLivedWindows(bool firstRun) {
     frmCategory = longLived(new TfrmCategory);
     platform::processMessages();
     frmNewSection = longLived(new TfrmNewSection);
+    frmCategory->useNewSectionDialog(frmNewSection);
     platform::processMessages();
 }
 

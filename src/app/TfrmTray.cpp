@@ -6,11 +6,11 @@
 
 #include "app/AppWindows.h"
 #include "app/ContentProbe.h"
-#include "app/HandOff.h"
 #include "app/HandOffOpener.h"
-#include "app/Settings.h"
 #include "app/StartupWindows.h"
 #include "app/WindowPlacement.h"
+#include "handoff/HandOff.h"
+#include "library/Settings.h"
 #include "platform/Dialogs.h"
 #include "platform/Help.h"
 #include "platform/MessageLoop.h"

@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "app/Settings.h"
+#include "library/Settings.h"
 
 void storePlacement(QWidget* window) {
     if (!window || !window->isVisible())

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QPointer>
 
-#include "app/AppWindows.h"
 #include "download/TfrmAsker.h"
 #include "platform/MessageLoop.h"
 

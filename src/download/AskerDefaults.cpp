@@ -1,6 +1,6 @@
 #include "download/AskerDefaults.h"
 
-#include "app/Settings.h"
+#include "library/Settings.h"
 
 namespace download {
 

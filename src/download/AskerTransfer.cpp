@@ -12,7 +12,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "download/DownloadEngine.h"
+#include "library/DownloadEngine.h"
 #include "net/FtpCli.h"
 #include "net/HttpCli.h"
 #include "platform/Dialogs.h"

@@ -10,9 +10,9 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "app/Settings.h"
 #include "download/DownloadRecord.h"
 #include "library/FileRecord.h"
+#include "library/Settings.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "download/DownloadEngine.h"
+#include "library/DownloadEngine.h"
 #include "net/FtpCli.h"
 #include "platform/MessageLoop.h"
 

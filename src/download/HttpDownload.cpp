@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "download/DownloadEngine.h"
-#include "download/DownloadPaths.h"
+#include "library/DownloadEngine.h"
+#include "library/DownloadPaths.h"
 #include "net/HttpCli.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"

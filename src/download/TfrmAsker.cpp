@@ -21,18 +21,15 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "app/AppWindows.h"
-#include "app/Settings.h"
-#include "app/StartupWindows.h"
-#include "app/TfrmTray.h"
 #include "download/AppMessageFilter.h"
 #include "download/AskerDefaults.h"
 #include "download/AskerKeys.h"
-#include "download/DownloadPaths.h"
 #include "download/DownloadRecord.h"
 #include "library/Categories.h"
+#include "library/DownloadPaths.h"
 #include "library/LibraryPaths.h"
 #include "library/Sections.h"
+#include "library/Settings.h"
 #include "net/FtpCli.h"
 #include "net/HttpCli.h"
 #include "platform/Clock.h"
@@ -45,8 +42,8 @@
 #include "widgets/TProgressColumn.h"
 #include "widgets/TSpeedDial.h"
 
-#include "library/TfrmCategory.h"
-#include "library/TfrmNewSection.h"
+#include "library/ui/TfrmCategory.h"
+#include "library/ui/TfrmNewSection.h"
 
 namespace {
 
@@ -56,6 +53,8 @@ const QString kAbortCaption = QStringLiteral("&Abort");
 constexpr int kMaxLogLines = 5000;
 
 } // namespace
+
+QPointer<TfrmAsker> frmAsker;
 
 TfrmAsker::HandlerScope::HandlerScope(TfrmAsker& form) : form_(form) {
     ++form_.handlerDepth_;
@@ -96,6 +95,11 @@ TfrmAsker::~TfrmAsker() {
     // The clients go with the dialog; none of their events may reach a half-destroyed form.
     delete engine_;
     engine_ = nullptr;
+}
+
+void TfrmAsker::useLibraryDialogs(TfrmNewSection* newSection, TfrmCategory* newFolder) {
+    newSectionDialog_ = newSection;
+    newFolderDialog_ = newFolder;
 }
 
 // ---- defaults ------------------------------------------------------------------------------
@@ -202,9 +206,7 @@ void TfrmAsker::cbDefaultClick() {
 }
 
 void TfrmAsker::cbEnableDetectClick() {
-    // The tray window's title is the switch the browser helper reads.
-    if (frmTray)
-        frmTray->setInterceptionTitle(cbEnableDetect->isChecked());
+    emit interceptionSwitched(cbEnableDetect->isChecked());
 }
 
 void TfrmAsker::cbDetailsClick() {
@@ -259,14 +261,14 @@ void TfrmAsker::NewSectCat(bool isSection) {
     HandlerScope scope(*this);
     if (!isSection) {
         // The new-folder dialog posts UM_SELECTNEWFOLDER once the folder exists.
-        if (frmCategory)
-            frmCategory->NewCatShow(cbSection->currentIndex());
+        if (newFolderDialog_)
+            newFolderDialog_->NewCatShow(cbSection->currentIndex());
         return;
     }
-    if (!frmNewSection)
+    if (!newSectionDialog_)
         return;
     QPointer<TfrmAsker> self(this);
-    frmNewSection->exec();
+    newSectionDialog_->exec();
     if (!self)
         return;
     SetDefaultPlace();
@@ -303,7 +305,7 @@ void TfrmAsker::cmdBookMarksClick() {
 }
 
 void TfrmAsker::cmdViewManagerClick() {
-    openManagerWindow();
+    emit managerRequested();
 }
 
 void TfrmAsker::DeleteFile(const QString& name, bool toRecycleBin) {

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include <exception>
 
-#include "download/DownloadEngine.h"
-#include "download/TransferStats.h"
+#include "library/DownloadEngine.h"
+#include "library/TransferStats.h"
 
 class TBookmarks;
 
@@ -25,6 +26,8 @@ class TFtpClient;
 class THttpCli;
 class TProgressColumn;
 class TSpeedDial;
+class TfrmCategory;
+class TfrmNewSection;
 
 // The window a handed-off download opens: it asks where in the library the file goes,
 // how to describe it and what should happen to it later, then runs the transfer itself
@@ -32,7 +35,8 @@ class TSpeedDial;
 // own; it is a top-level window with its own task-bar entry and frees itself when closed.
 //
 // An opener creates it, sets edtName, edtSource and edtDesc and the four inputs below,
-// calls SetDefaults() and show().
+// gives it the library dialogs (useLibraryDialogs), connects its signals, calls
+// SetDefaults() and show(). The dialog reaches no other window by itself.
 //
 // A transfer runs inside cmdOKClick: the HTTP and FTP clients' blocking calls let events run
 // while they wait, so Abort, the timers and the client's events all run nested inside
@@ -57,6 +61,10 @@ public:
     QString URLDirectory;
     // Opened from the library for a re-download: the clipboard is not pasted.
     bool LibraryFlag = false;
+
+    // The "New Section" and "New Folder" dialogs the keys and menus open; either may be
+    // null or go away meanwhile, and then its key does nothing.
+    void useLibraryDialogs(TfrmNewSection* newSection, TfrmCategory* newFolder);
 
     // ---- operations other windows call ----
     // The library's sections and folders and every per-download default from dlmain.ini.
@@ -161,6 +169,12 @@ public:
     QTimer* tmrDLSpeed = nullptr;
     QTimer* tmrRedirect = nullptr;
 
+signals:
+    // The interception box was switched: the tray title is the switch the helper reads.
+    void interceptionSwitched(bool intercepting);
+    // "View Manager" was pressed.
+    void managerRequested();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -258,4 +272,10 @@ private:
 
     int handlerDepth_ = 0;
     bool deletePending_ = false;
+
+    QPointer<TfrmNewSection> newSectionDialog_;
+    QPointer<TfrmCategory> newFolderDialog_;
 };
+
+// The newest download dialog, or null once it is gone; older dialogs keep running.
+extern QPointer<TfrmAsker> frmAsker;

@@ -89,7 +89,7 @@ void FileRecord::stampToday(const char* key) {
 }
 
 QStringList FileRecord::notes() const {
-    return notesLines(readString(RecordKey::Notes));
+    return notesLines(file_.readLines(name_, RecordKey::Notes, defaultOf(RecordKey::Notes)));
 }
 
 void FileRecord::writeNotes(const QStringList& lines) {

@@ -4,11 +4,11 @@
 #include <QFileInfo>
 #include <stdexcept>
 
-#include "app/Settings.h"
 #include "library/Categories.h"
 #include "library/LibraryPaths.h"
 #include "library/NameValidation.h"
 #include "library/Sections.h"
+#include "library/Settings.h"
 #include "platform/ProgramFolder.h"
 
 namespace library {

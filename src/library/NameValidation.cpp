@@ -114,6 +114,23 @@ std::optional<QString> nameRefusal(NameUse use, const QString& typed, const Name
     return std::nullopt;
 }
 
+std::optional<QString> sharedFileRefusal(const QString& fileName) {
+    const auto clash = [&](const QString& other) { return sameLibraryName(fileName, other); };
+    for (const QString& section : sectionNames()) {
+        if (clash(section))
+            return QString("That name would share the library file of the section \"%1\", "
+                           "please choose another name.")
+                .arg(section);
+        for (const QString& folder : categoryNames(section)) {
+            if (clash(section + '-' + folder))
+                return QString("That name would share the library file of the folder \"%1\" "
+                               "of the section \"%2\", please choose another name.")
+                    .arg(folder, section);
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> newSectionRefusal(const QString& typed, const QString& location) {
     NameContext context;
     // Anything at that path blocks the directory, a plain file too; with its trailing "/"
@@ -123,13 +140,17 @@ std::optional<QString> newSectionRefusal(const QString& typed, const QString& lo
         path.chop(1);
     context.directoryExists = !path.isEmpty() && QFileInfo::exists(path);
     context.siblings = sectionNames();
-    return nameRefusal(NameUse::NewSection, typed, context);
+    if (auto refusal = nameRefusal(NameUse::NewSection, typed, context))
+        return refusal;
+    return sharedFileRefusal(libraryName(typed));
 }
 
 std::optional<QString> newFolderRefusal(const QString& typed, const QString& section) {
     NameContext context;
     context.siblings = categoryNames(section);
-    return nameRefusal(NameUse::NewFolder, typed, context);
+    if (auto refusal = nameRefusal(NameUse::NewFolder, typed, context))
+        return refusal;
+    return sharedFileRefusal(section + '-' + libraryName(typed));
 }
 
 } // namespace library

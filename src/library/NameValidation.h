@@ -41,6 +41,14 @@ bool sameLibraryName(const QString& a, const QString& b);
 std::optional<QString> nameRefusal(NameUse use, const QString& typed,
                                    const NameContext& context = {});
 
+// The library file a new name would give ("<section>.ini" or "<section>-<folder>.ini")
+// must not be one that already plays another role: two sections and folders joined by "-"
+// can spell the same file ("A-B" + "C" and "A" + "B-C"), and a section named "A-B" would
+// take the record file of folder "B" in section "A". The message for such a name, nothing
+// when its file is free. `fileName` is the file's base name without ".ini"; the program's
+// own files are checked with the name itself (nameRefusal).
+std::optional<QString> sharedFileRefusal(const QString& fileName);
+
 // The checks of the new-section dialog against the library as it is now: `location` is
 // the directory the section would get.
 std::optional<QString> newSectionRefusal(const QString& typed, const QString& location);

@@ -65,7 +65,8 @@ QString textFromBytes(QByteArrayView bytes) {
         char32_t code = 0;
         const int length = utf8SequenceLength(p + i, n - i, code);
         if (length == 0) {
-            out.append(QChar(c)); // 0xFF and any other stray byte: its Latin-1 character
+            // The separator byte, or any other stray byte as its Latin-1 character.
+            out.append(c == 0xFF ? QChar(kNotesSeparator) : QChar(c));
             ++i;
         } else if (code > 0xFFFF) {
             out.append(QChar(QChar::highSurrogate(code)));
@@ -94,6 +95,10 @@ QByteArray bytesFromText(const QString& text) {
     }
     out.append(QStringView(text).mid(from).toUtf8());
     return out;
+}
+
+QString withLegacyLetters(QString text) {
+    return text.replace(QChar(kNotesSeparator), QChar(0x00FF));
 }
 
 QByteArray lineBytesFromText(const QString& text) {

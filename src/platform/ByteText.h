@@ -7,12 +7,14 @@
 namespace platform {
 
 // Profile files are bytes; their text is UTF-8 with one exception. The byte 0xFF, which
-// UTF-8 never produces, stands for the character U+00FF in both directions, so the notes
-// separator (character 255) survives a write and a read as one byte. Any other byte that
-// is not part of valid UTF-8 reads as its Latin-1 character, so nothing read is dropped.
+// UTF-8 never produces, is the notes separator, held in memory as kNotesSeparator, so it
+// survives a write and a read as one byte while a typed "ÿ" (U+00FF) is written as its
+// UTF-8 bytes and stays a letter. Any other byte that is not part of valid UTF-8 reads as
+// its Latin-1 character, so nothing read is dropped.
 //
-//   bytes -> text: valid UTF-8 sequences decode; 0xFF -> U+00FF; other stray bytes ->
-//   U+0080..U+00FE text -> bytes: U+00FF -> 0xFF; everything else -> UTF-8
+//   bytes -> text: valid UTF-8 sequences decode; 0xFF -> kNotesSeparator; other stray
+//   bytes -> U+0080..U+00FE
+//   text -> bytes: kNotesSeparator -> 0xFF; everything else -> UTF-8
 //
 // Hence textFromBytes(bytesFromText(s)) == s for every string without lone surrogates.
 QString textFromBytes(QByteArrayView bytes);
@@ -22,7 +24,12 @@ QByteArray bytesFromText(const QString& text);
 // feeds and NULs become blanks, so outside text can never start a line of its own.
 QByteArray lineBytesFromText(const QString& text);
 
-// The character that separates note lines, stored as the single byte 0xFF.
-inline constexpr char16_t kNotesSeparator = 0x00FF;
+// The character that separates note lines, stored as the single byte 0xFF. In memory it
+// is a noncharacter, which no user types, so it can never be confused with "ÿ".
+inline constexpr char16_t kNotesSeparator = 0xFDD0;
+
+// Earlier versions wrote "ÿ" as the byte 0xFF in every value: a value that is not a
+// multi-line notes text reads such a byte back as the letter it was.
+QString withLegacyLetters(QString text);
 
 } // namespace platform

@@ -125,8 +125,13 @@ void ProbeBlock::unlink() {
     ::shm_unlink(name().constData());
 }
 
+bool ProbeBlock::stillWhole() const {
+    struct stat st;
+    return data_ && ::fstat(fd_, &st) == 0 && st.st_size >= kProbeBlockSize;
+}
+
 QByteArray ProbeBlock::field(int index) const {
-    if (!data_ || index < 0 || index >= kFieldCount)
+    if (index < 0 || index >= kFieldCount || !stillWhole())
         return {};
     const char* start = data_ + index * kFieldSize;
     const void* nul = std::memchr(start, 0, kFieldSize);
@@ -135,7 +140,7 @@ QByteArray ProbeBlock::field(int index) const {
 }
 
 void ProbeBlock::setField(int index, QByteArrayView bytes) {
-    if (!data_ || index < 0 || index >= kFieldCount)
+    if (index < 0 || index >= kFieldCount || !stillWhole())
         return;
     char* start = data_ + index * kFieldSize;
     const qsizetype length = qMin<qsizetype>(bytes.size(), kFieldSize);
@@ -145,12 +150,11 @@ void ProbeBlock::setField(int index, QByteArrayView bytes) {
 }
 
 char ProbeBlock::answer() const {
-    return data_ ? data_[kAnswerOffset] : 0;
+    return stillWhole() ? data_[kAnswerOffset] : 0;
 }
 
 bool ProbeBlock::setAnswer(char value) {
-    struct stat st;
-    if (!data_ || ::fstat(fd_, &st) != 0 || st.st_size < kProbeBlockSize)
+    if (!stillWhole())
         return false;
     data_[kAnswerOffset] = value;
     return true;

@@ -49,7 +49,10 @@ public:
     bool isMapped() const { return data_ != nullptr; }
     QString errorString() const { return error_; }
 
-    // Field 0..2 up to its first NUL, or all kFieldSize bytes when it has none.
+    // Every access first checks that the block still has its whole layout: another process
+    // may shrink it while it is mapped, and touching the lost pages would fault.
+    // Field 0..2 up to its first NUL, or all kFieldSize bytes when it has none; empty
+    // when the block has shrunk.
     QByteArray field(int index) const;
     // Writes a field, cut to kFieldSize bytes and NUL-padded.
     void setField(int index, QByteArrayView bytes);
@@ -61,6 +64,7 @@ public:
 private:
     void release();
     bool map();
+    bool stillWhole() const;
 
     int fd_ = -1;
     char* data_ = nullptr;

@@ -98,6 +98,12 @@ std::optional<QByteArrayView> IniContent::rawValue(const QString& section,
 QString IniContent::readString(const QString& section, const QString& key,
                                const QString& def) const {
     const std::optional<QByteArrayView> raw = rawValue(section, key);
+    return raw ? cutValue(withLegacyLetters(textFromBytes(*raw))) : def;
+}
+
+QString IniContent::readLines(const QString& section, const QString& key,
+                              const QString& def) const {
+    const std::optional<QByteArrayView> raw = rawValue(section, key);
     return raw ? cutValue(textFromBytes(*raw)) : def;
 }
 
@@ -135,7 +141,7 @@ QStringList IniContent::readSectionValues(const QString& section) const {
     QStringList out;
     for (QByteArrayView key : doc_->keys(s)) {
         const QByteArrayView value = profile::stripQuotes(doc_->value(s, key).value_or(""));
-        out.append(textFromBytes(key) + '=' + cutValue(textFromBytes(value)));
+        out.append(textFromBytes(key) + '=' + cutValue(withLegacyLetters(textFromBytes(value))));
     }
     return out;
 }
@@ -206,6 +212,10 @@ template <typename F> auto query(const IniFile& file, F f) {
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
     return query(*this, [&](const IniContent& c) { return c.readString(section, key, def); });
+}
+
+QString IniFile::readLines(const QString& section, const QString& key, const QString& def) const {
+    return query(*this, [&](const IniContent& c) { return c.readLines(section, key, def); });
 }
 
 int IniFile::readInteger(const QString& section, const QString& key, int def) const {

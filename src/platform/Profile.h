@@ -23,6 +23,9 @@ public:
     static constexpr int kMaxValueLength = 1023;
 
     QString readString(const QString& section, const QString& key, const QString& def) const;
+    // A value that may hold kNotesSeparator, read as readString reads it but with the
+    // separators kept.
+    QString readLines(const QString& section, const QString& key, const QString& def) const;
     int readInteger(const QString& section, const QString& key, int def) const;
     qint64 readInt64(const QString& section, const QString& key, qint64 def) const;
     bool readBool(const QString& section, const QString& key, bool def) const;
@@ -68,6 +71,7 @@ public:
     const QString& path() const { return path_; }
 
     QString readString(const QString& section, const QString& key, const QString& def) const;
+    QString readLines(const QString& section, const QString& key, const QString& def) const;
     int readInteger(const QString& section, const QString& key, int def) const;
     qint64 readInt64(const QString& section, const QString& key, qint64 def) const;
     bool readBool(const QString& section, const QString& key, bool def) const;

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -145,25 +147,43 @@ bool RequestServer::listen(const QString& title) {
         return false;
     const QByteArray native = QFile::encodeName(path);
 
+    // A lock beside the socket tells a live endpoint from one left behind: a running copy
+    // holds it for as long as it listens, and the system drops it when a copy dies.
+    const QByteArray lockName = QFile::encodeName(endpointFolderPath() + '.' + title + ".lock");
+    const int lock = ::open(lockName.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lock < 0) {
+        error_ = QStringLiteral("%1: %2").arg(QFile::decodeName(lockName), systemError(errno));
+        return false;
+    }
+    if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        error_ =
+            QStringLiteral("%1: another copy of Quillbay receives the requests there").arg(path);
+        ::close(lock);
+        return false;
+    }
+
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error_ = systemError(errno);
+        ::close(lock);
         return false;
     }
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
-    // A socket left behind by a program that ended without cleaning up is replaced; the
-    // folder is private, so whatever lies there is our own.
+    // A socket left behind by a copy that ended without cleaning up is replaced (no copy
+    // holds its lock); the folder is private, so whatever lies there is our own.
     ::unlink(native.constData());
     struct stat st;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, 16) != 0 || ::stat(native.constData(), &st) != 0) {
         error_ = QStringLiteral("%1: %2").arg(path, systemError(errno));
         ::close(fd);
+        ::close(lock);
         return false;
     }
     listenFd_ = fd;
+    lockFd_ = lock;
     path_ = path;
     boundDevice_ = st.st_dev;
     boundInode_ = st.st_ino;
@@ -186,6 +206,8 @@ void RequestServer::close() {
         st.st_ino == boundInode_)
         ::unlink(native.constData());
     path_.clear();
+    ::close(lockFd_); // only after the socket is gone, so no other copy can meet it
+    lockFd_ = -1;
 }
 
 void RequestServer::acceptPending() {

@@ -34,8 +34,9 @@ public:
     RequestServer& operator=(const RequestServer&) = delete;
 
     // Leaves the current endpoint, then listens on the one named `title`. False (with
-    // errorString()) when the endpoint folder is not private or the socket cannot be made;
-    // the server then listens nowhere.
+    // errorString()) when the endpoint folder is not private, the socket cannot be made or
+    // another running copy of the program listens there (its endpoint is left alone); the
+    // server then listens nowhere.
     bool listen(const QString& title);
     // Stops listening; connections already accepted are still answered.
     void close();
@@ -62,6 +63,7 @@ private:
 
     Handler handler_;
     int listenFd_ = -1;
+    int lockFd_ = -1; // held while listening: the endpoint is ours alone
     QSocketNotifier* acceptNotifier_ = nullptr;
     QString path_;
     dev_t boundDevice_ = 0;

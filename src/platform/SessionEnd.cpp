@@ -1,9 +1,7 @@
 #include "platform/SessionEnd.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QPointer>
-#include <QSessionManager>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -21,7 +19,22 @@ namespace {
 int g_pipe[2] = {-1, -1};
 struct sigaction g_previousAction;
 QPointer<QSocketNotifier> g_notifier;
-QMetaObject::Connection g_commitConnection;
+
+// A Quit that comes from the platform (not from the program's own quit()) is the session
+// manager's die message.
+class DieFilter : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit &&
+            event->spontaneous()) {
+            endSession();
+            return true;
+        }
+        return false;
+    }
+};
+QPointer<DieFilter> g_dieFilter;
 
 std::function<void()>& registeredHandler() {
     static std::function<void()> handler;
@@ -77,19 +90,15 @@ void installSessionEndHandling() {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, &g_previousAction);
 
-    if (auto* gui = qobject_cast<QGuiApplication*>(app)) {
-        // Not cancelling the request is the answer "yes, the session may end".
-        g_commitConnection = QObject::connect(
-            gui, &QGuiApplication::commitDataRequest, gui, [](QSessionManager&) { endSession(); },
-            Qt::DirectConnection);
-    }
+    g_dieFilter = new DieFilter(app);
+    app->installEventFilter(g_dieFilter);
 }
 
 void uninstallSessionEndHandling() {
     if (!g_notifier)
         return;
     ::sigaction(SIGTERM, &g_previousAction, nullptr);
-    QObject::disconnect(g_commitConnection);
+    delete g_dieFilter;
     delete g_notifier;
     drainPipe();
 }

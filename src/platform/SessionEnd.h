@@ -4,10 +4,13 @@
 
 namespace platform {
 
-// The end of the desktop session reaches the program two ways: the session manager's
-// request (QGuiApplication::commitDataRequest) and SIGTERM (logout, shutdown, kill). Both
-// run the one registered handler on the user-interface thread. The handler agrees to the
-// end and ends the program at once (endProcessNow), writing nothing.
+// The end of the desktop session reaches the program two ways: the session manager's die
+// message (which the platform delivers as a spontaneous Quit event to the application)
+// and SIGTERM (logout, shutdown, kill). Both run the one registered handler on the
+// user-interface thread. The handler agrees to the end and ends the program at once
+// (endProcessNow), writing nothing. The session manager's save-yourself request
+// (commitDataRequest) is not an end: it also comes for checkpoints, and the program keeps
+// nothing unsaved, so it is left unanswered, which agrees to it.
 
 // Registers the handler, replacing the previous one. Without a handler (or with an empty
 // one), a session end ends the process at once.

@@ -4,11 +4,11 @@
 #include "HelperLibrary.h"
 #include "TestEnvironment.h"
 #include "app/AppWindows.h"
-#include "app/Settings.h"
 #include "app/TfrmTray.h"
 #include "library/Sections.h"
-#include "library/TfrmCategory.h"
-#include "library/TfrmNewSection.h"
+#include "library/Settings.h"
+#include "library/ui/TfrmCategory.h"
+#include "library/ui/TfrmNewSection.h"
 
 namespace {
 

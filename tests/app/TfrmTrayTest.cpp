@@ -17,11 +17,11 @@
 #include "TestEnvironment.h"
 #include "ToolRun.h"
 #include "app/AppWindows.h"
-#include "app/Settings.h"
 #include "app/TfrmTray.h"
 #include "app/WindowPlacement.h"
 #include "library/Categories.h"
 #include "library/Sections.h"
+#include "library/Settings.h"
 #include "platform/SessionEnd.h"
 
 namespace {

@@ -21,11 +21,12 @@
 #include "AskerFixture.h"
 #include "HelperLibrary.h"
 #include "app/AppWindows.h"
-#include "app/Settings.h"
+#include "app/HandOffOpener.h"
 #include "app/TfrmTray.h"
 #include "library/Categories.h"
 #include "library/FileRecord.h"
 #include "library/LibraryPaths.h"
+#include "library/Settings.h"
 #include "platform/Dates.h"
 #include "platform/MessageLoop.h"
 #include "platform/Registry.h"
@@ -281,6 +282,7 @@ TEST(AskerForm, TheDetectionBoxSetsTheTrayTitle) {
     ASSERT_TRUE(qbtest::installHelperLibrary(f.home));
     TfrmTray tray({});
     TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
+    connectDownloadDialog(dialog);
     dialog->cbEnableDetect->setChecked(false);
     EXPECT_EQ(tray.windowTitle(), "QBY - Download Detect Disabled");
     dialog->cbEnableDetect->setChecked(true);

@@ -12,7 +12,7 @@
 #include <QTimer>
 
 #include "AskerFixture.h"
-#include "app/Settings.h"
+#include "library/Settings.h"
 #include "library/FileRecord.h"
 #include "platform/Dates.h"
 #include "widgets/TProgressColumn.h"

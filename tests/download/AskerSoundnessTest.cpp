@@ -26,8 +26,8 @@
 
 #include "AskerFixture.h"
 #include "FtpTestServer.h"
-#include "app/Settings.h"
 #include "library/FileRecord.h"
+#include "library/Settings.h"
 #include "platform/MessageLoop.h"
 
 using ftptest::FtpSession;

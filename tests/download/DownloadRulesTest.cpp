@@ -6,12 +6,12 @@
 #include <QRegularExpression>
 
 #include "TestEnvironment.h"
-#include "app/Settings.h"
+#include "library/Settings.h"
 #include "download/AskerDefaults.h"
 #include "download/AskerKeys.h"
-#include "download/DownloadPaths.h"
+#include "library/DownloadPaths.h"
 #include "download/DownloadRecord.h"
-#include "download/HeaderLines.h"
+#include "library/HeaderLines.h"
 #include "library/FileRecord.h"
 #include "platform/Dates.h"
 

@@ -5,11 +5,11 @@
 #include <stdexcept>
 
 #include "TestEnvironment.h"
-#include "app/Settings.h"
 #include "library/Categories.h"
 #include "library/LibraryOperations.h"
 #include "library/LibraryPaths.h"
 #include "library/Sections.h"
+#include "library/Settings.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestEnvironment.h"
+#include "library/Categories.h"
 #include "library/NameValidation.h"
 #include "library/Sections.h"
 
@@ -164,6 +165,35 @@ TEST(NameValidation, NewSectionAgainstTheLibrary) {
     ASSERT_TRUE(qbtest::writeFile(root + "Notes", "a plain file"));
     EXPECT_EQ(library::newSectionRefusal("Notes", root + "Notes/"), kSectionExists);
     EXPECT_FALSE(library::newSectionRefusal("Video", root + "Video/"));
+}
+
+// Section and folder names joined by "-" name the record files, so different pairs can
+// spell one file; each of these would mix two lists in one file.
+TEST(NameValidation, NamesWhoseLibraryFileAlreadyPlaysAnotherRoleAreRefused) {
+    qbtest::TempHome home;
+    const QString root = home.folder() + "lib/";
+    library::appendSection("A-B", root + "A-B/");
+    library::appendCategory("A-B", "C", 1);
+    library::appendSection("A", root + "A/");
+    library::appendSection("Programs", root + "Programs/");
+    library::appendCategory("Programs", "Games", 1);
+    library::appendSection("Video-Clips", root + "Video-Clips/");
+
+    const auto refused = [](const std::optional<QString>& refusal, const char* mentions) {
+        return refusal && refusal->contains(QLatin1String(mentions));
+    };
+    // "A" + "B-C" is the record file of "A-B" + "C".
+    EXPECT_TRUE(refused(library::newFolderRefusal("B-C", "A"), "\"C\" of the section \"A-B\""));
+    EXPECT_TRUE(refused(library::newFolderRefusal("b-c", "A"), "\"A-B\""));
+    // A section "Programs-Games" would write its folder list into the records of Games.
+    EXPECT_TRUE(refused(library::newSectionRefusal("programs-GAMES", root + "PG/"), "Games"));
+    // A folder "Clips" of "Video" would keep its records in the section file of "Video-Clips".
+    library::appendSection("Video", root + "Video/");
+    EXPECT_TRUE(refused(library::newFolderRefusal("Clips", "Video"), "section \"Video-Clips\""));
+    // Ordinary names stay accepted, hyphens included.
+    EXPECT_FALSE(library::newFolderRefusal("B-D", "A"));
+    EXPECT_FALSE(library::newFolderRefusal("Tools", "Programs"));
+    EXPECT_FALSE(library::newSectionRefusal("Music-Live", root + "Music-Live/"));
 }
 
 } // namespace

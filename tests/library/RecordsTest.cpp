@@ -6,13 +6,14 @@
 #include "library/FileRecord.h"
 #include "library/LibraryPaths.h"
 #include "library/Notes.h"
+#include "platform/ByteText.h"
 #include "platform/Clock.h"
 
 namespace {
 
 using namespace library;
 
-const QChar k255(0xFF);
+const QChar k255(platform::kNotesSeparator);
 
 TEST(Notes, LinesAndTheSeparator) {
     EXPECT_EQ(NotesToString(QStringList({"a", "", "b"})), QString("a") + k255 + k255 + "b");
@@ -37,8 +38,8 @@ TEST(Notes, RoundTripThroughTheRecordFileAsOneByte) {
     ASSERT_TRUE(qbtest::writeFile(home.file("Programs-Games.ini"), "[game.zip]\nNotes=x\xFF\n"));
     EXPECT_EQ(record.notes(), QStringList({"x"}));
     // Any character can be in the notes, only the separator splits them.
-    record.writeNotes({QString::fromUtf8("naïve ✓"), "=[x]"});
-    EXPECT_EQ(record.notes(), QStringList({QString::fromUtf8("naïve ✓"), "=[x]"}));
+    record.writeNotes({QString::fromUtf8("naïve ✓ ÿ"), "=[x]"});
+    EXPECT_EQ(record.notes(), QStringList({QString::fromUtf8("naïve ✓ ÿ"), "=[x]"}));
 }
 
 TEST(FileRecord, MissingKeysReadAsThePlaceholders) {

@@ -145,10 +145,18 @@ TEST(RequestServer, LeftoversAreReplacedAndOnlyOurOwnSocketIsRemoved) {
                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     RequestServer older([](const Request&) { return 1; });
     ASSERT_TRUE(older.listen("QBY")) << qPrintable(older.errorString());
-    // A second copy of the program takes the name over; the first one leaving keeps it.
+    // A second copy of the program must not take over the endpoint of the running one.
     RequestServer newer([](const Request&) { return 2; });
-    ASSERT_TRUE(newer.listen("QBY"));
+    EXPECT_FALSE(newer.listen("QBY"));
+    EXPECT_TRUE(newer.errorString().contains("another copy")) << qPrintable(newer.errorString());
+    EXPECT_FALSE(newer.isListening());
+    {
+        Sender sender("QBY", probe());
+        EXPECT_EQ(sender.result().result, 1);
+    }
+    // Once the first one leaves, the name is free for the other.
     older.close();
+    ASSERT_TRUE(newer.listen("QBY")) << qPrintable(newer.errorString());
     Sender sender("QBY", probe());
     EXPECT_EQ(sender.result().result, 2);
 }

@@ -5,6 +5,10 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QtTest/qtestspontaneevent.h>
+
 #include "TestEnvironment.h"
 #include "platform/MessageLoop.h"
 #include "platform/SessionEnd.h"
@@ -43,6 +47,36 @@ TEST(SessionEnd, SigtermReachesTheOneHandlerOnTheUserInterfaceThread) {
     std::raise(SIGTERM);
     runUntil([&] { return calls > 1; });
     EXPECT_EQ(calls, 2);
+
+    platform::uninstallSessionEndHandling();
+    platform::onSessionEnd({});
+}
+
+TEST(SessionEnd, TheDieMessageEndsButCheckpointsAndTheProgramsOwnQuitDoNot) {
+    int calls = 0;
+    platform::onSessionEnd([&] { ++calls; });
+    platform::installSessionEndHandling();
+    QCoreApplication* app = QCoreApplication::instance();
+
+    // The program's own quit is an ordinary Quit event, not a session end.
+    QEvent ownQuit(QEvent::Quit);
+    app->notify(app, &ownQuit);
+    EXPECT_EQ(calls, 0);
+
+    // A save-yourself request also comes for checkpoints: it must not end the program.
+    // Qt makes the manager itself only for a real session; no receiver may touch it, so
+    // zeroed storage of its size stands in for it.
+    auto* gui = qobject_cast<QGuiApplication*>(app);
+    ASSERT_NE(gui, nullptr);
+    alignas(QSessionManager) unsigned char manager[sizeof(QSessionManager)] = {};
+    emit gui->commitDataRequest(*reinterpret_cast<QSessionManager*>(manager));
+    EXPECT_EQ(calls, 0);
+
+    // The platform delivers the session manager's die message as a spontaneous Quit.
+    QEvent die(QEvent::Quit);
+    QSpontaneKeyEvent::setSpontaneous(&die);
+    app->notify(app, &die);
+    EXPECT_EQ(calls, 1);
 
     platform::uninstallSessionEndHandling();
     platform::onSessionEnd({});

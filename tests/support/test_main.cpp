@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QTemporaryDir>
+#ifdef QB_TEST_WIDGETS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+// The widget-free layers are tested without the widget library.
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#endif
 
 #include "TestEnvironment.h"
 
@@ -12,8 +19,8 @@ int main(int argc, char** argv) {
     // A process-wide private home, so that even code run outside a test fixture
     // never touches the user's files.
     qbtest::TempHome home;
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Quillbay");
+    TestApplication app(argc, argv);
+    TestApplication::setApplicationName("Quillbay");
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -11,8 +11,8 @@
 #include "TestEnvironment.h"
 #include "ToolRun.h"
 #include "app/AppWindows.h"
-#include "app/Settings.h"
 #include "app/TfrmTray.h"
+#include "library/Settings.h"
 #include "platform/Registry.h"
 #include "platform/RequestServer.h"
 #include "setup/BrowserRegistration.h"
@@ -60,6 +60,8 @@ TEST(Qbyauto, BadCommandLinesAreRefused) {
                                {"send", "http://h/", "--source"},
                                {"send", "http://h/", "--source", "gopher"},
                                {"send", "http://h/" + QString(300, 'x')},
+                               {"send", "gopher://h/a.zip"},
+                               {"send", "a.zip"},
                                {"probe"},
                                {"probe", "http://h/" + QString(1100, 'x')}};
     for (const QStringList& args : bad) {
@@ -80,11 +82,19 @@ TEST(Qbyauto, SendsTheRecordTheProgramReads) {
     ASSERT_TRUE(receiver.listen("QBY"));
     EXPECT_EQ(qbyauto({"send", "http://h/dir/a.zip", "A file"}).exitCode, 0);
     EXPECT_EQ(qbyauto({"send", "--source", "IE", "ftp://h/b.iso"}).exitCode, 0);
-    ASSERT_EQ(seen.size(), 2);
+    // The dialog downloads over HTTP only for the source "http": https and any letter case
+    // of the scheme are in that family.
+    EXPECT_EQ(qbyauto({"send", "HTTP://h/c.zip"}).exitCode, 0);
+    EXPECT_EQ(qbyauto({"send", "https://h/d.zip"}).exitCode, 0);
+    EXPECT_EQ(qbyauto({"send", "Ftp://h/e.zip"}).exitCode, 0);
+    ASSERT_EQ(seen.size(), 5);
     EXPECT_EQ(seen[0].message, platform::WM_COPYDATA);
     const auto record = [](const QByteArray& counted) { return char(counted.size()) + counted; };
     EXPECT_EQ(seen[0].copyData.lpData, record("http\rhttp://h/dir/a.zip\rA file"));
     EXPECT_EQ(seen[1].copyData.lpData, record("IE\rftp://h/b.iso\r"));
+    EXPECT_EQ(seen[2].copyData.lpData, record("http\rHTTP://h/c.zip\r"));
+    EXPECT_EQ(seen[3].copyData.lpData, record("http\rhttps://h/d.zip\r"));
+    EXPECT_EQ(seen[4].copyData.lpData, record("ftp\rFtp://h/e.zip\r"));
 }
 
 TEST(Qbyauto, ProbesAgainstTheRunningTrayWindow) {
@@ -167,6 +177,37 @@ TEST(Qbyauto, AHandedOffDownloadLandsInTheLibrary) {
     EXPECT_EQ(record.readString("Desc"), "A file");
     EXPECT_EQ(record.readString("Source"), url);
     dialog->close();
+}
+
+// A second copy started beside a running one leaves the running copy's endpoint alone:
+// requests still reach the first copy, also after the second one has gone.
+TEST(Qbyauto, ASecondCopyNeverCutsOffTheFirst) {
+    qbtest::TempHome home;
+    Settings().writeBool("Main", "FirstRun", false);
+    const QString endpoint = home.root() + "/runtime/quillbay/QBY";
+    QProcess first;
+    ASSERT_TRUE(qbtest::startProgram(first));
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return QFileInfo::exists(endpoint); }, 30000));
+
+    QProcess second;
+    ASSERT_TRUE(qbtest::startProgram(second));
+    QByteArray secondErr;
+    EXPECT_TRUE(qbtest::pumpUntil(
+        [&] {
+            secondErr += second.readAllStandardError();
+            return secondErr.contains("another copy");
+        },
+        30000))
+        << secondErr.constData();
+    // The second copy dies without cleaning up: the first one must still be reached.
+    second.kill();
+    ASSERT_TRUE(second.waitForFinished(20000));
+    const ToolRun r = qbyauto({"probe", "ftp://127.0.0.1/pub/file.zip"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.out, "1\n");
+
+    ::kill(first.processId(), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(20000));
 }
 
 // The program itself: start-up registers the helper and opens the endpoint, the helper

@@ -4,6 +4,7 @@
 
 #include "TestEnvironment.h"
 #include "ToolRun.h"
+#include "platform/ByteText.h"
 
 namespace {
 
@@ -47,9 +48,12 @@ TEST_F(Qbyini, WritesKeepTheRestOfTheFile) {
     EXPECT_EQ(qbyini({"erase", file, "MOVIE [1080P].MKV"}).exitCode, 0);
     EXPECT_EQ(qbtest::readFile(file),
               "[Download]\nSpeed = \"56600\" \nAutoClose=0\n[Main]\nFirstRun=two lines\n");
-    // The notes separator passes through as the single byte 0xFF.
-    const ToolRun set =
-        qbyini({"set", file, "game.zip", "Notes", QString("a") + QChar(0xFF) + "b"});
+    // The notes separator passes through as the single byte 0xFF; "ÿ" stays a letter.
+    EXPECT_EQ(qbyini({"set", file, "game.zip", "Desc", QString::fromUtf8("ÿ")}).exitCode, 0);
+    EXPECT_TRUE(qbtest::readFile(file).endsWith("[game.zip]\nDesc=\xC3\xBF\n"));
+    EXPECT_EQ(qbyini({"delete", file, "game.zip", "Desc"}).exitCode, 0);
+    const ToolRun set = qbyini(
+        {"set", file, "game.zip", "Notes", QString("a") + QChar(platform::kNotesSeparator) + "b"});
     EXPECT_EQ(set.exitCode, 0);
     EXPECT_TRUE(qbtest::readFile(file).endsWith("[game.zip]\nNotes=a\xFF"
                                                 "b\n"));

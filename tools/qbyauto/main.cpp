@@ -1,7 +1,7 @@
 // qbyauto: the browser side of Quillbay on this platform. A browser extension, a script or
 // a desktop "open with" entry hands a clicked download to the running program with "send",
 // and asks whether a link names a binary download with "probe".
-#include "app/HandOff.h"
+#include "handoff/HandOff.h"
 #include "platform/ProbeBlock.h"
 #include "platform/RequestClient.h"
 
@@ -56,9 +56,13 @@ int send(const QStringList& args) {
     if (plain.isEmpty() || plain.size() > 2 || plain[0].isEmpty())
         return usage();
     const QString url = plain[0];
-    // Without a source the URL's own protocol goes, as a browser other than IE sends it.
-    if (source.isEmpty())
-        source = protocolOfUrl(url);
+    // Without a source the URL's protocol family goes, as the download dialog reads it.
+    if (source.isEmpty()) {
+        source = handOffSourceOf(url);
+        if (source.isEmpty())
+            return fail(
+                QStringLiteral("only http, https and ftp URLs can be sent, not \"%1\"").arg(url));
+    }
     const auto record = encodeHandOff(source, url, plain.value(1));
     if (!record)
         return fail("the URL is too long for a hand-off (255 bytes with its source)");

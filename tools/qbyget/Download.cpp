@@ -3,7 +3,7 @@
 #include "Download.h"
 #include "ProgressBar.h"
 
-#include "download/DownloadEngine.h"
+#include "library/DownloadEngine.h"
 #include "net/FtpCli.h"
 #include "net/HttpCli.h"
 

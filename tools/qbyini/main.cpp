@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
         {"get",
          {3, 4,
           [](platform::IniFile& f, const QStringList& a) {
-              printLine(f.readString(a[1], a[2], a.value(3)));
+              printLine(f.readLines(a[1], a[2], a.value(3)));
           }}},
         {"get-int",
          {3, 4,

@@ -1,6 +1,6 @@
 // Fuzz target for what arrives from outside the program on the helper's endpoint: the
 // request frames, cut at arbitrary points, and the hand-off record inside them.
-#include "app/HandOff.h"
+#include "handoff/HandOff.h"
 #include "platform/RequestFrame.h"
 
 #include <algorithm>

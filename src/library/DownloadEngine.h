@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "download/TransferStats.h"
+#include "library/TransferStats.h"
 
 class QFile;
 class TFtpClient;

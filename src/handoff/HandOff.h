@@ -38,6 +38,11 @@ QString urlDirectoryOf(const QString& url, const QString& fileName);
 // "http://host/file"; empty when the URL has no "/" or starts with one.
 QString protocolOfUrl(const QString& url);
 
+// The source a helper sends for a URL, as the download dialog reads it: "http" for http
+// and https URLs, "ftp" for ftp URLs, in any letter case of the scheme; empty for any
+// other scheme, which the program cannot download.
+QString handOffSourceOf(const QString& url);
+
 // The copy-data record a helper sends for a hand-off, UTF-8: nothing when source and URL
 // do not fit in the 255 counted bytes; a description too long for the rest is cut at a
 // character boundary.

@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "TestEnvironment.h"
-#include "app/Settings.h"
+#include "library/Settings.h"
 
 namespace {
 

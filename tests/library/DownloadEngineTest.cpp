@@ -9,7 +9,7 @@
 
 #include "ScriptedServer.h"
 #include "TestEnvironment.h"
-#include "download/DownloadEngine.h"
+#include "library/DownloadEngine.h"
 #include "net/FtpCli.h"
 #include "net/HttpCli.h"
 

@@ -1,4 +1,4 @@
-#include "download/DownloadEngine.h"
+#include "library/DownloadEngine.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "download/DownloadPaths.h"
-#include "download/HeaderLines.h"
+#include "library/DownloadPaths.h"
+#include "library/HeaderLines.h"
 #include "net/FtpCli.h"
 #include "net/FtpReply.h"
 #include "net/FtpUrl.h"

@@ -1,4 +1,4 @@
-#include "app/HandOff.h"
+#include "handoff/HandOff.h"
 
 #include "platform/ByteText.h"
 
@@ -65,6 +65,18 @@ QString urlDirectoryOf(const QString& url, const QString& fileName) {
 QString protocolOfUrl(const QString& url) {
     const qsizetype slash = url.indexOf('/');
     return slash < 1 ? QString() : url.left(slash - 1);
+}
+
+QString handOffSourceOf(const QString& url) {
+    const qsizetype colon = url.indexOf(QLatin1String("://"));
+    if (colon < 1)
+        return {};
+    const QString scheme = url.left(colon).toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        return QStringLiteral("http");
+    if (scheme == QLatin1String("ftp"))
+        return QStringLiteral("ftp");
+    return {};
 }
 
 std::optional<QByteArray> encodeHandOff(const QString& source, const QString& url,

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "library/Settings.h"
 
 #include <stdexcept>
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QPointer>
+
 #include "widgets/NameDialog.h"
 
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class TfrmNewSection;
 
 // "New Folder": a name, the section it goes in and its icon. Created once at start-up and
 // reused; the typed name stays between uses. OK adds the folder to the library (directory
@@ -20,6 +23,9 @@ public:
 
     explicit TfrmCategory(QWidget* parent = nullptr);
     ~TfrmCategory() override;
+
+    // The "New Section" dialog its button opens; null (or gone) leaves the button idle.
+    void useNewSectionDialog(TfrmNewSection* newSection);
 
     // Shows the dialog modally for a folder of the section at 0-based position `page`.
     void NewCatShow(int page);
@@ -45,4 +51,6 @@ protected:
 
 private:
     void fillIcons();
+
+    QPointer<TfrmNewSection> newSectionDialog_;
 };

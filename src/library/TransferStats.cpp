@@ -1,4 +1,4 @@
-#include "download/TransferStats.h"
+#include "library/TransferStats.h"
 
 #include <algorithm>
 #include <cmath>

@@ -15,13 +15,12 @@
 
 #include "DialogAnswerer.h"
 #include "TestEnvironment.h"
-#include "app/AppWindows.h"
-#include "app/Settings.h"
 #include "library/Categories.h"
 #include "library/LibraryOperations.h"
 #include "library/Sections.h"
-#include "library/TfrmCategory.h"
-#include "library/TfrmNewSection.h"
+#include "library/Settings.h"
+#include "library/ui/TfrmCategory.h"
+#include "library/ui/TfrmNewSection.h"
 #include "platform/MessageLoop.h"
 
 namespace {
@@ -224,7 +223,7 @@ TEST_F(CategoryDialog, TheNameStaysAndTheFirstIconIsChosenAgain) {
 
 TEST_F(CategoryDialog, NewSectionMadeOverTheDialogIsChosen) {
     TfrmNewSection newSection;
-    frmNewSection = &newSection;
+    dialog.useNewSectionDialog(&newSection);
     bool innerClosed = false;
     QString chosen;
     const bool closed = closedByItself(
@@ -240,7 +239,6 @@ TEST_F(CategoryDialog, NewSectionMadeOverTheDialogIsChosen) {
             edtName->setText("Albums");
             button("cmdOK")->click();
         });
-    frmNewSection = nullptr;
     EXPECT_TRUE(innerClosed);
     EXPECT_TRUE(closed);
     EXPECT_EQ(chosen, "Music");

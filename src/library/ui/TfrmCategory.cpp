@@ -1,4 +1,4 @@
-#include "library/TfrmCategory.h"
+#include "library/ui/TfrmCategory.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -8,12 +8,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/AppWindows.h"
-#include "app/Settings.h"
 #include "library/LibraryOperations.h"
 #include "library/NameValidation.h"
 #include "library/Sections.h"
-#include "library/TfrmNewSection.h"
+#include "library/Settings.h"
+#include "library/ui/TfrmNewSection.h"
 #include "platform/Help.h"
 #include "platform/MessageLoop.h"
 #include "platform/ProgramFolder.h"
@@ -50,9 +49,10 @@ TfrmCategory::TfrmCategory(QWidget* parent) : NameDialog("New Folder", "frmCateg
     connect(cmdNewSection, &QPushButton::clicked, this, &TfrmCategory::cmdNewSectionClick);
 }
 
-TfrmCategory::~TfrmCategory() {
-    if (frmCategory == this)
-        frmCategory = nullptr;
+TfrmCategory::~TfrmCategory() = default;
+
+void TfrmCategory::useNewSectionDialog(TfrmNewSection* newSection) {
+    newSectionDialog_ = newSection;
 }
 
 void TfrmCategory::NewCatShow(int page) {
@@ -99,15 +99,17 @@ void TfrmCategory::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfrmCategory::cmdNewSectionClick() {
-    if (!frmNewSection)
+    if (!newSectionDialog_)
         return;
+    // The dialog may go while it runs; the connection then goes with it.
+    TfrmNewSection* newSection = newSectionDialog_;
     // The section made over this dialog becomes the chosen one.
     const QMetaObject::Connection added =
-        connect(frmNewSection, &TfrmNewSection::sectionAdded, this, [this](const QString& name) {
+        connect(newSection, &TfrmNewSection::sectionAdded, this, [this](const QString& name) {
             cbSection->addItem(name);
             cbSection->setCurrentIndex(cbSection->count() - 1);
         });
-    frmNewSection->exec();
+    newSection->exec();
     disconnect(added);
 }
 

@@ -1,10 +1,9 @@
-#include "library/TfrmNewSection.h"
+#include "library/ui/TfrmNewSection.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/AppWindows.h"
 #include "library/LibraryOperations.h"
 #include "library/LibraryPaths.h"
 #include "library/NameValidation.h"
@@ -26,10 +25,7 @@ TfrmNewSection::TfrmNewSection(QWidget* parent)
     connect(cmdBrowse, &QPushButton::clicked, this, &TfrmNewSection::cmdBrowseClick);
 }
 
-TfrmNewSection::~TfrmNewSection() {
-    if (frmNewSection == this)
-        frmNewSection = nullptr;
-}
+TfrmNewSection::~TfrmNewSection() = default;
 
 void TfrmNewSection::FormShow() {
     root_ = library::newSectionRoot();

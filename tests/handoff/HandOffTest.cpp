@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/HandOff.h"
+#include "handoff/HandOff.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include "DialogAnswerer.h"
 #include "TestEnvironment.h"
-#include "app/Settings.h"
 #include "library/Sections.h"
-#include "library/TfrmNewSection.h"
+#include "library/Settings.h"
+#include "library/ui/TfrmNewSection.h"
 
 namespace {
 

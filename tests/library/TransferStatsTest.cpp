@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "download/TransferStats.h"
+#include "library/TransferStats.h"
 
 #include <limits>
 
