@@ -5,7 +5,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTabWidget>
@@ -16,23 +15,6 @@
 #include "library/Settings.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
-
-void TfrmAsker::HttpDone() {
-    tmrDLSpeed->stop();
-    stats_.complete();
-    showStatistics();
-    qint64 received = 0;
-    QString path = targetPath();
-    if (stream_) {
-        stream_->flush();
-        received = stream_->size();
-        path = stream_->fileName();
-    }
-    log(QStringLiteral("Received %1 bytes").arg(received));
-    PageControl1->unsetCursor();
-    bringToFront();
-    completionNotice(path);
-}
 
 void TfrmAsker::completionNotice(const QString& path) {
     QPointer<TfrmAsker> self(this);
@@ -62,7 +44,8 @@ void TfrmAsker::VirusScan(const QString& path) {
         return;
     download::stampRecord(recordFile(), QFileInfo(path).fileName(),
                           library::RecordKey::LastScanned);
-    platform::shellOpen(scanner, QLatin1Char('"') + path + QLatin1Char('"'));
+    // The path is one argument whatever it holds; it is never split again.
+    platform::shellStart(scanner, {path});
 }
 
 void TfrmAsker::FileExec(const QString& path) {
@@ -71,10 +54,7 @@ void TfrmAsker::FileExec(const QString& path) {
 
 void TfrmAsker::openWhenDone(const QString& path) {
     // Only a file that arrived whole is opened, and never after an abort.
-    if (cbOpenWhen->currentIndex() != 1 || !completionRun_ || cancelled_ || failed_)
+    if (cbOpenWhen->currentIndex() != 1 || !completionRun_ || cancelled_)
         return;
-    try {
-        platform::shellOpen(path);
-    } catch (...) {
-    }
+    platform::shellOpen(path);
 }

@@ -24,9 +24,9 @@
 #include "download/AppMessageFilter.h"
 #include "download/AskerDefaults.h"
 #include "download/AskerKeys.h"
-#include "download/DownloadPaths.h"
 #include "download/DownloadRecord.h"
 #include "library/Categories.h"
+#include "library/DownloadPaths.h"
 #include "library/LibraryPaths.h"
 #include "library/Sections.h"
 #include "library/Settings.h"
@@ -75,6 +75,7 @@ TfrmAsker::TfrmAsker(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Download a File"));
     createControls();
+    engine_ = new download::DownloadEngine(*Http, *ftp, this);
     wireHttp();
     wireFtp();
     connectControls();
@@ -91,14 +92,9 @@ TfrmAsker::TfrmAsker(QWidget* parent)
 TfrmAsker::~TfrmAsker() {
     tmrDLSpeed->stop();
     tmrRedirect->stop();
-    // The client goes with the dialog; none of its events may reach a half-destroyed form.
-    Http->OnHeaderData = nullptr;
-    Http->OnDocBegin = nullptr;
-    Http->OnDocData = nullptr;
-    Http->OnDocEnd = nullptr;
-    Http->OnLocationChange = nullptr;
-    Http->OnTrace = nullptr;
-    unwireFtp();
+    // The clients go with the dialog; none of their events may reach a half-destroyed form.
+    delete engine_;
+    engine_ = nullptr;
 }
 
 void TfrmAsker::useLibraryDialogs(TfrmNewSection* newSection, TfrmCategory* newFolder) {
@@ -223,12 +219,31 @@ bool TfrmAsker::eventFilter(QObject* watched, QEvent* event) {
     if (static_cast<QWidget*>(watched)->window() != this)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        // Download is the default button; a focused button takes its own Enter, and a
+        // running transfer is never stopped by a stray one.
+        if (qobject_cast<QPushButton*>(watched))
+            return false;
+        if (!isDownloading() && cmdOK->isEnabled())
+            cmdOK->click();
+        return true;
+    }
+    if (plain && key->key() == Qt::Key_Escape) {
+        // Exit is the cancel button; while a transfer runs it is disabled.
+        if (Button2->isEnabled())
+            Button2->click();
+        return true;
+    }
     switch (download::askerKeyAction(key->key(), key->modifiers())) {
     case download::AskerKey::NewFolder:
-        NewSectCat(false);
+        // The place of a running download cannot change: its file is on its way there.
+        if (!isDownloading())
+            NewSectCat(false);
         return true;
     case download::AskerKey::NewSection:
-        NewSectCat(true);
+        if (!isDownloading())
+            NewSectCat(true);
         return true;
     case download::AskerKey::Bookmarks:
         cmdBookMarks->click();
@@ -264,6 +279,9 @@ void TfrmAsker::NewSectCat(bool isSection) {
 }
 
 void TfrmAsker::SelectNewFolder(int sectionPosition) {
+    // A running download keeps its folder: the file and its record land in the same one.
+    if (isDownloading())
+        return;
     SetDefaultPlace();
     cbSection->setCurrentIndex(
         sectionPosition >= 0 && sectionPosition < cbSection->count() ? sectionPosition : -1);
@@ -292,6 +310,11 @@ void TfrmAsker::cmdViewManagerClick() {
 
 void TfrmAsker::DeleteFile(const QString& name, bool toRecycleBin) {
     platform::processMessages();
+    // One file, never a folder with everything in it.
+    if (!QFileInfo(name).isFile() && !QFileInfo(name).isSymLink()) {
+        platform::processMessages();
+        return;
+    }
     // The shell reads "*" and "?" as wildcards, but here they are characters of one name:
     // the file goes only when nothing else would go with it.
     const QStringList matches = platform::shellMatches(name);
@@ -311,9 +334,10 @@ void TfrmAsker::showEvent(QShowEvent* event) {
 
 void TfrmAsker::FormShow() {
     bringToFront();
-    expectedSize_.reset();
-    resumeOffset_ = 0;
-    stats_.setConnectionSpeed(download::connectionSpeedSetting());
+    if (!shown_)
+        filledSource_ = edtSource->currentText().trimmed();
+    shown_ = true;
+    engine_->stats().setConnectionSpeed(download::connectionSpeedSetting());
     showStatistics();
     describeFromClipboardOrBrowser();
     // A long URL shows from its start.
@@ -391,11 +415,8 @@ void TfrmAsker::FormClose() {
 
 // ---- the main button and the two states --------------------------------------------------------
 
-bool TfrmAsker::isDownloading() const {
-    return cmdOK->text() == kAbortCaption;
-}
-
 void TfrmAsker::setMainButton(bool downloading) {
+    downloading_ = downloading;
     cmdOK->setText(downloading ? kAbortCaption : kDownloadCaption);
     cmdOK->setIcon(
         style()->standardIcon(downloading ? QStyle::SP_BrowserStop : QStyle::SP_ArrowDown));
@@ -421,7 +442,7 @@ void TfrmAsker::log(const QString& line) {
 }
 
 void TfrmAsker::showStatistics() {
-    const download::TransferView& v = stats_.view();
+    const download::TransferView& v = engine_->stats().view();
     lblFileSize->setText(v.fileSize);
     lbldlbytes->setText(v.bytesSoFar);
     lblPacketSize->setText(v.packetSize);
@@ -453,6 +474,10 @@ void TfrmAsker::takeSourceAsUrl() {
 
 void TfrmAsker::cmdOKClick() {
     HandlerScope scope(*this);
+    if (!isDownloading() && edtName->text() != edtName->text().trimmed()) {
+        // The record and the file carry the same name, without the blanks around it.
+        edtName->setText(edtName->text().trimmed());
+    }
     const QString name = edtName->text();
     if (name.trimmed().isEmpty()) {
         platform::showMessage(QStringLiteral("You must specify a filename for this download."));
@@ -470,7 +495,7 @@ void TfrmAsker::cmdOKClick() {
         return;
     }
     try {
-        stats_.start(platform::tickCount());
+        engine_->stats().start(platform::tickCount());
         showStatistics();
         setMainButton(true);
         Button2->setEnabled(false);
@@ -495,38 +520,27 @@ void TfrmAsker::cmdOKClick() {
         // A refused write of the record or the settings: the transfer does not start.
         platform::errorBox(QString::fromLocal8Bit(e.what()));
         AbortDownload();
-    } catch (...) {
-        AbortDownload();
     }
 }
 
 void TfrmAsker::AbortDownload() {
     gActive->stop();
-    failed_ = true;
     cancelled_ = true;
-    if (Protocol == QLatin1String("http"))
-        redirected_ = false;
+    engine_->abort();
     // A pending restart after a redirect would undo the abort.
     tmrRedirect->stop();
     tmrDLSpeed->stop();
     transferRunning_ = false;
     QPointer<TfrmAsker> self(this);
-    try {
-        Http->Abort();
-        platform::waitUntil(this, [this] { return Http->State() == httpReady; });
-        if (self)
-            platform::processMessages();
-    } catch (...) {
-    }
+    Http->Abort();
+    platform::waitUntil(this, [this] { return Http->State() == httpReady; });
     if (!self)
         return;
-    try {
-        ftp->Abort();
-        if (!waitForFtpReady())
-            return;
-    } catch (...) {
-    }
+    platform::processMessages();
     if (!self)
+        return;
+    ftp->Abort();
+    if (!waitForFtpReady())
         return;
     setMainButton(false);
     Button2->setEnabled(true);
@@ -536,12 +550,12 @@ void TfrmAsker::AbortDownload() {
 
 void TfrmAsker::EndDownload() {
     gActive->stop();
-    redirected_ = false;
     transferRunning_ = false;
     setMainButton(false);
     Button2->setEnabled(true);
     SetDetailsState(true);
-    if (stats_.sizeKnown())
-        stats_.end();
+    // Only a whole file shows "Complete".
+    if (completionRun_)
+        engine_->stats().end();
     showStatistics();
 }

@@ -1,19 +1,19 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
-#include <memory>
-#include <optional>
+#include <exception>
 
-#include "download/TransferStats.h"
+#include "library/DownloadEngine.h"
+#include "library/TransferStats.h"
 
 class TBookmarks;
 
 class QCheckBox;
 class QComboBox;
-class QFile;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -109,13 +109,12 @@ public:
     void VirusScan(const QString& path);
     void FileExec(const QString& path);
 
-    // The downloading state: cmdOK reads "&Abort".
-    bool isDownloading() const;
-    // Where the HTTP transfer writes; empty when the section has no location.
+    // The downloading state, in which cmdOK reads "&Abort".
+    bool isDownloading() const { return downloading_; }
+    // Where the transfer writes; empty when the section has no location.
     QString targetPath() const;
-    const download::TransferStats& stats() const { return stats_; }
-    std::optional<qint64> expectedSize() const { return expectedSize_; }
-    qint64 resumeOffset() const { return resumeOffset_; }
+    const download::TransferStats& stats() const { return engine_->stats(); }
+    const download::DownloadEngine& engine() const { return *engine_; }
 
     static constexpr int kWidth = 560;
     static constexpr int kHeightWithDetails = 430;
@@ -218,31 +217,34 @@ private:
     QString recordFile() const;
     bool recordNameUsable() const;
 
+    // One transfer through the engine (AskerTransfer.cpp).
+    void runEngine(download::DownloadJob job);
+    void reportFailure();
+    // The source box no longer shows the URL the dialog was filled with or redirected to.
+    bool sourceEdited() const;
+    bool askReplace(download::Question question);
+    // An error no handler expected (a refused record write): shown, and back to idle.
+    void handlerFailed(const std::exception& e);
+    // Repaints the instruments at most every few tenths of a second.
+    void showStatisticsNowAndThen();
+    void failTransfer(const QString& reason);
+
     // The HTTP side (HttpDownload.cpp).
     void wireHttp();
     void PerformHttpDownload();
-    // Opens or creates the target and settles the resume offset; false when the transfer
-    // does not go ahead.
-    bool openTarget(const QString& path);
-    void runGet();
-    void closeStream();
-    void HttpHeaderData();
+    void HttpHeaderData(const QString& line);
     void HttpLocationChange();
     void HttpDocBegin();
-    void HttpDocData(const char* buffer, qint64 len);
+    void HttpDocData(qint64 len);
     void HttpDocEnd();
-    void failTransfer(const QString& reason);
 
     // The FTP side (FtpDownload.cpp).
     void wireFtp();
-    void unwireFtp();
     void ftpDisplay(const QString& msg);
     void ftpProgress(qint64 count);
     // `request` is the TFtpRequest that ended; error 0 means success.
     void ftpRequestDone(int request, int error);
     void FTPDone();
-    // A retrieve ended without error: completion for a file whose size was never announced.
-    void ftpTransferEnded();
     // Lets events run until the FTP client is idle; false when the dialog went meanwhile
     // or the program is ending.
     bool waitForFtpReady();
@@ -254,26 +256,18 @@ private:
     void completionNotice(const QString& path);
     void openWhenDone(const QString& path);
 
-    download::TransferStats stats_;
-    std::unique_ptr<QFile> stream_;
-    std::optional<qint64> expectedSize_;
-    qint64 resumeOffset_ = 0;
-
-    // Markers of the transfer; the FTP side uses them too.
+    download::DownloadEngine* engine_ = nullptr;
+    // The file the running (or last) transfer writes.
+    QString target_;
+    // The source as the opener or a redirect filled it; anything else is the user's edit.
+    QString filledSource_;
+    QElapsedTimer paintClock_;
+    bool downloading_ = false;
+    // The user pressed Abort (or closed): no auto-exit, no opening.
     bool cancelled_ = false;
-    bool failed_ = false;
-    bool redirected_ = false;
-    bool ftpFinished_ = false;
-    // Counts FTP attempts: a restart nested in an attempt's wait finishes the download,
-    // and the attempt it replaced then ends quietly.
-    int ftpAttempt_ = 0;
-    // A redirect during the probe named an ftp URL.
-    bool redirectedToFtp_ = false;
-    // The probe is running: a redirect then restarts the download at the new URL.
-    bool probing_ = false;
-    bool transferRunning_ = false;
+    // The last transfer ended with a whole file.
     bool completionRun_ = false;
-    bool documentEnded_ = false;
+    bool transferRunning_ = false;
     bool shown_ = false;
 
     int handlerDepth_ = 0;

@@ -137,6 +137,25 @@ void shellOpen(const QString& target, const QString& parameters) {
         launch(target, parameters);
 }
 
+void shellStart(const QString& commandLine, const QStringList& arguments) {
+    QStringList quoted;
+    for (const QString& argument : arguments)
+        quoted << QLatin1Char('"') + argument + QLatin1Char('"');
+    if (logRequest("open", commandLine, quoted.join(QLatin1Char(' '))))
+        return;
+    const QFileInfo info(commandLine);
+    if (info.isFile() && info.isExecutable()) {
+        QProcess::startDetached(info.absoluteFilePath(), arguments);
+        return;
+    }
+    QStringList words = QProcess::splitCommand(commandLine);
+    if (words.isEmpty())
+        return;
+    const QString program = resolveProgram(words.takeFirst());
+    if (!program.isEmpty())
+        QProcess::startDetached(program, words + arguments);
+}
+
 void shellProperties(const QString& path) {
     if (logRequest("properties", path, QString()))
         return;

@@ -19,6 +19,12 @@ namespace platform {
 // given (tabs and line breaks inside the texts become blanks), for tests and scripted checks.
 void shellOpen(const QString& target, const QString& parameters = QString());
 
+// Starts the program a command line names (an executable path, or a program and its own
+// arguments) with `arguments` added, each passed on as one argument exactly as given:
+// quotes and blanks in a file name never split it. Logged like shellOpen, with each
+// argument in double quotation marks. A failure is not reported.
+void shellStart(const QString& commandLine, const QStringList& arguments);
+
 // The stand-in for a file's properties sheet: opens the folder that holds the file in the
 // file manager. Logged as verb "properties" with the file's path.
 void shellProperties(const QString& path);

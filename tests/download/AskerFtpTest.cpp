@@ -117,7 +117,7 @@ TEST(AskerFtp, DownloadsOrResumesTheFileAndRunsTheCompletionOnce) {
         t.f.press();
 
         EXPECT_EQ(qbtest::readFile(t.local()), t.file);
-        QList<QByteArray> expected = {"USER anonymous", "PASS quillbay@localhost", "CWD /pub/",
+        QList<QByteArray> expected = {"USER anonymous", "PASS quillbay@localhost", "CWD pub",
                                       "TYPE I", "PASV"};
         if (c.local > 0)
             expected << "REST " + QByteArray::number(c.local);

@@ -106,3 +106,27 @@ TEST(AskerFtpVsftpd, AnHttpRedirectToFtpDownloadsIntoTheLibrary) {
 }
 
 } // namespace
+
+namespace {
+
+// In a chrooted anonymous area the login directory is the top: a file there downloads
+// without any CWD, and one in a folder with a CWD relative to it.
+TEST(AskerFtpVsftpd, PathsStartWhereTheLoginLeavesTheClient) {
+    VsftpdServer server;
+    ASSERT_TRUE(server.isRunning()) << qPrintable(server.error());
+    ASSERT_TRUE(server.addFile("tool.bin", kFile));
+    ASSERT_TRUE(server.addFile("a/b/tool.bin", kFile));
+    for (const char* path : {"tool.bin", "a/b/tool.bin", "%2Fa/b/tool.bin"}) {
+        SCOPED_TRACE(path);
+        AskerFixture f;
+        f.boxes.answer(platform::IDOK);
+        f.open(server.url(path), QString("tool.bin"));
+        f.press();
+        ASSERT_TRUE(f.waitUntilIdle(20000));
+        EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kFile);
+        const QStringList cwds = f.log().filter(QRegularExpression("^> CWD"));
+        EXPECT_EQ(cwds.isEmpty(), QString(path) == "tool.bin") << qPrintable(cwds.join('|'));
+    }
+}
+
+} // namespace

@@ -9,9 +9,9 @@
 #include "library/Settings.h"
 #include "download/AskerDefaults.h"
 #include "download/AskerKeys.h"
-#include "download/DownloadPaths.h"
+#include "library/DownloadPaths.h"
 #include "download/DownloadRecord.h"
-#include "download/HeaderLines.h"
+#include "library/HeaderLines.h"
 #include "library/FileRecord.h"
 #include "platform/Dates.h"
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "FtpTestServer.h"
 #include "NginxServer.h"
 #include "ScriptedServer.h"
 #include "TestEnvironment.h"
@@ -9,6 +10,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -150,6 +153,49 @@ TEST(Qbyget, AServerThatIgnoresTheRangeDoesNotCorruptTheFile) {
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
     EXPECT_TRUE(run.err.contains("ignored the range"));
     EXPECT_EQ(qbtest::readFile(target), content);
+}
+
+// After REST the 150 reply counts the whole file on some servers and only the rest on
+// others; a resume ends in the whole file either way, and a short transfer is a failure.
+TEST(Qbyget, AnFtpResumeEndsWholeWhateverTheSizeReplyCounts) {
+    const QByteArray content = qbtest::randomBytes(80000, 17);
+    struct Case {
+        const char* name;
+        bool countWhole;
+        qint64 sent; // bytes the server sends of what follows the restart point; -1: all
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"whole file counted", true, -1, 0},
+        {"rest counted", false, -1, 0},
+        {"rest counted, cut short", false, 10000, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ftptest::FtpTestServer server;
+        server.on("RETR", [&](ftptest::FtpSession& s, const QByteArray&) {
+            const QByteArray rest = content.mid(s.restOffset);
+            const qint64 announced = c.countWhole ? content.size() : rest.size();
+            s.reply("150 Opening BINARY mode data connection for f.bin (" +
+                    QByteArray::number(announced) + " bytes).");
+            const int fd = s.openData();
+            ftptest::FtpSession::sendData(fd, c.sent < 0 ? rest : rest.left(c.sent));
+            ::close(fd);
+            s.reply("226 Transfer complete.");
+        });
+        server.start();
+        qbtest::TempHome home;
+        const QString target = home.file("f.bin");
+        ASSERT_TRUE(qbtest::writeFile(target, content.left(30000)));
+        const ToolRun run = qbyget(
+            {"--resume", QString("ftp://127.0.0.1:%1/pub/f.bin").arg(server.port()), target});
+        EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(run.err);
+        if (c.exitCode == 0) {
+            EXPECT_EQ(sha256(qbtest::readFile(target)), sha256(content));
+        } else {
+            EXPECT_EQ(qbtest::readFile(target), content.left(40000));
+        }
+    }
 }
 
 } // namespace

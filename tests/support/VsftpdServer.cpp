@@ -86,7 +86,8 @@ bool greets(bool ipv6, quint16 port) {
 
 } // namespace
 
-VsftpdServer::VsftpdServer(bool ipv6) : ipv6_(ipv6) {
+VsftpdServer::VsftpdServer(bool ipv6, const QString& extraConfig)
+    : ipv6_(ipv6), extraConfig_(extraConfig) {
     if (!QFileInfo(QString::fromLatin1(kVsftpd)).isExecutable()) {
         error_ = QStringLiteral("%1 is not installed").arg(QString::fromLatin1(kVsftpd));
         return;
@@ -163,7 +164,8 @@ bool VsftpdServer::start(quint16 port, quint16 passiveFrom) {
             .arg(passiveFrom)
             .arg(passiveFrom + 99)
             .arg(dir_.filePath(QStringLiteral("empty")), QString::fromLatin1(anonymousUser()))
-            .toLocal8Bit();
+            .toLocal8Bit() +
+        (extraConfig_.isEmpty() ? QByteArray() : extraConfig_.toLocal8Bit() + '\n');
     if (!writeFile(config, text)) {
         error_ = QStringLiteral("cannot write %1").arg(config);
         return false;

@@ -14,7 +14,8 @@ namespace qbtest {
 // greeting; the destructor stops it together with the sessions it forked.
 class VsftpdServer {
 public:
-    explicit VsftpdServer(bool ipv6 = false);
+    // `extraConfig` lines go at the end of its configuration ("anon_max_rate=..." say).
+    explicit VsftpdServer(bool ipv6 = false, const QString& extraConfig = QString());
     ~VsftpdServer();
     VsftpdServer(const VsftpdServer&) = delete;
     VsftpdServer& operator=(const VsftpdServer&) = delete;
@@ -36,6 +37,7 @@ private:
     void stop();
 
     bool ipv6_;
+    QString extraConfig_;
     QTemporaryDir dir_;
     pid_t pid_ = -1;
     quint16 port_ = 0;

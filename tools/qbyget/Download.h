@@ -15,9 +15,9 @@ struct DownloadRequest {
     QString caFile;
 };
 
-// Each protocol's download, driven the way the download dialog drives its
-// client. They print their failure on stderr and return the exit status.
-int runHttpGet(const DownloadRequest& request, ProgressBar& progress);
+// Runs the download through the program's download engine, the one the download dialog
+// uses; prints a failure on stderr and returns the exit status.
+int runDownload(const DownloadRequest& request, ProgressBar& progress);
 
 // Exit statuses.
 enum : int { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };

@@ -2,7 +2,6 @@
 // Downloads URL into FILE with the program's own clients, as its download
 // dialog does; for scripts and for the throughput benchmark.
 #include "Download.h"
-#include "FtpGet.h"
 #include "ProgressBar.h"
 
 #include <QCoreApplication>
@@ -60,25 +59,10 @@ int main(int argc, char** argv) {
 
     ProgressBar progress(isatty(STDERR_FILENO) == 1);
     const QString scheme = request.url.section(QLatin1String("://"), 0, 0).toLower();
-    if (request.url.contains(QLatin1String("://")) && scheme == QLatin1String("ftp")) {
-        bool begun = false;
-        ProgressSink sink;
-        if (progress.enabled()) {
-            sink = [&](qint64 done, qint64 total) {
-                if (!begun) {
-                    progress.begin(done, total);
-                    begun = true;
-                }
-                progress.update(done);
-            };
-        }
-        const int code = ftpGet(request.url, request.file, request.resume, sink);
-        progress.finish();
-        return code;
+    if (request.url.contains(QLatin1String("://")) && scheme != QLatin1String("ftp") &&
+        scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        printError(QStringLiteral("unsupported protocol: %1://").arg(scheme));
+        return ExitFailed;
     }
-    if (!request.url.contains(QLatin1String("://")) || scheme == QLatin1String("http") ||
-        scheme == QLatin1String("https"))
-        return runHttpGet(request, progress);
-    printError(QStringLiteral("unsupported protocol: %1://").arg(scheme));
-    return ExitFailed;
+    return runDownload(request, progress);
 }

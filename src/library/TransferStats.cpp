@@ -1,6 +1,4 @@
-#include "download/TransferStats.h"
-
-#include <QRegularExpression>
+#include "library/TransferStats.h"
 
 #include <algorithm>
 #include <cmath>
@@ -61,20 +59,6 @@ QString formatArrivalTime(qint64 milliseconds) {
         .arg(seconds % 60, 2, 10, zero);
 }
 
-std::optional<qint64> parseFtpAnnouncedSize(const QString& reply) {
-    // The last "(N bytes)" wins: a file name may hold parentheses of its own.
-    static const QRegularExpression pattern(QStringLiteral("\\(\\s*([0-9]+)\\s*\\sbytes"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    std::optional<qint64> size;
-    auto matches = pattern.globalMatch(reply);
-    while (matches.hasNext()) {
-        bool ok = false;
-        const qint64 value = matches.next().captured(1).toLongLong(&ok);
-        size = ok ? std::optional<qint64>(value) : std::nullopt;
-    }
-    return size;
-}
-
 TransferStats::TransferStats(qint64 connectionSpeed) {
     setConnectionSpeed(connectionSpeed);
 }
@@ -89,14 +73,32 @@ void TransferStats::setConnectionSpeed(qint64 bitsPerSecond) {
 
 void TransferStats::start(qint64 nowTick) {
     lastSample_ = 0;
+    base_ = 0;
     startTick_ = nowTick;
     view_.progressValue = 0;
-    view_.bytesSoFar = QStringLiteral("0");
     view_.progressMax = 0;
     view_.sizeKnown = false;
 }
 
-void TransferStats::setTotal(std::optional<qint64> total) {
+const TransferView& TransferStats::view() const {
+    view_.bytesSoFar = QString::number(view_.progressValue);
+    view_.packetSize = packet_ < 0 ? QStringLiteral("N/A") : QString::number(packet_);
+    return view_;
+}
+
+void TransferStats::setTotal(qint64 total) {
+    setKnownTotal(total >= 0 ? std::optional<qint64>(total) : std::nullopt);
+}
+
+void TransferStats::begin(qint64 offset, qint64 total) {
+    offset = std::max<qint64>(offset, 0);
+    setTotal(total);
+    view_.progressValue = offset;
+    base_ = offset;
+    lastSample_ = offset;
+}
+
+void TransferStats::setKnownTotal(std::optional<qint64> total) {
     if (total && *total >= 0) {
         view_.sizeKnown = true;
         view_.progressMax = *total;
@@ -113,32 +115,17 @@ void TransferStats::setTotal(std::optional<qint64> total) {
 bool TransferStats::setCount(qint64 count) {
     const qint64 before = view_.progressValue;
     view_.progressValue = count;
-    view_.bytesSoFar = QString::number(count);
     return view_.sizeKnown && before < view_.progressMax && count >= view_.progressMax;
 }
 
 void TransferStats::documentBegin(std::optional<qint64> expectedSize, qint64 resumeOffset) {
     resumeOffset = std::max<qint64>(resumeOffset, 0);
-    if (expectedSize && *expectedSize >= 0)
-        setTotal(*expectedSize + resumeOffset);
-    else
-        setTotal(std::nullopt);
-    view_.progressValue = resumeOffset;
-    view_.bytesSoFar = QString::number(resumeOffset);
+    begin(resumeOffset, expectedSize && *expectedSize >= 0 ? *expectedSize + resumeOffset : -1);
 }
 
 bool TransferStats::addChunk(qint64 length) {
-    view_.packetSize = QString::number(length);
+    packet_ = length;
     return setCount(view_.progressValue + std::max<qint64>(length, 0));
-}
-
-void TransferStats::ftpLine(const QString& line) {
-    if (line.contains(QLatin1String("< 150")))
-        setTotal(parseFtpAnnouncedSize(line));
-}
-
-bool TransferStats::ftpProgress(qint64 count) {
-    return setCount(std::max<qint64>(count, 0));
 }
 
 void TransferStats::tick(qint64 nowTick) {
@@ -160,21 +147,23 @@ void TransferStats::tick(qint64 nowTick) {
     view_.percent = share + kPotentialSpeed;
 
     lastSample_ = value;
-    if (value == 0)
+    // Only this transfer's bytes make a rate: a resumed part arrived some other time.
+    const qint64 fresh = value - base_;
+    if (fresh <= 0)
         return;
 
     // Below 1000 bytes per second, or without time passed, the texts stay as they are.
     const qint64 elapsed = nowTick - startTick_;
     if (elapsed <= 0)
         return;
-    const qint64 rate = value / elapsed; // bytes per millisecond
+    const qint64 rate = fresh / elapsed; // bytes per millisecond
     if (rate == 0)
         return;
     if (view_.sizeKnown)
         view_.eta = formatArrivalTime((view_.progressMax - value) / rate);
     // Whole bytes per millisecond: the average moves in steps of 10000 bps.
     view_.average = bitsPerSecond(
-        roundHalfEven(static_cast<double>(value) / static_cast<double>(elapsed)) * 10000);
+        roundHalfEven(static_cast<double>(fresh) / static_cast<double>(elapsed)) * 10000);
 }
 
 void TransferStats::complete() {
@@ -185,7 +174,7 @@ void TransferStats::complete() {
 bool TransferStats::end() {
     const bool adopted = !view_.sizeKnown;
     if (adopted)
-        setTotal(view_.progressValue);
+        setKnownTotal(view_.progressValue);
     if (view_.progressValue >= view_.progressMax)
         view_.eta = QStringLiteral("Complete");
     return adopted;

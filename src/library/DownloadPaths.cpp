@@ -1,4 +1,4 @@
-#include "download/DownloadPaths.h"
+#include "library/DownloadPaths.h"
 
 #include "net/FtpUrl.h"
 

@@ -1,4 +1,4 @@
-#include "download/HeaderLines.h"
+#include "library/HeaderLines.h"
 
 #include "net/HttpUrl.h"
 

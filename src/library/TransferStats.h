@@ -24,11 +24,6 @@ QString formatNoZeroDigits(qint64 value);
 // "25:00:00", not "01:00:00"). Milliseconds are dropped, negative times show zero.
 QString formatArrivalTime(qint64 milliseconds);
 
-// The size an FTP "150" reply announces: the decimal between "(" and " bytes", e.g.
-// "150 Opening BINARY mode data connection for f.bin (2048 bytes)." gives 2048.
-// No such number, a negative or an oversized one gives no size.
-std::optional<qint64> parseFtpAnnouncedSize(const QString& reply);
-
 // Connection speed assumed when none is configured, in bits per second.
 constexpr qint64 kDefaultConnectionSpeed = 28800;
 
@@ -70,17 +65,18 @@ public:
     // without an announced size the total stays unknown.
     void documentBegin(std::optional<qint64> expectedSize, qint64 resumeOffset);
 
+    // A body begins at `offset` bytes of a file of `total` bytes (-1: unknown). Speed,
+    // average and arrival time count only what arrives from here on.
+    void begin(qint64 offset, qint64 total);
+    // The whole file's size once it is known (-1: unknown).
+    void setTotal(qint64 total);
+    // Bytes of the file so far, resumed part included. True when the count first
+    // reaches the total.
+    bool setCount(qint64 count);
+
     // An HTTP body chunk. True once, for the chunk that brings the count to the total
     // (also when it passes it): the caller runs the completion then.
     bool addChunk(qint64 length);
-
-    // A line the FTP client shows; a "< 150" reply announces the size (or leaves it
-    // unknown when it names none).
-    void ftpLine(const QString& line);
-
-    // FTP progress: count is the local file's size so far, resumed part included.
-    // True once, when the count first reaches the total.
-    bool ftpProgress(qint64 count);
 
     // The 5-second sampling tick.
     void tick(qint64 nowTick);
@@ -93,7 +89,8 @@ public:
     // run earlier. A count at or past the total shows "Complete".
     bool end();
 
-    const TransferView& view() const { return view_; }
+    // The texts are made here, not per chunk: a display reads them a few times a second.
+    const TransferView& view() const;
     qint64 value() const { return view_.progressValue; }
     qint64 maximum() const { return view_.progressMax; }
     bool sizeKnown() const { return view_.sizeKnown; }
@@ -101,10 +98,12 @@ public:
     qint64 startTick() const { return startTick_; }
 
 private:
-    void setTotal(std::optional<qint64> total);
-    bool setCount(qint64 count);
+    void setKnownTotal(std::optional<qint64> total);
 
-    TransferView view_;
+    mutable TransferView view_;
+    qint64 packet_ = -1;
+    // The file's bytes when this transfer began: the rates count from here.
+    qint64 base_ = 0;
     qint64 lastSample_ = 0;
     qint64 startTick_ = 0;
 };

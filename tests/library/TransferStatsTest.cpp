@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "download/TransferStats.h"
+#include "library/TransferStats.h"
 
 #include <limits>
 
@@ -52,31 +52,6 @@ TEST(ArrivalTime, ShowsTrueHoursAndDropsMilliseconds) {
                           Case{3723000, "01:02:03"}, Case{25LL * 3600000, "25:00:00"},
                           Case{100LL * 3600000 + 59999, "100:00:59"}, Case{-5000, "00:00:00"}})
         EXPECT_EQ(download::formatArrivalTime(c.ms), QString(c.text)) << c.ms;
-}
-
-TEST(FtpAnnouncedSize, ReadsTheNumberBeforeBytes) {
-    struct Case {
-        const char* reply;
-        std::optional<qint64> size;
-    };
-    const Case cases[] = {
-        {"150 Opening BINARY mode data connection for f.bin (2048 bytes).", 2048},
-        {"< 150 Opening BINARY mode data connection for f.bin (2048 bytes).", 2048},
-        {"150 Opening BINARY mode data connection for big.iso (5368709120 bytes).", 5 * kGiB},
-        {"150 Opening data connection for a.zip (  77  bytes)", 77},
-        {"150 Opening data connection for copy (1).bin (300 bytes).", 300},
-        {"150 Opening data connection for x(5 bytes).bin (9000 bytes).", 9000},
-        {"150 Opening BINARY mode data connection for f.bin.", std::nullopt},
-        {"150 Here comes the directory listing.", std::nullopt},
-        {"junk", std::nullopt},
-        {"", std::nullopt},
-        {"150 Opening (bytes)", std::nullopt},
-        {"150 Opening (-5 bytes)", std::nullopt},
-        {"150 Opening (12ab bytes)", std::nullopt},
-        {"150 Opening (99999999999999999999999 bytes)", std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(download::parseFtpAnnouncedSize(c.reply), c.size) << c.reply;
 }
 
 TEST(DialSetup, ScalesToTheConnectionSpeedWithZonesAtAThirdAndTwoThirds) {
@@ -139,24 +114,6 @@ TEST(Tick, FiftyThousandBytesPutTheDialPastItsStop) {
     EXPECT_EQ(stats.view().average, "100000 bps");
     // 50000 bytes left at 10 bytes per millisecond.
     EXPECT_EQ(stats.view().eta, "00:00:05");
-}
-
-TEST(Tick, ResumedBytesCountInTheFirstTick) {
-    TransferStats stats = httpTransfer(2000000, 1000000);
-    EXPECT_EQ(stats.value(), 1000000);
-    EXPECT_EQ(stats.maximum(), 3000000);
-    EXPECT_EQ(stats.view().bytesSoFar, "1000000");
-    EXPECT_EQ(stats.view().fileSize, "3000000 bytes");
-    stats.addChunk(5000);
-    stats.tick(5000);
-    EXPECT_EQ(stats.view().speed, "2010000 bps");
-    EXPECT_EQ(stats.view().average, "2010000 bps");
-    // 1995000 bytes left at 201 bytes per millisecond: 9925 ms.
-    EXPECT_EQ(stats.view().eta, "00:00:09");
-
-    stats.addChunk(5000);
-    stats.tick(10000);
-    EXPECT_EQ(stats.view().speed, "10000 bps");
 }
 
 TEST(Tick, UnderAThousandBytesPerSecondKeepsTheLastArrivalAndAverage) {
@@ -304,35 +261,40 @@ TEST(NewTransfer, ResetsTheCounterButKeepsTheLastTexts) {
     EXPECT_EQ(stats.view().fileSize, "1000 bytes");
 }
 
-TEST(Ftp, TheOpeningReplySetsTheSizeAndProgressCompletes) {
-    TransferStats stats(28800);
-    stats.start(0);
-    stats.ftpLine("> RETR f.bin");
-    EXPECT_FALSE(stats.sizeKnown());
-    stats.ftpLine("< 150 Opening BINARY mode data connection for f.bin (2048 bytes).");
-    EXPECT_TRUE(stats.sizeKnown());
-    EXPECT_EQ(stats.maximum(), 2048);
-    EXPECT_EQ(stats.view().fileSize, "2048 bytes");
-
-    // A resumed file reports its whole local size, resumed part included.
-    EXPECT_FALSE(stats.ftpProgress(1000));
-    EXPECT_EQ(stats.view().bytesSoFar, "1000");
-    EXPECT_TRUE(stats.ftpProgress(2048));
-    EXPECT_FALSE(stats.ftpProgress(2048));
-    EXPECT_EQ(stats.view().packetSize, "N/A");
-    stats.ftpLine("< 226 Transfer complete (2048 bytes).");
-    EXPECT_EQ(stats.maximum(), 2048);
-}
-
-TEST(Ftp, AnOpeningReplyWithoutASizeLeavesItUnknown) {
-    TransferStats stats(28800);
-    stats.start(0);
-    stats.ftpLine("< 150 Opening BINARY mode data connection for f.bin.");
-    EXPECT_FALSE(stats.sizeKnown());
-    EXPECT_EQ(stats.view().fileSize, "Unknown");
-    EXPECT_FALSE(stats.ftpProgress(4096));
-    EXPECT_TRUE(stats.end());
-    EXPECT_EQ(stats.maximum(), 4096);
+// Only this transfer's bytes make a speed, a share, an average and an arrival time; the
+// part on disk still counts in the bytes shown and the progress column.
+TEST(Tick, ResumedBytesAreShownButNotTakenForSpeed) {
+    struct Case {
+        qint64 offset;
+        qint64 total;
+        qint64 bytesIn5s;
+        const char* speed;
+        const char* percent;
+        const char* average;
+        const char* eta;
+    };
+    const Case cases[] = {
+        // 2 MB on disk, 5000 bytes per second: 50000 bps, never two million.
+        {2000000, 3000000, 25000, "50000 bps", "174% of Potential Speed", "50000 bps", "00:03:15"},
+        {0, 3000000, 25000, "50000 bps", "174% of Potential Speed", "50000 bps", "00:09:55"},
+        // Nothing new yet: no rate from the resumed part alone.
+        {1000000, 2000000, 0, "0 bps", "% of Potential Speed", "?", "?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.offset);
+        TransferStats stats(28800);
+        stats.start(0);
+        stats.begin(c.offset, c.total);
+        stats.addChunk(c.bytesIn5s);
+        stats.tick(5000);
+        EXPECT_EQ(stats.view().speed, QString(c.speed));
+        EXPECT_EQ(stats.view().percent, QString(c.percent));
+        EXPECT_EQ(stats.view().average, QString(c.average));
+        EXPECT_EQ(stats.view().eta, QString(c.eta));
+        EXPECT_EQ(stats.view().bytesSoFar, QString::number(c.offset + c.bytesIn5s));
+        EXPECT_EQ(stats.value(), c.offset + c.bytesIn5s);
+        EXPECT_EQ(stats.maximum(), c.total);
+    }
 }
 
 } // namespace

@@ -1,0 +1,209 @@
+// The download engine on its own, without a dialog: how each kind of answer ends, what
+// lies on disk afterwards, and what the statistics saw.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "ScriptedServer.h"
+#include "TestEnvironment.h"
+#include "library/DownloadEngine.h"
+#include "net/FtpCli.h"
+#include "net/HttpCli.h"
+
+using download::DownloadEngine;
+using download::DownloadJob;
+using download::EngineState;
+using download::ExistingFile;
+using download::Question;
+using qbtest::ScriptedConnection;
+using qbtest::ScriptedServer;
+
+namespace {
+
+const QByteArray kBody = qbtest::randomBytes(20000, 61);
+
+QByteArray header(const QByteArray& status, const QByteArray& fields) {
+    return "HTTP/1.0 " + status + "\r\n" + fields + "\r\n";
+}
+
+QByteArray lengthField(qint64 n) {
+    return "Content-Length: " + QByteArray::number(n) + "\r\n";
+}
+
+struct EngineCase {
+    const char* name;
+    QByteArray local; // on disk before; empty: no file
+    ExistingFile existing;
+    bool answer; // to any question
+    std::function<void(const QByteArray& request, ScriptedConnection& c)> get;
+    EngineState state;
+    QByteArray after; // on disk afterwards
+    qint64 offset;    // where the body was written from
+};
+
+TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
+    const QByteArray other = qbtest::randomBytes(3000, 62);
+    const auto whole = [](const QByteArray&, ScriptedConnection& c) {
+        c.send(header("200 OK", lengthField(kBody.size())) + kBody);
+    };
+    const auto ranged = [](const QByteArray& request, ScriptedConnection& c) {
+        const int at = request.indexOf("Range: bytes=");
+        const qint64 from = at < 0 ? 0 : request.mid(at + 13).split('-').value(0).toLongLong();
+        c.send(header("206 Partial Content",
+                      lengthField(kBody.size() - from) + "Content-Range: bytes " +
+                          QByteArray::number(from) + "-" + QByteArray::number(kBody.size() - 1) +
+                          "/" + QByteArray::number(kBody.size()) + "\r\n") +
+               kBody.mid(from));
+    };
+    const EngineCase cases[] = {
+        {"new file", {}, ExistingFile::Resume, false, whole, EngineState::Complete, kBody, 0},
+        {"resume with a right range", kBody.left(7000), ExistingFile::Resume, false, ranged,
+         EngineState::Complete, kBody, 7000},
+        {"resume answered with the whole file", kBody.left(7000), ExistingFile::Resume, false,
+         whole, EngineState::Complete, kBody, 0},
+        {"cut short",
+         {},
+         ExistingFile::Resume,
+         false,
+         [](const QByteArray&, ScriptedConnection& c) {
+             c.send(header("200 OK", lengthField(kBody.size())) + kBody.left(9000));
+         },
+         EngineState::Failed,
+         kBody.left(9000),
+         0},
+        {"a redirect status with nowhere to go",
+         {},
+         ExistingFile::Resume,
+         false,
+         [](const QByteArray&, ScriptedConnection& c) {
+             c.send(header("301 Moved Permanently", lengthField(5)) + "moved");
+         },
+         EngineState::Failed,
+         {},
+         0},
+        {"another source, kept", other, ExistingFile::Ask, false, whole, EngineState::Declined,
+         other, 0},
+        {"another source, replaced", other, ExistingFile::Ask, true, whole, EngineState::Complete,
+         kBody, 0},
+        {"complete already, kept", kBody, ExistingFile::Resume, false, whole, EngineState::Declined,
+         kBody, 0},
+        {"replace, cut short", other, ExistingFile::Replace, false,
+         [](const QByteArray&, ScriptedConnection& c) {
+             c.send(header("200 OK", lengthField(kBody.size())) + kBody.left(100));
+         },
+         EngineState::Failed, other, 0},
+    };
+    for (const EngineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        qbtest::TempHome home;
+        const QString target = home.file("f.bin");
+        if (!c.local.isEmpty()) {
+            ASSERT_TRUE(qbtest::writeFile(target, c.local));
+        }
+        ScriptedServer server([&](ScriptedConnection& conn) {
+            const QByteArray request = conn.readRequestHeader();
+            if (request.startsWith("HEAD"))
+                conn.send(header("200 OK", lengthField(kBody.size())));
+            else if (!request.isEmpty())
+                c.get(request, conn);
+        });
+        THttpCli http;
+        TFtpClient ftp;
+        DownloadEngine engine(http, ftp);
+        QList<Question> asked;
+        engine.OnAsk = [&](Question q) {
+            asked << q;
+            return c.answer;
+        };
+        qint64 offsetAtBegin = -1;
+        engine.OnDocBegin = [&] { offsetAtBegin = engine.resumeOffset(); };
+        DownloadJob job;
+        job.url = server.url("/f.bin");
+        job.target = target;
+        job.existing = c.existing;
+
+        EXPECT_EQ(engine.run(job), c.state) << qPrintable(engine.failure());
+        EXPECT_EQ(engine.state(), c.state);
+        EXPECT_FALSE(engine.running());
+        EXPECT_EQ(qbtest::readFile(target), c.after);
+        EXPECT_FALSE(QFileInfo::exists(DownloadEngine::replacementPath(target)));
+        if (c.state == EngineState::Complete) {
+            EXPECT_EQ(offsetAtBegin, c.offset);
+            EXPECT_EQ(engine.stats().value(), kBody.size());
+            EXPECT_TRUE(engine.failure().isEmpty());
+        }
+        if (c.state == EngineState::Failed) {
+            EXPECT_TRUE(engine.failure().startsWith("Failed : ")) << qPrintable(engine.failure());
+        }
+        EXPECT_EQ(asked.isEmpty(), c.existing == ExistingFile::Replace || c.local.isEmpty() ||
+                                       (c.existing == ExistingFile::Resume && c.local != kBody));
+    }
+}
+
+// An abort keeps a partial file of this download and drops a half replacement.
+TEST(DownloadEngine, AnAbortKeepsThePartAndDropsAHalfReplacement) {
+    for (const ExistingFile existing : {ExistingFile::Resume, ExistingFile::Replace}) {
+        SCOPED_TRACE(existing == ExistingFile::Resume ? "new file" : "replacement");
+        qbtest::TempHome home;
+        const QString target = home.file("f.bin");
+        const QByteArray old = qbtest::randomBytes(500, 63);
+        if (existing == ExistingFile::Replace) {
+            ASSERT_TRUE(qbtest::writeFile(target, old));
+        }
+        ScriptedServer server([&](ScriptedConnection& conn) {
+            const QByteArray request = conn.readRequestHeader();
+            conn.send(header("200 OK", lengthField(kBody.size())) +
+                      (request.startsWith("HEAD") ? QByteArray() : kBody.left(4000)));
+            conn.waitForPeerClose(20000);
+        });
+        THttpCli http;
+        TFtpClient ftp;
+        DownloadEngine engine(http, ftp);
+        engine.OnDocData = [&](qint64) {
+            if (engine.received() >= 4000)
+                QTimer::singleShot(0, &engine, [&] { engine.abort(); });
+        };
+        DownloadJob job;
+        job.url = server.url("/f.bin");
+        job.target = target;
+        job.existing = existing;
+        EXPECT_EQ(engine.run(job), EngineState::Aborted);
+        EXPECT_EQ(qbtest::readFile(target),
+                  existing == ExistingFile::Replace ? old : kBody.left(4000));
+        EXPECT_EQ(
+            QDir(home.root()).entryList(QStringList() << ".f.bin*", QDir::Files | QDir::Hidden),
+            QStringList());
+    }
+}
+
+// A probe sent elsewhere ends the run for a caller that starts over itself; qbyget's kind of
+// caller follows it to the file.
+TEST(DownloadEngine, AProbeRedirectStopsOnlyWhenAsked) {
+    for (const bool stop : {true, false}) {
+        SCOPED_TRACE(stop ? "stop" : "follow");
+        qbtest::TempHome home;
+        ScriptedServer server([&](ScriptedConnection& conn) {
+            const QByteArray request = conn.readRequestHeader();
+            if (request.split(' ').value(1) == "/old")
+                conn.send(header("302 Found", "Location: /f.bin\r\n"));
+            else
+                conn.send(header("200 OK", lengthField(kBody.size())) +
+                          (request.startsWith("HEAD") ? QByteArray() : kBody));
+        });
+        THttpCli http;
+        TFtpClient ftp;
+        DownloadEngine engine(http, ftp);
+        DownloadJob job;
+        job.url = server.url("/old");
+        job.target = home.file("f.bin");
+        job.stopAfterProbeRedirect = stop;
+        EXPECT_EQ(engine.run(job), stop ? EngineState::Redirected : EngineState::Complete);
+        EXPECT_EQ(engine.url(), server.url("/f.bin"));
+        EXPECT_EQ(QFileInfo::exists(job.target), !stop);
+    }
+}
+
+} // namespace
