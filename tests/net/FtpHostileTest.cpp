@@ -55,4 +55,97 @@ TEST_F(FtpClientTest, ACompletionReplyWithoutAnyDataConnectionIsAFailure) {
     EXPECT_EQ(lastError(), 425);
 }
 
+// Sends `line` (CR LF added) over and over for `ms` milliseconds, in large writes.
+void flood(FtpSession& s, const QByteArray& line, int ms) {
+    QByteArray block;
+    while (block.size() < 64 * 1024)
+        block += line + "\r\n";
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms && s.control.send(block)) {
+    }
+}
+
+TEST_F(FtpClientTest, AFloodOfReplyLinesLeavesTimersOnTime) {
+    server.on("CWD", [](FtpSession& s, const QByteArray&) {
+        flood(s, "250-and another line of a reply that never seems to end", 1500);
+        s.reply("250 Directory successfully changed.");
+    });
+    start();
+    ASSERT_TRUE(ftp.Login());
+    ftp.OnDisplay = nullptr; // the test's own log would grow by millions of lines
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 worst = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        worst = qMax(worst, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    timer.start(100);
+    EXPECT_TRUE(ftp.ChangeDir()) << qPrintable(ftp.LastReply());
+    timer.stop();
+    EXPECT_GT(clock.elapsed(), 1000);
+    EXPECT_LT(worst, 400) << "a 100 ms timer waited this long during the flood";
+}
+
+struct ReplyCase {
+    const char* name;
+    const char* verb;
+    std::function<void(FtpSession&)> answer;
+    bool (TFtpClient::*call)();
+    int status;        // StatusCode afterwards
+    const char* reply; // start of LastReply afterwards
+};
+
+TEST_F(FtpClientTest, ImpossibleAndEndlessRepliesFail) {
+    const ReplyCase cases[] = {
+        {"code 000", "CWD", [](FtpSession& s) { s.reply("000 OK"); }, &TFtpClient::ChangeDir, 500,
+         "500 Not an FTP reply: 000 OK"},
+        {"code 999", "TYPE", [](FtpSession& s) { s.reply("999 Fine"); }, &TFtpClient::SetType, 500,
+         "500 Not an FTP reply: 999 Fine"},
+        {"code 000 to RETR", "RETR", [](FtpSession& s) { s.reply("000 Sent it all"); },
+         &TFtpClient::Retrieve, 500, "500 Not an FTP reply"},
+        {"endless multi-line reply", "CWD",
+         [](FtpSession& s) {
+             for (int i = 0; i < 40 && s.reply("250-still talking"); ++i)
+                 s.control.sleep(100);
+         },
+         &TFtpClient::ChangeDir, 426, "426 Timeout"},
+    };
+    for (const ReplyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ftptest::FtpTestServer other;
+        other.on(c.verb, [&c](FtpSession& s, const QByteArray&) { c.answer(s); });
+        TFtpClient client;
+        configure(client, local);
+        other.start();
+        client.Port = QString::number(other.port());
+        ASSERT_TRUE(client.Login());
+        client.Timeout = 1;
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_FALSE((client.*c.call)());
+        EXPECT_LT(clock.elapsed(), 3000);
+        EXPECT_EQ(client.StatusCode(), c.status);
+        EXPECT_TRUE(client.LastReply().startsWith(c.reply)) << qPrintable(client.LastReply());
+    }
+}
+
+TEST_F(FtpClientTest, ABlockingCallEndsPromptlyWhenTheProgramEnds) {
+    server.on("RETR", [](FtpSession& s, const QByteArray&) { s.control.sleep(5000); });
+    connect();
+    ftp.Timeout = 30;
+    QTimer::singleShot(100, [] { platform::requestProgramEnd(); });
+    QElapsedTimer clock;
+    clock.start();
+    const bool ok = ftp.Retrieve();
+    platform::requestProgramEnd(false);
+    EXPECT_FALSE(ok);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(ftp.State(), ftpReady);
+    EXPECT_FALSE(ftp.Connected());
+}
+
 } // namespace
