@@ -31,6 +31,8 @@ QString responseText(const EHttpException& e) {
 void TfrmAsker::wireHttp() {
     Http->NoCache = false;
     Http->MultiThreaded = true;
+    // A server that falls silent ends the transfer instead of holding the dialog.
+    Http->Timeout = 30;
     Http->OnHeaderData = [this](THttpCli&) { HttpHeaderData(); };
     Http->OnDocBegin = [this](THttpCli&) { HttpDocBegin(); };
     Http->OnDocData = [this](THttpCli&, const char* buffer, qint64 len) {

@@ -1,5 +1,7 @@
 #include "download/TransferStats.h"
 
+#include "net/FtpReply.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -62,17 +64,8 @@ QString formatArrivalTime(qint64 milliseconds) {
 }
 
 std::optional<qint64> parseFtpAnnouncedSize(const QString& reply) {
-    // The last "(N bytes)" wins: a file name may hold parentheses of its own.
-    static const QRegularExpression pattern(QStringLiteral("\\(\\s*([0-9]+)\\s*\\sbytes"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    std::optional<qint64> size;
-    auto matches = pattern.globalMatch(reply);
-    while (matches.hasNext()) {
-        bool ok = false;
-        const qint64 value = matches.next().captured(1).toLongLong(&ok);
-        size = ok ? std::optional<qint64>(value) : std::nullopt;
-    }
-    return size;
+    const qint64 size = ftp::announcedSize(reply);
+    return size >= 0 ? std::optional<qint64>(size) : std::nullopt;
 }
 
 TransferStats::TransferStats(qint64 connectionSpeed) {

@@ -127,7 +127,10 @@ void TFtpClient::QuitAsync() {
 }
 
 bool TFtpClient::Run(void (TFtpClient::*start)()) {
+    QPointer<TFtpClient> self(this);
     (this->*start)();
+    if (!self)
+        return false; // a handler run by the start destroyed the client
     return Wait(serial_);
 }
 

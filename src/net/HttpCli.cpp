@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <climits>
+
 namespace {
 
 // Large reads keep the per-event cost low on fast links; a few per wake-up keep
@@ -77,10 +79,24 @@ void THttpCli::PostASync() {
 }
 
 void THttpCli::DoRequestSync(THttpRequest request) {
+    QPointer<THttpCli> self(this);
     DoRequestAsync(request);
-    const auto result = platform::waitUntil(this, [this] { return state_ == httpReady; });
+    if (!self) // a handler run by the start destroyed the client
+        throw EHttpException(QStringLiteral("Connection aborted on request"), 404);
+    const int limitMs =
+        CallTimeout > 0 ? int(qMin<qint64>(qint64(CallTimeout) * 1000, INT_MAX)) : -1;
+    const auto result = platform::waitUntil(
+        this, [this] { return state_ == httpReady; }, limitMs);
     if (result == platform::WaitResult::Destroyed)
         throw EHttpException(QStringLiteral("Connection aborted on request"), 404);
+    if (result == platform::WaitResult::TimedOut) {
+        Stop(httperrTimeout, QStringLiteral("Request timed out: no complete answer within %1 "
+                                            "seconds")
+                                 .arg(CallTimeout));
+        if (!self)
+            throw EHttpException(QStringLiteral("Connection aborted on request"), 404);
+        throw EHttpException(reasonPhrase_, 404);
+    }
     if (result == platform::WaitResult::Ending) {
         Abort();
         throw EHttpException(QStringLiteral("Request abandoned: the program is ending"),

@@ -111,6 +111,9 @@ public:
     // Seconds without any sign of the server (lookup result, connect, data)
     // after which a request ends with "Timeout..."; 0 waits for ever.
     int Timeout = 0;
+    // Seconds a whole blocking call (Get, Head, Post) may last, however lively
+    // the server is, before it ends with "Request timed out..."; 0 sets no bound.
+    int CallTimeout = 0;
     // Owned by the caller: each body chunk is written to it when set.
     QIODevice* ReceiveStream = nullptr;
     // Owned by the caller: the data of a POST.

@@ -52,14 +52,15 @@ std::optional<FtpUrl> parseFtpUrl(const QString& url, QString* error) {
     return parts;
 }
 
-int ftpGet(const QString& url, const QString& file, bool resume, const ProgressSink& progress) {
+int ftpGet(const QString& url, const QString& file, bool resume, const ProgressSink& progress,
+           int timeout) {
     QString error;
     const std::optional<FtpUrl> parts = parseFtpUrl(url, &error);
     if (!parts)
         return failure(error);
 
     TFtpClient ftp;
-    ftp.Timeout = 30;
+    ftp.Timeout = timeout;
     ftp.HostName = parts->host;
     ftp.Port = parts->port;
     ftp.UserName = parts->user.isEmpty() ? QStringLiteral("anonymous") : parts->user;

@@ -29,4 +29,6 @@ std::optional<FtpUrl> parseFtpUrl(const QString& url, QString* error);
 // REST when resuming a partial file, RETR, QUIT. Prints the reason of a
 // failure on stderr and returns the process exit code: 0 when the whole file
 // arrived, 1 otherwise. Needs a Qt application object.
-int ftpGet(const QString& url, const QString& file, bool resume, const ProgressSink& progress);
+// `timeout`: seconds without a reply or data before the download fails; 0 = never.
+int ftpGet(const QString& url, const QString& file, bool resume, const ProgressSink& progress,
+           int timeout = 300);

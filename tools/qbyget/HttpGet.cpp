@@ -7,19 +7,18 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
-
-QString failure(const EHttpException& e) {
-    return QStringLiteral("%1 %2").arg(e.ErrorCode).arg(e.Message());
-}
-
-} // namespace
-
 int runHttpGet(const DownloadRequest& request, ProgressBar& progress) {
     THttpCli http;
     http.URL = request.url;
     http.MultiThreaded = true;
     http.Timeout = request.timeout;
+    // Messages name the hop they are about, once a redirect has been followed.
+    QString hop;
+    http.OnLocationChange = [&](THttpCli& h) { hop = h.Location; };
+    const auto failure = [&](const EHttpException& e) {
+        const QString text = QStringLiteral("%1 %2").arg(e.ErrorCode).arg(e.Message());
+        return hop.isEmpty() ? text : text + QStringLiteral(" (after a redirect to %1)").arg(hop);
+    };
 
     qint64 expected = -1;
     try {
@@ -95,10 +94,17 @@ int runHttpGet(const DownloadRequest& request, ProgressBar& progress) {
         progress.update(offset + h.ReceivedCount());
     };
 
+    hop.clear();
     try {
         http.Get();
     } catch (const EHttpException& e) {
         progress.finish();
+        const qint64 received = offset + http.ReceivedCount();
+        if (problem.isEmpty() && total >= 0 && received < total && http.ReceivedCount() > 0)
+            problem = QStringLiteral("the connection ended after %1 of %2 bytes; run again with "
+                                     "--resume to continue")
+                          .arg(received)
+                          .arg(total);
         printError(problem.isEmpty() ? failure(e) : problem);
         return ExitFailed;
     }

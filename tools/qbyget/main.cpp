@@ -17,12 +17,15 @@ void printError(const QString& text) {
 
 namespace {
 
+// A day: longer silences are no timeout, and seconds stay far from overflowing.
+constexpr int kMaxTimeout = 86400;
+
 int usage() {
     std::fprintf(stderr,
                  "usage: qbyget [--resume] [--timeout=SECONDS] URL FILE\n"
                  "  --resume          continue a partial FILE instead of downloading it anew\n"
                  "  --timeout=SECONDS fail after so long without data from the server (default "
-                 "300, 0 = never)\n");
+                 "300, 0 = never, at most 86400)\n");
     return ExitUsage;
 }
 
@@ -39,8 +42,12 @@ int main(int argc, char** argv) {
         } else if (arg.startsWith(QLatin1String("--timeout="))) {
             bool ok = false;
             request.timeout = arg.mid(10).toInt(&ok);
-            if (!ok || request.timeout < 0)
+            if (!ok || request.timeout < 0 || request.timeout > kMaxTimeout) {
+                printError(QStringLiteral("--timeout takes whole seconds from 0 to %1: %2")
+                               .arg(kMaxTimeout)
+                               .arg(arg.mid(10)));
                 return usage();
+            }
         } else if (arg.startsWith(QLatin1String("--"))) {
             return usage();
         } else {
@@ -66,7 +73,7 @@ int main(int argc, char** argv) {
                 progress.update(done);
             };
         }
-        const int code = ftpGet(request.url, request.file, request.resume, sink);
+        const int code = ftpGet(request.url, request.file, request.resume, sink, request.timeout);
         progress.finish();
         return code;
     }
