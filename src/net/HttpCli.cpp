@@ -353,6 +353,12 @@ bool THttpCli::ProcessData(const char* data, qint64 len) {
             break;
         }
         case HttpResponseParser::Result::Complete:
+            if (!input.isEmpty() &&
+                (!Fire(OnTrace,
+                       QStringLiteral("The server sent more than its Content-Length; "
+                                      "the bytes beyond it are not part of the document")) ||
+                 requestSerial_ != serial || requestEnded_))
+                return false;
             socket_->Close(); // reported back through SocketSessionClosed
             return false;
         case HttpResponseParser::Result::Failed:
