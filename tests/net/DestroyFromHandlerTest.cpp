@@ -89,6 +89,55 @@ TEST(DestroyFromHandler, EveryHttpEventMayDestroyTheClientDuringGet) {
     }
 }
 
+TEST(DestroyFromHandler, EveryHttpEventMayAbortTheRequestAndTheClientStaysUsable) {
+    const std::pair<const char*, std::function<void(THttpCli&)>> events[] = {
+        {"OnStateChange",
+         [](THttpCli& h) {
+             h.OnStateChange = [](THttpCli& c) {
+                 if (c.State() == httpWaitingHeader)
+                     c.Abort();
+             };
+         }},
+        {"OnSessionConnected",
+         [](THttpCli& h) { h.OnSessionConnected = [](THttpCli& c) { c.Abort(); }; }},
+        {"OnCommand",
+         [](THttpCli& h) { h.OnCommand = [](THttpCli& c, const QString&) { c.Abort(); }; }},
+        {"OnHeaderData", [](THttpCli& h) { h.OnHeaderData = [](THttpCli& c) { c.Abort(); }; }},
+        {"OnTrace",
+         [](THttpCli& h) { h.OnTrace = [](THttpCli& c, const QString&) { c.Abort(); }; }},
+        {"OnHeaderEnd", [](THttpCli& h) { h.OnHeaderEnd = [](THttpCli& c) { c.Abort(); }; }},
+        {"OnLocationChange",
+         [](THttpCli& h) { h.OnLocationChange = [](THttpCli& c) { c.Abort(); }; }},
+        {"OnDocBegin", [](THttpCli& h) { h.OnDocBegin = [](THttpCli& c) { c.Abort(); }; }},
+        {"OnDocData",
+         [](THttpCli& h) { h.OnDocData = [](THttpCli& c, const char*, qint64) { c.Abort(); }; }},
+    };
+    for (const auto& [name, set] : events) {
+        SCOPED_TRACE(name);
+        ScriptedServer server(redirectThenDocument);
+        THttpCli http;
+        http.URL = server.url("/first");
+        set(http);
+        EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+        EXPECT_EQ(http.RequestError(), httperrAborted);
+        // The next request on the same client runs normally.
+        THttpCli fresh;
+        http.OnStateChange = fresh.OnStateChange;
+        http.OnSessionConnected = nullptr;
+        http.OnCommand = nullptr;
+        http.OnHeaderData = nullptr;
+        http.OnTrace = nullptr;
+        http.OnHeaderEnd = nullptr;
+        http.OnLocationChange = nullptr;
+        http.OnDocBegin = nullptr;
+        QByteArray body;
+        http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, len); };
+        http.URL = server.url("/again");
+        EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString());
+        EXPECT_EQ(body, QByteArray("hello"));
+    }
+}
+
 TEST(DestroyFromHandler, EveryFtpEventMayDestroyTheClientDuringABlockingCall) {
     using Setter = std::function<void(TFtpClient&, std::function<void()>)>;
     const std::pair<const char*, Setter> events[] = {
@@ -202,6 +251,13 @@ TEST(DestroyFromHandler, EverySocketEventMayDestroyTheSocket) {
         socket->DnsLookup("127.0.0.1");
         qbtest::pumpUntil([&] { return socket.isNull(); }, 3000);
         EXPECT_TRUE(fired);
+        EXPECT_TRUE(socket.isNull());
+    }
+    {
+        SCOPED_TRACE("OnError");
+        QPointer<TWSocket> socket = new TWSocket;
+        socket->OnError = [&](TWSocket&, const QString&) { delete socket.data(); };
+        socket->Connect(); // no address: reported to OnError
         EXPECT_TRUE(socket.isNull());
     }
 }

@@ -68,7 +68,7 @@ void flood(FtpSession& s, const QByteArray& line, int ms) {
 
 TEST_F(FtpClientTest, AFloodOfReplyLinesLeavesTimersOnTime) {
     server.on("CWD", [](FtpSession& s, const QByteArray&) {
-        flood(s, "250-and another line of a reply that never seems to end", 1500);
+        flood(s, "250-and another line of a reply that never seems to end", 2500);
         s.reply("250 Directory successfully changed.");
     });
     start();
@@ -86,8 +86,9 @@ TEST_F(FtpClientTest, AFloodOfReplyLinesLeavesTimersOnTime) {
     timer.start(100);
     EXPECT_TRUE(ftp.ChangeDir()) << qPrintable(ftp.LastReply());
     timer.stop();
-    EXPECT_GT(clock.elapsed(), 1000);
-    EXPECT_LT(worst, 400) << "a 100 ms timer waited this long during the flood";
+    EXPECT_GT(clock.elapsed(), 2000);
+    // Unbounded reading holds the timer for the whole flood; a loaded machine adds some delay.
+    EXPECT_LT(worst, 1000) << "a 100 ms timer waited this long during the flood";
 }
 
 struct ReplyCase {
