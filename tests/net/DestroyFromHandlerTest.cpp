@@ -177,6 +177,11 @@ TEST(DestroyFromHandler, EveryFtpEventMayDestroyTheClientDuringABlockingCall) {
          [](TFtpClient& f, auto kill) {
              f.OnRequestDone = [kill](TFtpClient&, TFtpRequest, int) { kill(); };
          }},
+        {"OnDisplayFile",
+         [](TFtpClient& f, auto kill) {
+             f.DisplayFileFlag = true;
+             f.OnDisplayFile = [kill](TFtpClient&, const QString&) { kill(); };
+         }},
     };
     for (const auto& [name, set] : events) {
         SCOPED_TRACE(name);
@@ -203,6 +208,34 @@ TEST(DestroyFromHandler, EveryFtpEventMayDestroyTheClientDuringABlockingCall) {
             qbtest::pumpUntil([&] { return ftp.isNull(); }, 2000);
         else
             EXPECT_FALSE(ok);
+        EXPECT_TRUE(fired);
+        EXPECT_TRUE(ftp.isNull());
+    }
+}
+
+TEST(DestroyFromHandler, TheFtpConnectionEventsMayDestroyTheClientDuringLogin) {
+    for (const bool onConnected : {true, false}) {
+        SCOPED_TRACE(onConnected ? "OnSessionConnected" : "OnSessionClosed");
+        ftptest::FtpTestServer server;
+        if (!onConnected) // the server hangs up at USER
+            server.on("USER", [](ftptest::FtpSession& s, const QByteArray&) { s.control.close(); });
+        server.start();
+        QPointer<TFtpClient> ftp = new TFtpClient;
+        ftp->HostName = "127.0.0.1";
+        ftp->Port = QString::number(server.port());
+        ftp->UserName = "anonymous";
+        ftp->PassWord = "me@example.com";
+        ftp->Timeout = 10;
+        bool fired = false;
+        auto kill = [&](TFtpClient&, int) {
+            fired = true;
+            delete ftp.data();
+        };
+        if (onConnected)
+            ftp->OnSessionConnected = kill;
+        else
+            ftp->OnSessionClosed = kill;
+        EXPECT_FALSE(ftp->Login());
         EXPECT_TRUE(fired);
         EXPECT_TRUE(ftp.isNull());
     }
