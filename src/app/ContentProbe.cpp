@@ -16,6 +16,8 @@ int judgeUrl(const QString& url, int timeoutSeconds) {
     THttpCli http;
     http.URL = url;
     http.Timeout = timeoutSeconds;
+    // The browser waits for the answer: a server trickling its header cannot hold it.
+    http.CallTimeout = timeoutSeconds;
     try {
         http.Head();
     } catch (const EHttpException&) {

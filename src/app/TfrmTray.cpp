@@ -173,6 +173,8 @@ void TfrmTray::mnuInterceptClick() {
 void TfrmTray::mnuExitClick() {
     platform::processMessages();
     SavePosition();
+    // A transfer's blocking call waits in a nested loop that quit() alone does not end.
+    platform::requestProgramEnd();
     QCoreApplication::quit();
 }
 

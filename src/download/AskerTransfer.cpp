@@ -23,6 +23,7 @@ namespace {
 
 // The instruments follow the bytes at this rate; faster only costs the transfer time.
 constexpr int kDisplayIntervalMs = 100;
+constexpr int kSilentServerSeconds = 30;
 
 } // namespace
 
@@ -37,6 +38,8 @@ void TfrmAsker::runEngine(download::DownloadJob job) {
         return;
     }
     job.target = target_;
+    // A server that falls silent ends the transfer instead of holding the dialog.
+    job.timeout = kSilentServerSeconds;
     // A source the user typed or picked may name another file than the one on disk.
     if (job.existing == download::ExistingFile::Resume && sourceEdited())
         job.existing = download::ExistingFile::Ask;

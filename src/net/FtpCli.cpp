@@ -16,6 +16,9 @@ namespace {
 
 // A control line longer than this is not FTP.
 constexpr int kMaxLine = 64 * 1024;
+// Reply lines handled per turn of the event loop: a server flooding the
+// control connection cannot keep timers and the user interface waiting.
+constexpr int kLinesPerTurn = 64;
 
 } // namespace
 
@@ -124,7 +127,10 @@ void TFtpClient::QuitAsync() {
 }
 
 bool TFtpClient::Run(void (TFtpClient::*start)()) {
+    QPointer<TFtpClient> self(this);
     (this->*start)();
+    if (!self)
+        return false; // a handler run by the start destroyed the client
     return Wait(serial_);
 }
 
@@ -149,6 +155,17 @@ bool TFtpClient::Wait(quint64 serial) {
     const auto result = platform::waitUntil(this, [&waiter] { return waiter.done; });
     if (result == platform::WaitResult::Destroyed)
         return false;
+    if (result == platform::WaitResult::Ending && !waiter.done) {
+        // The program is ending: the request is dropped, nothing is waited for.
+        waiters_.erase(std::remove(waiters_.begin(), waiters_.end(), &waiter), waiters_.end());
+        QPointer<TFtpClient> self(this);
+        Abort();
+        if (self) {
+            errorMessage_ = lastReply_ = QStringLiteral("426 The program is ending");
+            statusCode_ = 426;
+        }
+        return false;
+    }
     waiters_.erase(std::remove(waiters_.begin(), waiters_.end(), &waiter), waiters_.end());
     return waiter.done && waiter.error == 0;
 }
@@ -320,13 +337,24 @@ void TFtpClient::ControlConnected(int error) {
 void TFtpClient::ControlData() {
     QPointer<TFtpClient> self(this);
     char buffer[4096];
+    int lines = 0;
     for (;;) {
-        const qint64 n = control_->Receive(buffer, sizeof buffer);
-        if (n <= 0)
-            return;
-        lineBuffer_.append(buffer, int(n));
         int lf;
         while ((lf = lineBuffer_.indexOf('\n')) >= 0) {
+            if (lines++ == kLinesPerTurn) {
+                // The rest waits for the next turn; other events run first.
+                if (!controlTurnPosted_) {
+                    controlTurnPosted_ = true;
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this] {
+                            controlTurnPosted_ = false;
+                            ControlData();
+                        },
+                        Qt::QueuedConnection);
+                }
+                return;
+            }
             QByteArray line = lineBuffer_.left(lf);
             lineBuffer_.remove(0, lf + 1);
             if (line.endsWith('\r'))
@@ -342,16 +370,30 @@ void TFtpClient::ControlData() {
             control_->Close();
             return;
         }
+        if (control_->State() != wsConnected)
+            return;
+        const qint64 n = control_->Receive(buffer, sizeof buffer);
+        if (n <= 0)
+            return;
+        lineBuffer_.append(buffer, int(n));
     }
 }
 
 void TFtpClient::HandleLine(const QString& line) {
-    RenewDeadline();
     lastReply_ = line;
     if (!Display(QStringLiteral("< ") + line))
         return;
     if (!replies_.addLine(line))
+        return; // not progress: an endless multi-line reply must still time out
+    RenewDeadline();
+    if (replies_.code() < 100 || replies_.code() > 599) {
+        // "000 OK" is no answer at all; the server is not speaking FTP.
+        if (step_ != Step::None && !donePending_) {
+            FailLocal(500, QStringLiteral("500 Not an FTP reply: ") + line.left(200));
+            control_->Close();
+        }
         return;
+    }
     statusCode_ = replies_.code();
     const quint64 serial = serial_;
     const Step step = step_;

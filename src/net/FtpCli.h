@@ -213,6 +213,7 @@ private:
     int statusCode_ = 0;
     bool connected_ = false;
     QByteArray lineBuffer_;
+    bool controlTurnPosted_ = false;
     ftp::ReplyAssembler replies_;
 
     // The running transfer.

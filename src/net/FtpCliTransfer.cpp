@@ -142,6 +142,13 @@ void TFtpClient::RetrReply(int code) {
             if (transferSerial_ != transfer)
                 return;
         }
+        // The server connected before it could send a byte, let alone report the end:
+        // its connection waits to be accepted even when its event has not come yet.
+        if (!dataOpened_ && listener_) {
+            listener_->acceptWaiting();
+            if (transferSerial_ != transfer)
+                return;
+        }
         finalReply_ = true;
         FinishTransferIfDone();
         return;
@@ -253,6 +260,11 @@ void TFtpClient::DataClosed(int error) {
 void TFtpClient::FinishTransferIfDone() {
     if (!transferActive_ || !finalReply_ || (dataOpened_ && !dataClosed_))
         return;
+    if (!dataOpened_ && !failureCode_) {
+        // "Complete" without a data connection: whatever the file should hold never came.
+        failureCode_ = 425;
+        failureText_ = QStringLiteral("425 Transfer reported complete without a data connection");
+    }
     const quint64 transfer = transferSerial_;
     if (!Display(ftp::transferSummary(byteCount_, platform::tickCount() - transferStart_)) ||
         transferSerial_ != transfer)

@@ -97,6 +97,13 @@ void FtpDataListener::acceptReady() {
     }
 }
 
+bool FtpDataListener::acceptWaiting() {
+    if (fd_ < 0)
+        return false;
+    acceptReady();
+    return fd_ < 0; // the listener stops once it has handed a connection over
+}
+
 void FtpDataListener::stop() {
     if (notifier_) {
         // The notifier may be the sender of the signal being handled right now.

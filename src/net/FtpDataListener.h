@@ -27,6 +27,10 @@ public:
     bool listen(const QString& localAddress, const QString& peerAddress, Accepted accepted);
     quint16 port() const { return port_; }
     QString errorString() const { return error_; }
+    // Takes a connection that is already waiting, without waiting for the
+    // readiness event: a reply on the control connection can overtake that
+    // event, while the server's connection is already queued. False when none was waiting.
+    bool acceptWaiting();
 
 private:
     void acceptReady();

@@ -88,15 +88,29 @@ QString extendedPortArgument(const QString& address, quint16 port) {
 }
 
 qint64 announcedSize(const QString& reply) {
-    const int open = reply.indexOf(QLatin1Char('('));
-    if (open < 0)
-        return -1;
-    const int end = reply.indexOf(QLatin1String(" bytes"), open + 1);
-    if (end < 0)
-        return -1;
-    bool ok = false;
-    const qint64 size = reply.mid(open + 1, end - open - 1).trimmed().toLongLong(&ok);
-    return ok && size >= 0 ? size : -1;
+    // The last "(N bytes" wins: a file name may hold parentheses of its own.
+    qint64 size = -1;
+    for (qsizetype open = reply.indexOf(QLatin1Char('(')); open >= 0;
+         open = reply.indexOf(QLatin1Char('('), open + 1)) {
+        qsizetype at = open + 1;
+        while (at < reply.size() && reply[at].isSpace())
+            ++at;
+        const qsizetype first = at;
+        qint64 value = 0;
+        for (; at < reply.size() && reply[at] >= QLatin1Char('0') && reply[at] <= QLatin1Char('9');
+             ++at) {
+            if (at - first < 18)
+                value = value * 10 + (reply[at].unicode() - '0');
+        }
+        const qsizetype digits = at - first;
+        while (at < reply.size() && reply[at].isSpace())
+            ++at;
+        if (digits == 0 ||
+            !QStringView(reply).sliced(at).startsWith(QLatin1String("bytes"), Qt::CaseInsensitive))
+            continue;
+        size = digits <= 18 ? value : -1; // more digits than any size has: none
+    }
+    return size;
 }
 
 QString transferSummary(qint64 bytes, qint64 elapsedMs) {

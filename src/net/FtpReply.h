@@ -40,7 +40,8 @@ QString portArgument(const QString& address, quint16 port);
 QString extendedPortArgument(const QString& address, quint16 port);
 
 // The size announced by a reply such as "150 Opening ... (2048 bytes)": the
-// text between the first "(" and the following " bytes"; -1 when there is none.
+// decimal after the last "(" that is followed by a number and "bytes" (a file
+// name may hold parentheses); -1 when there is none or it is out of range.
 qint64 announcedSize(const QString& reply);
 
 // "! N bytes received/sent in S seconds (R Bytes/sec)"; the rate is left out

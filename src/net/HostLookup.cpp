@@ -8,6 +8,7 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
+#include <deque>
 #include <mutex>
 #include <netdb.h>
 #include <sys/socket.h>
@@ -15,12 +16,23 @@
 
 namespace {
 
+// Lookups run on a few shared worker threads: a burst of lookups, or a server
+// that makes every lookup hang, cannot pile up threads.
+constexpr int kMaxWorkers = 4;
+
+struct Job {
+    std::shared_ptr<HostLookup> lookup;
+    QByteArray name;
+};
+
 // Guards the application's lifetime against worker threads that finish after
-// it is gone, and the replaceable resolver.
+// it is gone, the queue of lookups, and the replaceable resolver.
 std::mutex g_mutex;
 bool g_appGone = false;
 bool g_postRoutineAdded = false;
 HostLookup::Resolver g_resolver;
+std::deque<Job> g_queue;
+int g_workers = 0;
 std::atomic<int> g_inFlight{0};
 
 void markAppGone() {
@@ -28,52 +40,76 @@ void markAppGone() {
     g_appGone = true;
 }
 
+void workerLoop() {
+    for (;;) {
+        Job job;
+        HostLookup::Resolver resolver;
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            if (g_queue.empty()) {
+                --g_workers;
+                return;
+            }
+            job = std::move(g_queue.front());
+            g_queue.pop_front();
+            resolver = g_resolver;
+        }
+        if (job.lookup->cancelled()) {
+            --g_inFlight; // dropped before it cost a lookup
+            continue;
+        }
+        QString address;
+        const int error =
+            resolver ? resolver(job.name, address) : HostLookup::systemResolve(job.name, address);
+        std::lock_guard<std::mutex> lock(g_mutex);
+        QCoreApplication* app = QCoreApplication::instance();
+        if (g_appGone || !app) {
+            --g_inFlight;
+            continue;
+        }
+        QMetaObject::invokeMethod(
+            app,
+            [lookup = job.lookup, error, address] {
+                --g_inFlight;
+                lookup->finish(error, address);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
 } // namespace
 
 std::shared_ptr<HostLookup> HostLookup::start(const QString& host, Done done) {
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        if (!g_postRoutineAdded) {
-            qAddPostRoutine(markAppGone);
-            g_postRoutineAdded = true;
+    auto lookup = std::make_shared<HostLookup>(std::move(done));
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!g_postRoutineAdded) {
+        qAddPostRoutine(markAppGone);
+        g_postRoutineAdded = true;
+    }
+    g_queue.push_back({lookup, host.toUtf8()});
+    ++g_inFlight;
+    if (g_workers < kMaxWorkers) {
+        try {
+            std::thread(workerLoop).detach();
+            ++g_workers;
+        } catch (...) {
+            if (g_workers == 0) {
+                // Nobody would ever run it.
+                g_queue.pop_back();
+                --g_inFlight;
+                throw;
+            }
         }
     }
-    auto lookup = std::make_shared<HostLookup>(std::move(done));
-    const QByteArray name = host.toUtf8();
-    ++g_inFlight;
-    std::thread worker;
-    try {
-        worker = std::thread([lookup, name] {
-            Resolver resolver;
-            {
-                std::lock_guard<std::mutex> lock(g_mutex);
-                resolver = g_resolver;
-            }
-            QString address;
-            const int error = resolver ? resolver(name, address) : systemResolve(name, address);
-            std::lock_guard<std::mutex> lock(g_mutex);
-            QCoreApplication* app = QCoreApplication::instance();
-            if (g_appGone || !app) {
-                --g_inFlight;
-                return;
-            }
-            QMetaObject::invokeMethod(
-                app,
-                [lookup, error, address] {
-                    --g_inFlight;
-                    lookup->finish(error, address);
-                },
-                Qt::QueuedConnection);
-        });
-    } catch (...) {
-        --g_inFlight;
-        throw;
-    }
-    worker.detach();
     return lookup;
 }
 
+int HostLookup::maxWorkers() {
+    return kMaxWorkers;
+}
+
 void HostLookup::cancel() {
+    cancelled_ = true;
     done_ = nullptr;
 }
 

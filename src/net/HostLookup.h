@@ -3,13 +3,15 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
-// One name lookup: getaddrinfo() runs on a worker thread of its own and the
-// result is handed back on the user-interface thread through the event loop.
-// A cancelled lookup, or one whose owner is gone, may still finish on its
-// thread; its result is then dropped unseen.
+// One name lookup: getaddrinfo() runs on one of a few shared worker threads
+// and the result is handed back on the user-interface thread through the
+// event loop. A cancelled lookup that has not begun never runs; one already
+// running, or one whose owner is gone, finishes on its thread and its result
+// is dropped unseen.
 class HostLookup {
 public:
     // error is a socket error code (0 on success); address is numeric text.
@@ -24,6 +26,9 @@ public:
 
     // UI thread only. After it, `done` is never called.
     void cancel();
+    bool cancelled() const { return cancelled_; }
+    // Worker threads that run lookups at most at once.
+    static int maxWorkers();
 
     // True for a numeric IPv4 or IPv6 address; `normalized` gets its canonical text.
     static bool isNumericAddress(const QString& host, QString* normalized = nullptr);
@@ -38,7 +43,10 @@ public:
 
     explicit HostLookup(Done done) : done_(std::move(done)) {}
 
-private:
+    // UI thread: hands the result to `done` unless cancelled (the workers' end).
     void finish(int error, const QString& address);
+
+private:
     Done done_;
+    std::atomic<bool> cancelled_{false};
 };

@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <cstring>
+#include <climits>
 
 namespace {
 
@@ -26,16 +26,6 @@ QString socketErrorText(int code) {
 // A TLS failure says itself what failed and for which host.
 QString socketErrorText(const TWSocket& socket, int code) {
     return code == WSAETLSFAILED ? socket.LastErrorText() : socketErrorText(code);
-}
-
-bool isDecimal(const QString& text) {
-    if (text.isEmpty() || text.size() > 18)
-        return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -94,16 +84,30 @@ void THttpCli::PostASync() {
 }
 
 void THttpCli::DoRequestSync(THttpRequest request) {
+    QPointer<THttpCli> self(this);
     DoRequestAsync(request);
-    const auto result = platform::waitUntil(this, [this] { return state_ == httpReady; });
+    if (!self) // a handler run by the start destroyed the client
+        throw EHttpException(QStringLiteral("Connection aborted on request"), 404);
+    const int limitMs =
+        CallTimeout > 0 ? int(qMin<qint64>(qint64(CallTimeout) * 1000, INT_MAX)) : -1;
+    const auto result = platform::waitUntil(
+        this, [this] { return state_ == httpReady; }, limitMs);
     if (result == platform::WaitResult::Destroyed)
         throw EHttpException(QStringLiteral("Connection aborted on request"), 404);
+    if (result == platform::WaitResult::TimedOut) {
+        Stop(httperrTimeout, QStringLiteral("Request timed out: no complete answer within %1 "
+                                            "seconds")
+                                 .arg(CallTimeout));
+        if (!self)
+            throw EHttpException(QStringLiteral("Connection aborted on request"), 404);
+        throw EHttpException(reasonPhrase_, 404);
+    }
     if (result == platform::WaitResult::Ending) {
         Abort();
         throw EHttpException(QStringLiteral("Request abandoned: the program is ending"),
                              httperrAborted);
     }
-    if (statusCode_ >= 400)
+    if (statusCode_ >= 400 || requestError_ == httperrNoDocument)
         throw EHttpException(reasonPhrase_, statusCode_);
 }
 
@@ -117,6 +121,19 @@ void THttpCli::DoRequestAsync(THttpRequest request) {
     credentialsFromUrl_ = false;
     target_ = ParseHttpUrl(URL, haveTarget_ ? target_ : HttpUrl());
     haveTarget_ = true;
+    // The range and the credentials belong to this call: every hop of it
+    // carries them, and no later call does.
+    callRangeBegin_ = ContentRangeBegin;
+    callRangeEnd_ = ContentRangeEnd;
+    ContentRangeBegin.clear();
+    ContentRangeEnd.clear();
+    callUser_ = Username;
+    callPassword_ = Password;
+    if (target_.hasUserInfo) {
+        callUser_ = target_.user;
+        callPassword_ = target_.password;
+        credentialsFromUrl_ = true;
+    }
     StartRequest();
 }
 
@@ -130,7 +147,8 @@ void THttpCli::StartRequest() {
     currentLine_.clear();
     reasonPhrase_.clear();
     contentType_.clear();
-    lineBuffer_.clear();
+    parser_.start(requestType_ == httpHEAD);
+    contentLength_ = -1; // each response says its own length, each redirect hop's too
     receivedCount_ = 0;
     sentCount_ = 0;
     statusCode_ = 0;
@@ -138,11 +156,7 @@ void THttpCli::StartRequest() {
     bodyChunkCount_ = 0;
     locationPending_ = false;
     requestError_ = httperrNoError;
-    if (target_.hasUserInfo) {
-        Username = target_.user;
-        Password = target_.password;
-        credentialsFromUrl_ = true;
-    }
+    leftForElsewhere_ = false;
     documentName_ = DocumentNameOf(target_.path);
     if (socket_->State() != wsClosed) {
         // A socket left open by a caller's Abort while idle: closing it is not this request's end.
@@ -246,27 +260,33 @@ void THttpCli::SendRequest() {
     HttpRequestHeaderFields fields;
     fields.method = QString::fromLatin1(methods[requestType_]);
     fields.viaProxy = !Proxy.isEmpty();
+    // An IPv6 literal keeps its brackets wherever it names a host.
+    const QString host =
+        target_.host.contains(QLatin1Char(':')) ? '[' + target_.host + ']' : target_.host;
+    // Through a proxy the request names the whole URL of this hop.
     fields.target =
-        fields.viaProxy ? EncodeRequestPath(URL.trimmed()) : EncodeRequestPath(target_.path);
+        fields.viaProxy
+            ? EncodeRequestPath(
+                  QStringLiteral("http://") + host +
+                  (target_.port == QLatin1String("80") ? QString() : ':' + target_.port) +
+                  target_.path)
+            : EncodeRequestPath(target_.path);
     fields.sender = Sender;
     fields.reference = Reference;
     fields.contentTypePost = ContentTypePost;
     fields.agent = Agent;
-    fields.host = target_.host;
+    fields.host = host;
     fields.noCache = NoCache;
     if (requestType_ == httpPOST)
         fields.postLength = SendSource->size() - SendSource->pos();
     fields.modifiedSince = ModifiedSince;
-    fields.username = Username;
-    fields.password = Password;
+    fields.username = callUser_;
+    fields.password = callPassword_;
     fields.proxyUsername = ProxyUsername;
     fields.proxyPassword = ProxyPassword;
     fields.cookie = Cookie;
-    fields.rangeBegin = ContentRangeBegin;
-    fields.rangeEnd = ContentRangeEnd;
-    // A range applies to one request only.
-    ContentRangeBegin.clear();
-    ContentRangeEnd.clear();
+    fields.rangeBegin = callRangeBegin_;
+    fields.rangeEnd = callRangeEnd_;
 
     const quint64 serial = requestSerial_;
     auto stillSending = [&] { return requestSerial_ == serial && state_ == httpWaitingHeader; };
@@ -319,37 +339,52 @@ void THttpCli::SocketDataAvailable() {
 }
 
 bool THttpCli::ProcessData(const char* data, qint64 len) {
-    qint64 pos = 0;
-    while (pos < len) {
-        if (state_ == httpWaitingBody)
-            return DeliverBody(data + pos, len - pos);
-        if (state_ != httpWaitingHeader)
+    QByteArrayView input(data, len);
+    const quint64 serial = requestSerial_;
+    for (;;) {
+        if (requestSerial_ != serial || requestEnded_ ||
+            (state_ != httpWaitingHeader && state_ != httpWaitingBody))
             return false;
-        const char* start = data + pos;
-        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', size_t(len - pos)));
-        const qint64 take = lf ? lf - start + 1 : len - pos;
-        if (lineBuffer_.size() + take > LineBufferSize) {
-            Fail(httperrOverflow, QStringLiteral("HTTP line too long"));
+        switch (parser_.feed(input)) {
+        case HttpResponseParser::Result::NeedMore:
+            return true;
+        case HttpResponseParser::Result::HeaderLine:
+            if (!ProcessHeaderLine(parser_.line()))
+                return false;
+            break;
+        case HttpResponseParser::Result::HeaderEnd:
+            if (!ProcessHeaderEnd())
+                return false;
+            if (parser_.completed()) {
+                socket_->Close(); // no body follows: the response is complete
+                return false;
+            }
+            break;
+        case HttpResponseParser::Result::Body: {
+            const QByteArrayView body = parser_.body();
+            if (!DeliverBody(body.data(), body.size()))
+                return false;
+            break;
+        }
+        case HttpResponseParser::Result::Complete:
+            if (!input.isEmpty() &&
+                (!Fire(OnTrace,
+                       QStringLiteral("The server sent more than its Content-Length; "
+                                      "the bytes beyond it are not part of the document")) ||
+                 requestSerial_ != serial || requestEnded_))
+                return false;
+            socket_->Close(); // reported back through SocketSessionClosed
+            return false;
+        case HttpResponseParser::Result::Failed:
+            Fail(parser_.errorText() == QLatin1String("HTTP line too long") ? httperrOverflow
+                                                                            : httperrProtocol,
+                 parser_.errorText());
             return false;
         }
-        lineBuffer_.append(start, take);
-        pos += take;
-        if (!lf)
-            return true;
-        const QByteArray raw = lineBuffer_;
-        lineBuffer_.clear();
-        if (!ProcessHeaderLine(raw))
-            return false;
     }
-    return true;
 }
 
-bool THttpCli::ProcessHeaderLine(const QByteArray& raw) {
-    QByteArray bytes = raw;
-    bytes.chop(1);
-    if (bytes.endsWith('\r'))
-        bytes.chop(1);
-    const QString line = QString::fromLatin1(bytes);
+bool THttpCli::ProcessHeaderLine(const QString& line) {
     currentLine_ = line;
     const quint64 serial = requestSerial_;
     auto stillReading = [&] {
@@ -357,22 +392,10 @@ bool THttpCli::ProcessHeaderLine(const QByteArray& raw) {
     };
     if (headerLineCount_++ == 0 && (!Fire(OnHeaderBegin) || !stillReading()))
         return false;
-
-    if (line.left(6).toUpper() == QLatin1String("<HTML>")) {
-        // No header at all: the line and what follows are the document.
-        if (contentType_.isEmpty())
-            contentType_ = QStringLiteral("text/html");
-        QPointer<THttpCli> self(this);
-        ChangeState(httpWaitingBody);
-        if (!self || state_ != httpWaitingBody || !Fire(OnHeaderEnd) || state_ != httpWaitingBody)
-            return false;
-        return DeliverBody(raw.constData(), raw.size());
-    }
-    if (line.isEmpty())
-        return ProcessHeaderEnd();
-
     receivedHeader_ << line;
     ReadHeaderField(line);
+    if (!parser_.note().isEmpty() && (!Fire(OnTrace, parser_.note()) || !stillReading()))
+        return false;
     if (!Fire(OnHeaderData) || !stillReading())
         return false;
     if (statusCode_ >= 400) {
@@ -383,60 +406,40 @@ bool THttpCli::ProcessHeaderLine(const QByteArray& raw) {
     return true;
 }
 
-void THttpCli::ReadHeaderField(const QString& line) {
-    if (line.startsWith(QLatin1String("HTTP/1.0")) || line.startsWith(QLatin1String("HTTP/1.1"))) {
-        bool ok = false;
-        const int code = line.mid(9, 3).toInt(&ok);
-        statusCode_ = ok ? code : 0;
-        reasonPhrase_ = line.mid(13);
-        if (!ok)
-            Trace(QStringLiteral("Status line without a status code: %1").arg(line));
-        return;
-    }
-    const int colon = line.indexOf(':');
-    if (colon < 0)
-        return;
-    const QString field = line.left(colon).trimmed().toLower();
-    const QString value = line.mid(colon + 1).trimmed();
-    if (field == QLatin1String("location")) {
-        Location = value;
-        locationPending_ = true;
-        locationTarget_ = ResolveLocation(value, target_);
-    } else if (field == QLatin1String("content-length")) {
-        if (isDecimal(value)) {
-            contentLength_ = value.toLongLong();
-        } else {
-            contentLength_ = -1;
-            Trace(QStringLiteral(
-                      "Content-Length is not a decimal number: \"%1\"; the length is unknown")
-                      .arg(value.left(80)));
-        }
-    } else if (field == QLatin1String("content-range")) {
-        QString range = value;
-        if (range.startsWith(QLatin1String("bytes"), Qt::CaseInsensitive))
-            range = range.mid(5).trimmed();
-        const int dash = range.indexOf('-');
-        const int slash = range.indexOf('/');
-        if (dash >= 0) {
-            receivedRangeBegin_ = range.left(dash).trimmed();
-            receivedRangeEnd_ = range.mid(dash + 1, slash < 0 ? -1 : slash - dash - 1).trimmed();
-        }
-    } else if (field == QLatin1String("content-type")) {
-        contentType_ = value.toLower();
-    } else if (field == QLatin1String("www-authenticate")) {
-        wwwAuthInfos_ << value;
+void THttpCli::ReadHeaderField(const QString&) {
+    statusCode_ = parser_.statusCode();
+    reasonPhrase_ = parser_.reasonPhrase();
+    contentLength_ = parser_.contentLength();
+    contentType_ = parser_.contentType();
+    receivedRangeBegin_ = parser_.rangeBegin();
+    receivedRangeEnd_ = parser_.rangeEnd();
+    wwwAuthInfos_ = parser_.wwwAuthenticate();
+    if (parser_.hasLocation() && (!locationPending_ || Location != parser_.location())) {
+        Location = parser_.location();
+        // An empty Location names nothing to go to.
+        locationPending_ = !Location.isEmpty();
+        if (locationPending_)
+            locationTarget_ = ResolveLocation(Location, target_);
     }
 }
 
 bool THttpCli::ProcessHeaderEnd() {
     const quint64 serial = requestSerial_;
+    if (parser_.headerless()) {
+        contentType_ = parser_.contentType();
+        if (headerLineCount_++ == 0 &&
+            (!Fire(OnHeaderBegin) || requestSerial_ != serial || requestEnded_))
+            return false;
+    }
     if (locationPending_) {
         if (!IsHttpScheme(locationTarget_.scheme)) {
             // Another protocol is the caller's to follow; this request ends here.
             locationPending_ = false;
             Trace(QStringLiteral("Location is not an http URL, not followed: %1").arg(Location));
-            if (Fire(OnHeaderEnd) && requestSerial_ == serial && !requestEnded_)
+            if (Fire(OnHeaderEnd) && requestSerial_ == serial && !requestEnded_) {
+                leftForElsewhere_ = true;
                 socket_->Close();
+            }
             return false;
         }
         if (redirectCount_ >= MaxRedirects) {
@@ -469,14 +472,7 @@ bool THttpCli::ProcessHeaderEnd() {
     ChangeState(httpWaitingBody);
     if (!self || state_ != httpWaitingBody || requestSerial_ != serial)
         return false;
-    if (!Fire(OnHeaderEnd) || state_ != httpWaitingBody || requestSerial_ != serial)
-        return false;
-    if (requestType_ == httpHEAD) {
-        // A HEAD answer has no body: no need to wait for the server to close.
-        socket_->Close();
-        return false;
-    }
-    return true;
+    return Fire(OnHeaderEnd) && state_ == httpWaitingBody && requestSerial_ == serial;
 }
 
 bool THttpCli::DeliverBody(const char* data, qint64 len) {
@@ -501,12 +497,12 @@ void THttpCli::SocketSessionClosed(int error) {
         return;
     if (locationPending_ && state_ != httpAborting) {
         locationPending_ = false;
-        if (credentialsFromUrl_ &&
-            (locationTarget_.host != target_.host || locationTarget_.port != target_.port ||
-             locationTarget_.scheme != target_.scheme)) {
-            // Credentials written into the URL are for its host only.
-            Username.clear();
-            Password.clear();
+        if (locationTarget_.host != target_.host || locationTarget_.port != target_.port ||
+            locationTarget_.scheme != target_.scheme) {
+            // Credentials are for the host they were given for, never for where it sends us,
+            // and never in the clear after an https to http redirect.
+            callUser_.clear();
+            callPassword_.clear();
             credentialsFromUrl_ = false;
         }
         target_ = locationTarget_;
@@ -523,15 +519,24 @@ void THttpCli::SocketSessionClosed(int error) {
             Qt::QueuedConnection);
         return;
     }
-    if (state_ == httpWaitingHeader && statusCode_ == 0 && requestError_ == httperrNoError) {
-        statusCode_ = 404;
-        reasonPhrase_ =
-            error ? socketErrorText(*socket_, error)
-                  : QStringLiteral("Connection closed by the server before the response header");
-        requestError_ = httperrConnection;
-    } else if (error && state_ == httpWaitingBody) {
-        Trace(QStringLiteral("Connection ended by an error: %1")
-                  .arg(socketErrorText(*socket_, error)));
+    if (requestError_ == httperrNoError && !leftForElsewhere_ &&
+        (state_ == httpWaitingHeader || state_ == httpWaitingBody)) {
+        // Only an ending that completes the response is a success.
+        if (parser_.finish(error != 0) == HttpResponseParser::Result::Failed) {
+            statusCode_ = 404;
+            reasonPhrase_ = parser_.errorText();
+            if (error)
+                reasonPhrase_ += QStringLiteral(": ") + socketErrorText(*socket_, error);
+            requestError_ = httperrConnection;
+        } else if (requestType_ == httpGET && !parser_.headerless() &&
+                   (statusCode_ == 204 || statusCode_ == 304 ||
+                    (statusCode_ >= 300 && statusCode_ < 400 && Location.isEmpty()))) {
+            // An answer without a document is not a download, whatever its code.
+            reasonPhrase_ = QStringLiteral("No document: the server answered %1 %2")
+                                .arg(statusCode_)
+                                .arg(reasonPhrase_);
+            requestError_ = httperrNoDocument;
+        }
     }
     EndRequest();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HttpResponseParser.h"
 #include "HttpUrl.h"
 
 #include <QByteArray>
@@ -53,6 +54,8 @@ enum THttpRequestError {
     httperrStreamWrite = 7, // ReceiveStream refused a body chunk
     httperrConnection = 8,  // lookup, connect or connection failure
     httperrStatus = 9,      // the server answered 400 or more
+    httperrProtocol = 10,   // a response that breaks HTTP (status line, framing, size bounds)
+    httperrNoDocument = 11, // a GET answered 204, 304 or 3xx without a Location
 };
 
 // Event-driven HTTP/1.0 client on one TWSocket, on the user-interface thread.
@@ -84,7 +87,9 @@ public:
     QString Sender;
     QString Agent;
     QString Reference;
-    // Also set from the user information of URL.
+    // Basic authentication of the next requests. User information in URL
+    // overrides them for that request only. Neither is sent to another host
+    // a redirect leads to.
     QString Username;
     QString Password;
     QString ProxyUsername;
@@ -93,7 +98,8 @@ public:
     QDateTime ModifiedSince; // sent when valid
     QString Cookie;
     QString ContentTypePost = QStringLiteral("application/x-www-form-urlencoded");
-    // Byte range of the next request, in decimal; cleared once sent. Only the
+    // Byte range of the next request (each redirect hop of it), in decimal;
+    // cleared when the request starts. Only the
     // caller sets them: a received Content-Range goes to ReceivedRangeBegin/End,
     // so that it can never ride along on the next request.
     QString ContentRangeBegin;
@@ -105,6 +111,9 @@ public:
     // Seconds without any sign of the server (lookup result, connect, data)
     // after which a request ends with "Timeout..."; 0 waits for ever.
     int Timeout = 0;
+    // Seconds a whole blocking call (Get, Head, Post) may last, however lively
+    // the server is, before it ends with "Request timed out..."; 0 sets no bound.
+    int CallTimeout = 0;
     // Owned by the caller: each body chunk is written to it when set.
     QIODevice* ReceiveStream = nullptr;
     // Owned by the caller: the data of a POST.
@@ -180,7 +189,7 @@ private:
     void SendRequest();
     // Each returns false when the request ended or the client is gone.
     bool ProcessData(const char* data, qint64 len);
-    bool ProcessHeaderLine(const QByteArray& raw);
+    bool ProcessHeaderLine(const QString& line);
     bool ProcessHeaderEnd();
     bool DeliverBody(const char* data, qint64 len);
     void ReadHeaderField(const QString& line);
@@ -218,7 +227,14 @@ private:
     qint64 sentCount_ = 0;
     int headerLineCount_ = 0;
     int bodyChunkCount_ = 0;
-    QByteArray lineBuffer_;
+    HttpResponseParser parser_;
+    // The range and credentials of the running call, sent on each of its hops.
+    QString callRangeBegin_;
+    QString callRangeEnd_;
+    QString callUser_;
+    QString callPassword_;
+    // The socket was closed because the response points to another protocol.
+    bool leftForElsewhere_ = false;
     bool locationPending_ = false;
     HttpUrl locationTarget_;
     int redirectCount_ = 0;

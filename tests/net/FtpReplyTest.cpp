@@ -86,7 +86,11 @@ TEST(FtpReplies, TheAnnouncedSizeIsReadFromTheParentheses) {
     const std::pair<const char*, qint64> cases[] = {
         {"150 Opening BINARY mode data connection for a.zip (2048 bytes).", 2048},
         {"150 Opening data connection for a.iso ( 6442450944 bytes)", 6442450944LL},
-        {"150 Opening (mode) data connection for a (12 bytes)", -1},
+        {"150 Opening (mode) data connection for a (12 bytes)", 12},
+        {"150 Opening data connection for copy (1).bin (300 bytes).", 300},
+        {"150 Opening data connection for x(5 bytes).bin (9000 bytes).", 9000},
+        {"150 Opening (99999999999999999999999 bytes)", -1},
+        {"150 Opening (12ab bytes)", -1},
         {"150 Opening data connection", -1},
         {"150 Opening data connection (2048)", -1},
         {"150 Opening data connection (-5 bytes)", -1},

@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
@@ -196,6 +197,40 @@ TEST(Qbyget, AnFtpResumeEndsWholeWhateverTheSizeReplyCounts) {
             EXPECT_EQ(qbtest::readFile(target), content.left(40000));
         }
     }
+}
+
+TEST(Qbyget, TimeoutsAreCheckedAndHonouredForFtpToo) {
+    for (const char* value : {"-1", "86401", "2147483648", "ten", ""}) {
+        const ToolRun run = qbyget({QString("--timeout=") + value, "http://127.0.0.1/x", "y"});
+        EXPECT_EQ(run.exitCode, 2) << value;
+        EXPECT_TRUE(run.err.contains("--timeout takes whole seconds from 0 to 86400")) << value;
+    }
+    ftptest::FtpTestServer server;
+    server.on("RETR", [](ftptest::FtpSession& s, const QByteArray&) { s.control.sleep(8000); });
+    server.start();
+    qbtest::TempHome home;
+    QElapsedTimer clock;
+    clock.start();
+    const ToolRun run =
+        qbyget({"--timeout=1", QString("ftp://127.0.0.1:%1/pub/f.bin").arg(server.port()),
+                home.file("f.bin")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("426 Timeout")) << qPrintable(run.err);
+    EXPECT_LT(clock.elapsed(), 6000);
+}
+
+TEST(Qbyget, AFailureAfterARedirectNamesTheHop) {
+    const QString hop = QString("http://127.0.0.1:%1/moved.bin").arg(qbtest::closedPort());
+    qbtest::ScriptedServer server([&](qbtest::ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.send("HTTP/1.0 302 Found\r\nLocation: " + hop.toLatin1() + "\r\n\r\n");
+    });
+    qbtest::TempHome home;
+    const ToolRun run = qbyget({server.url("/t.bin"), home.file("t.bin")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, QString("qbyget: 404 Connection refused (Error #10061) (after a redirect "
+                               "to %1)\n")
+                           .arg(hop));
 }
 
 } // namespace

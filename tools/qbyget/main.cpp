@@ -16,12 +16,15 @@ void printError(const QString& text) {
 
 namespace {
 
+// A day: longer silences are no timeout, and seconds stay far from overflowing.
+constexpr int kMaxTimeout = 86400;
+
 int usage() {
     std::fprintf(stderr,
                  "usage: qbyget [--resume] [--timeout=SECONDS] [--ca-file=PEM] URL FILE\n"
                  "  --resume          continue a partial FILE instead of downloading it anew\n"
                  "  --timeout=SECONDS fail after so long without data from the server (default "
-                 "300, 0 = never)\n"
+                 "300, 0 = never, at most 86400)\n"
                  "  --ca-file=PEM     https: trust these certificate authorities instead of the "
                  "system's\n");
     return ExitUsage;
@@ -40,8 +43,12 @@ int main(int argc, char** argv) {
         } else if (arg.startsWith(QLatin1String("--timeout="))) {
             bool ok = false;
             request.timeout = arg.mid(10).toInt(&ok);
-            if (!ok || request.timeout < 0)
+            if (!ok || request.timeout < 0 || request.timeout > kMaxTimeout) {
+                printError(QStringLiteral("--timeout takes whole seconds from 0 to %1: %2")
+                               .arg(kMaxTimeout)
+                               .arg(arg.mid(10)));
                 return usage();
+            }
         } else if (arg.startsWith(QLatin1String("--ca-file="))) {
             request.caFile = arg.mid(10);
             if (request.caFile.isEmpty())

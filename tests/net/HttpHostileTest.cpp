@@ -1,0 +1,203 @@
+// The HTTP client against servers that misbehave: floods, cut responses, odd
+// status lines, interim answers, chunked bodies, and state that must not leak
+// from one hop or request into the next.
+#include <gtest/gtest.h>
+
+#include "HttpOutcome.h"
+#include "ScriptedServer.h"
+#include "net/HttpCli.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+using qbtest::ScriptedConnection;
+using qbtest::ScriptedServer;
+
+namespace {
+
+struct Hostile {
+    const char* name;
+    QByteArray reply;    // sent after the request header
+    bool reset;          // then the connection is reset instead of closed
+    const char* outcome; // start of the blocking call's failure; "" for success
+    QByteArray body;     // what reached OnDocData
+};
+
+TEST(HttpHostile, OnlyACompleteResponseIsASuccess) {
+    QByteArray flood = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 2000; ++i)
+        flood += "X-Flood: " + QByteArray::number(i) + "\r\n";
+    const Hostile cases[] = {
+        {"header flood", flood + "\r\nbody", false,
+         "404 Response header too large: more than 1000 lines", ""},
+        {"interim answers",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early\r\nLink: <x>\r\n\r\n"
+         "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody",
+         false, "", "body"},
+        {"chunked",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+         "4\r\nbo\r\n\r\n2\r\ndy\r\n0\r\n\r\n",
+         false, "", "bo\r\ndy"},
+        {"chunked, cut before the last chunk",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n", false,
+         "404 Connection closed before the last chunk", "body"},
+        {"reset inside a known length", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nbody", true,
+         "404 Connection closed after 4 of 10 bytes", "body"},
+        {"shorter than its length", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nbody", false,
+         "404 Connection closed after 4 of 10 bytes", "body"},
+        {"reset inside an unknown length", "HTTP/1.0 200 OK\r\n\r\nbody", true,
+         "404 Connection broken during the body", "body"},
+        {"header cut short", "HTTP/1.1 200 OK\r\nContent-Type: te", false,
+         "404 Connection closed by the server inside the response header", ""},
+        {"status without three digits", "HTTP/1.1 20 OK\r\n\r\nbody", false,
+         "404 Not an HTTP status line", ""},
+        {"status from another protocol", "ICY 200 OK\r\n\r\nbody", false,
+         "404 Not an HTTP status line", ""},
+        {"204 is no document", "HTTP/1.1 204 No Content\r\n\r\n", false,
+         "204 No document: the server answered 204", ""},
+        {"304 is no document", "HTTP/1.1 304 Not Modified\r\n\r\n", false,
+         "304 No document: the server answered 304", ""},
+        {"3xx without Location", "HTTP/1.1 302 Found\r\nContent-Length: 4\r\n\r\nbody", false,
+         "302 No document: the server answered 302", "body"},
+        {"unknown transfer coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: br\r\n\r\nbody", false,
+         "404 Unsupported Transfer-Encoding", ""},
+    };
+    for (const Hostile& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedServer server([&c](ScriptedConnection& conn) {
+            conn.readRequestHeader();
+            conn.send(c.reply);
+            if (c.reset)
+                conn.reset();
+        });
+        THttpCli http;
+        http.Timeout = 10;
+        http.URL = server.url("/f.bin");
+        QByteArray body;
+        http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, len); };
+        const QString outcome = httpOutcome(http, &THttpCli::Get);
+        EXPECT_TRUE(*c.outcome ? outcome.startsWith(c.outcome) : outcome.isEmpty())
+            << qPrintable(outcome);
+        EXPECT_EQ(http.RequestError() == httperrNoError, !*c.outcome);
+        EXPECT_EQ(body, c.body);
+    }
+}
+
+TEST(HttpHostile, ATricklingHeaderCannotHoldABoundedCall) {
+    ScriptedServer server([](ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.send("HTTP/1.1 200 OK\r\n");
+        for (int i = 0; i < 30 && c.send("X-Slow: " + QByteArray::number(i) + "\r\n"); ++i)
+            c.sleep(200);
+    });
+    THttpCli http;
+    http.URL = server.url("/f");
+    http.Timeout = 1; // never reached: the server is never quiet for a second
+    http.CallTimeout = 1;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(httpOutcome(http, &THttpCli::Head),
+              QString("404 Request timed out: no complete answer within 1 seconds"));
+    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_EQ(http.RequestError(), httperrTimeout);
+}
+
+TEST(HttpHostile, InterimAnswersLeaveOnlyTheFinalHeader) {
+    ScriptedServer server([](ScriptedConnection& c) {
+        c.readRequestHeader();
+        c.send("HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n"
+               "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    THttpCli http;
+    http.URL = server.url("/f");
+    ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
+    EXPECT_EQ(http.ReceivedHeader(), QStringList({"HTTP/1.1 200 OK", "Content-Length: 2"}));
+    EXPECT_EQ(http.StatusCode(), 200);
+}
+
+// Two servers: the first redirects to the second, which records what it got.
+struct RedirectPair {
+    explicit RedirectPair(const QByteArray& firstHeader)
+        : second([](ScriptedConnection& c) {
+              c.readRequestHeader();
+              c.send("HTTP/1.0 200 OK\r\n\r\nsecond");
+          }),
+          first([this, firstHeader](ScriptedConnection& c) {
+              c.readRequestHeader();
+              c.send("HTTP/1.0 302 Found\r\nLocation: " + second.url("/to").toLatin1() + "\r\n" +
+                     firstHeader + "\r\nfirst");
+          }) {}
+    ScriptedServer second;
+    ScriptedServer first;
+};
+
+TEST(HttpHostile, NothingOfOneHopOrRequestLeaksIntoTheNext) {
+    {
+        SCOPED_TRACE("Content-Length of the redirect");
+        RedirectPair pair("Content-Length: 5\r\n");
+        THttpCli http;
+        http.URL = pair.first.url("/from");
+        ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
+        EXPECT_EQ(http.ContentLength(), -1);
+    }
+    {
+        SCOPED_TRACE("a resume through a redirect");
+        RedirectPair pair("");
+        THttpCli http;
+        http.URL = pair.first.url("/from");
+        http.ContentRangeBegin = "1000";
+        ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
+        EXPECT_TRUE(pair.first.received().value(0).contains("\r\nRange: bytes=1000-\r\n"));
+        EXPECT_TRUE(pair.second.received().value(0).contains("\r\nRange: bytes=1000-\r\n"));
+        EXPECT_TRUE(http.ContentRangeBegin.isEmpty());
+    }
+    {
+        SCOPED_TRACE("credentials and another host");
+        RedirectPair pair("");
+        THttpCli http;
+        http.URL = pair.first.url("/from").replace("http://", "http://user:secret@");
+        ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
+        EXPECT_TRUE(pair.first.received().value(0).contains("Authorization: Basic "));
+        EXPECT_FALSE(pair.second.received().value(0).contains("Authorization"));
+    }
+    {
+        SCOPED_TRACE("credentials and a later request");
+        ScriptedServer server([](ScriptedConnection& c) {
+            c.readRequestHeader();
+            c.send("HTTP/1.0 200 OK\r\n\r\nok");
+        });
+        THttpCli http;
+        http.URL = server.url("/a").replace("http://", "http://user:secret@");
+        ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
+        http.URL = server.url("/b");
+        ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
+        ASSERT_EQ(server.received().size(), 2);
+        EXPECT_TRUE(server.received()[0].contains("Authorization: Basic dXNlcjpzZWNyZXQ="));
+        EXPECT_FALSE(server.received()[1].contains("Authorization"));
+        EXPECT_TRUE(http.Username.isEmpty());
+    }
+}
+
+TEST(HttpHostile, ThroughAProxyEachHopNamesItsOwnTargetAndIpv6HostsKeepBrackets) {
+    ScriptedServer proxy([](ScriptedConnection& c) {
+        c.readRequestHeader();
+        if (c.index() == 0)
+            c.send("HTTP/1.0 302 Found\r\nLocation: http://[::1]:8080/next\r\n\r\n");
+        else
+            c.send("HTTP/1.0 200 OK\r\n\r\nok");
+    });
+    THttpCli http;
+    http.Proxy = "127.0.0.1";
+    http.ProxyPort = QString::number(proxy.port());
+    http.URL = "http://[::1]:8080/first";
+    ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
+    const QList<QByteArray> requests = proxy.received();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_TRUE(requests[0].startsWith("GET http://[::1]:8080/first HTTP/1.0\r\n"))
+        << requests[0].constData();
+    EXPECT_TRUE(requests[1].startsWith("GET http://[::1]:8080/next HTTP/1.0\r\n"))
+        << requests[1].constData();
+    EXPECT_TRUE(requests[1].contains("\r\nHost: [::1]\r\n")) << requests[1].constData();
+}
+
+} // namespace
