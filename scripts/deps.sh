@@ -4,7 +4,7 @@ QB_PACKAGES=(
   libssl-dev libgtest-dev libgmock-dev libxcb1-dev libx11-dev liblz4-dev
   xvfb xauth trayer xdotool x11-utils imagemagick locales poppler-utils
   fonts-dejavu-core fonts-urw-base35 nginx-light vsftpd clang clang-format chromium
-  desktop-file-utils appstream openssl
+  desktop-file-utils appstream openssl ccache
 )
 
 qb_sudo() {
