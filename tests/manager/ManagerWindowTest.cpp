@@ -351,3 +351,45 @@ TEST_F(ManagerWindow, DesktopMenuOffersTheFilesApplications) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ManagerWindow, TheStartsScanUpdatesTheShownFolder) {
+    for (const int answer : {platform::IDNO, platform::IDYES}) {
+        SCOPED_TRACE(answer == platform::IDYES ? "deleted" : "kept");
+        lib.file("Programs", "Games", "alpha.zip");
+        lib.writeRecord("Programs", "Games", "alpha.zip",
+                        {{"DateDownloaded", daysAgo(10)}, {"Delete", "1"}, {"DeleteDays", "5"}});
+        boxes.answer(answer);
+        auto m = create();
+        ASSERT_EQ(boxes.texts().size(), 1);
+        EXPECT_TRUE(boxes.texts()[0].contains("\"alpha.zip\""));
+        boxes.clearRecord();
+        if (answer == platform::IDNO) {
+            EXPECT_EQ(m->lblFilename->text(), "alpha.zip");
+            EXPECT_FALSE(m->cbDelete->isChecked());
+            EXPECT_FALSE(record("alpha.zip").readBool("Delete"));
+        } else {
+            EXPECT_EQ(m->FEDownloads->itemCount(), 2);
+            EXPECT_EQ(m->lblFilename->text(), "beta.zip");
+            EXPECT_FALSE(record("alpha.zip").exists());
+        }
+    }
+}
+
+TEST_F(ManagerWindow, OpeningFilesStampsTheirRecords) {
+    auto m = create();
+    m->FEDownloads->selectNames({"beta.zip", "gamma.zip"});
+    settle();
+    bool suppress = false;
+    m->FEDownloadsDoubleClick(&suppress);
+    EXPECT_TRUE(suppress);
+    EXPECT_EQ(lib.home.shellLog(),
+              QStringList({"open\t" + lib.path("Programs", "Games", "beta.zip"),
+                           "open\t" + lib.path("Programs", "Games", "gamma.zip")}));
+    EXPECT_EQ(record("beta.zip").readString("LastOpened"), platform::todayStamp());
+    EXPECT_EQ(record("gamma.zip").readString("LastOpened"), platform::todayStamp());
+    EXPECT_EQ(m->lblLastOpened->text(), platform::todayStamp());
+}
+
+} // namespace
