@@ -834,7 +834,8 @@ void TfrmManager::WriteSettings() {
 }
 
 void TfrmManager::writeRecord(const QString& name) {
-    if (!manager::isPlainFileName(name))
+    // A file that went away meanwhile gets no new record from what the pane still shows.
+    if (!manager::isPlainFileName(name) || !QFileInfo::exists(FEDownloads->pathOf(name)))
         return;
     library::FileRecord record(recordFile(), name);
     record.writeString(K::Desc, edtDescription->text());

@@ -139,7 +139,11 @@ void TFileList::setFolder(const QString& directory) {
 }
 
 void TFileList::refresh() {
+    const QStringList before = selectedNames();
     reload(true);
+    // The selection moved when a selected file went away: its readers must hear of it.
+    if (selectedNames() != before)
+        emit selectionChanged();
     emit refreshed();
 }
 

@@ -393,3 +393,26 @@ TEST_F(ManagerWindow, OpeningFilesStampsTheirRecords) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ManagerWindow, AShownFileThatVanishesGetsNoNewRecord) {
+    auto m = create();
+    m->show();
+    settle();
+    m->FEDownloads->selectName("gamma.zip");
+    settle();
+    ASSERT_EQ(m->lblFilename->text(), "gamma.zip");
+    m->edtDescription->setText("typed for gamma");
+    QFile::remove(lib.path("Programs", "Games", "gamma.zip"));
+    ASSERT_EQ(platform::waitUntil(
+                  m.get(), [&] { return m->FEDownloads->itemCount() == 2; }, 5000),
+              platform::WaitResult::Done);
+    settle();
+    // The pane follows the list to its first file; nothing was written for the gone one.
+    EXPECT_EQ(m->lblFilename->text(), "alpha.zip");
+    EXPECT_EQ(m->edtDescription->text(), "First");
+    EXPECT_FALSE(record("gamma.zip").exists());
+}
+
+} // namespace
