@@ -11,6 +11,7 @@
 #include "library/ui/TfrmCategory.h"
 #include "library/ui/TfrmNewSection.h"
 #include "manager/DetailsRules.h"
+#include "manager/TfrmManager.h"
 
 void connectDownloadDialog(TfrmAsker* dialog) {
     dialog->useLibraryDialogs(frmNewSection, frmCategory);
@@ -23,6 +24,11 @@ void connectDownloadDialog(TfrmAsker* dialog) {
         }
     });
     QObject::connect(dialog, &TfrmAsker::managerRequested, dialog, &openManagerWindow);
+    QObject::connect(dialog, &TfrmAsker::fileScanned, dialog,
+                     [](const QString& recordFile, const QString& fileName) {
+                         if (frmManager)
+                             frmManager->fileScanned(recordFile, fileName);
+                     });
 }
 
 TfrmAsker* openHandOffDialog(const HandOffRequest& request) {

@@ -63,6 +63,7 @@ void TfrmAsker::VirusScan(const QString& path) {
     download::stampRecord(recordFile(), QFileInfo(path).fileName(),
                           library::RecordKey::LastScanned);
     platform::shellOpen(scanner, QLatin1Char('"') + path + QLatin1Char('"'));
+    emit fileScanned(recordFile(), QFileInfo(path).fileName());
 }
 
 void TfrmAsker::FileExec(const QString& path) {

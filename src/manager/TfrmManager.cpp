@@ -1129,6 +1129,11 @@ void TfrmManager::refreshAfterScan() {
     }
 }
 
+void TfrmManager::fileScanned(const QString& file, const QString& fileName) {
+    if (isVisible() && FEDownloads->firstSelectedName() == fileName && file == recordFile())
+        lblVChecked->setText(platform::todayStamp());
+}
+
 void TfrmManager::deletionRefused(const QString& directory, const QString& fileName) {
     if (QDir::cleanPath(FEDownloads->folder()) == QDir::cleanPath(directory) &&
         FEDownloads->selectedNames().contains(fileName))

@@ -90,6 +90,8 @@ public:
     // The event scan's view of this window: a deleted file refreshes list and pane; a
     // refused deletion unticks the pane's box when it shows that file.
     void refreshAfterScan();
+    // A download's scan stamped a record: the pane shows it when that file is shown.
+    void fileScanned(const QString& recordFile, const QString& fileName);
     // Files dropped from the desktop onto a folder button move into that folder.
     void filesDropped(int page, int button, const QStringList& paths);
     void deletionRefused(const QString& directory, const QString& fileName);

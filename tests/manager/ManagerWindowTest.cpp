@@ -416,3 +416,21 @@ TEST_F(ManagerWindow, AShownFileThatVanishesGetsNoNewRecord) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ManagerWindow, ADownloadsScanShowsWhenItsFileIsShown) {
+    auto m = create();
+    m->show();
+    settle();
+    ASSERT_EQ(m->FEDownloads->firstSelectedName(), "alpha.zip");
+    const QString file = lib.record("Programs", "Games", "x").recordFile();
+    m->fileScanned(file, "beta.zip"); // another file: nothing changes
+    EXPECT_EQ(m->lblVChecked->text(), "Never");
+    m->fileScanned(lib.record("Programs", "Tools", "x").recordFile(), "alpha.zip");
+    EXPECT_EQ(m->lblVChecked->text(), "Never");
+    m->fileScanned(file, "alpha.zip");
+    EXPECT_EQ(m->lblVChecked->text(), platform::todayStamp());
+}
+
+} // namespace
