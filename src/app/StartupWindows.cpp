@@ -2,15 +2,13 @@
 
 #include <QPointer>
 #include <QWidget>
-#include <exception>
 
 #include "app/AppWindows.h"
+#include "app/HandOffOpener.h"
 #include "app/TfrmTray.h"
-#include "library/LibraryOperations.h"
-#include "library/Settings.h"
 #include "library/ui/TfrmCategory.h"
 #include "library/ui/TfrmNewSection.h"
-#include "platform/Dialogs.h"
+#include "manager/TfrmManager.h"
 #include "platform/MessageLoop.h"
 
 namespace {
@@ -24,37 +22,40 @@ template <typename Window> Window* longLived(Window* window) {
     return window;
 }
 
-// The manager window's first-run duties: the default library, then the switch that makes
-// every later start a normal one. A library that cannot be laid out is reported and tried
-// again at the next start; what was made already is not made twice.
-void layOutDefaultLibrary() {
-    try {
-        library::CreateDefaultHeader();
-    } catch (const std::exception& error) {
-        platform::errorBox(QString::fromUtf8(error.what()));
-        return;
-    }
-    Settings().writeBool("Main", "FirstRun", false);
-}
-
 } // namespace
 
-void createLongLivedWindows(bool firstRun) {
+void createLongLivedWindows() {
     // The windows are created in their fixed order, each followed by one pass of pending
     // messages, so that a request arriving meanwhile is served with the windows that exist.
-    if (firstRun)
-        layOutDefaultLibrary();
+    // The manager's creation lays out the default library on the first run and runs the
+    // event scan on later ones; its signals are connected before, since the scan may
+    // already refresh it.
+    auto* manager = longLived(new TfrmManager);
+    frmManager = manager;
+    QObject::connect(manager, &TfrmManager::closing, manager, [] {
+        if (frmTray)
+            frmTray->SavePosition();
+    });
+    QObject::connect(manager, &TfrmManager::redownloadRequested, manager, &openRedownloadDialog);
+    manager->FormCreate();
     platform::processMessages();
 
     frmCategory = longLived(new TfrmCategory);
     platform::processMessages();
     frmNewSection = longLived(new TfrmNewSection);
     frmCategory->useNewSectionDialog(frmNewSection);
+    // The bar shows what the library dialogs add.
+    QObject::connect(frmNewSection, &TfrmNewSection::sectionAdded, manager,
+                     [manager](const QString& name, int) { manager->addPageFor(name); });
+    QObject::connect(frmCategory, &TfrmCategory::folderAdded, manager,
+                     [manager](int section, const QString& folder, int icon) {
+                         manager->addButtonFor(section, folder, icon);
+                     });
     platform::processMessages();
 }
 
 QWidget* managerWindow() {
-    return nullptr;
+    return frmManager.data();
 }
 
 void openManagerWindow() {

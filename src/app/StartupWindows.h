@@ -3,9 +3,9 @@
 class QWidget;
 
 // Creates the long-lived windows once, in their fixed order, letting pending messages run
-// after each. On the first run this also lays out the default library and clears
-// [Main] FirstRun, the duties the manager window takes on when it is created.
-void createLongLivedWindows(bool firstRun);
+// after each. The manager window's creation lays out the default library on the first run
+// and runs the event scan on later ones.
+void createLongLivedWindows();
 
 // The manager window, or nullptr while the program has none.
 QWidget* managerWindow();

@@ -8,6 +8,7 @@
 #include "app/ContentProbe.h"
 #include "app/HandOffOpener.h"
 #include "app/StartupWindows.h"
+#include "app/TfrmAbout.h"
 #include "app/WindowPlacement.h"
 #include "handoff/HandOff.h"
 #include "library/Settings.h"
@@ -24,8 +25,12 @@
 #include <cstdio>
 
 namespace {
-const char* const kMakerSite = "https://quillbay.verrin.example";
-}
+// The web entries open pages shipped with the program, so none of them leads nowhere.
+const char* const kMainSitePage = "Verrin_Main_Site";
+const char* const kUpgradePage = "Upgrade_Quillbay";
+const char* const kDownloadsPage = "Download_More";
+const char* const kSupportPage = "Technical_Support";
+} // namespace
 
 TfrmTray::TfrmTray(const QStringList& arguments, QWidget* parent) : QWidget(parent) {
     setObjectName("frmTray");
@@ -84,24 +89,21 @@ void TfrmTray::buildTrayMenu() {
     N2->setObjectName("N2");
     N4 = N2->addAction("&Contents", this, [] { platform::openHelp(); });
     N4->setObjectName("N4");
-    N3 = N2->addAction("&About Quillbay");
+    N3 = N2->addAction("&About Quillbay", this, &TfrmTray::N3Click);
     N3->setObjectName("N3");
     PopupMenu1->addSeparator()->setObjectName("N1");
 
     V1 = PopupMenu1->addMenu("Visit Verrin on the Web");
     V1->setObjectName("V1");
-    const QString site = kMakerSite;
-    N7 = V1->addAction(QString("Main Site (%1)").arg(site), this,
-                       [site] { platform::shellOpen(site); });
+    N7 = V1->addAction("Main Site (Quillbay help pages)", this,
+                       [] { platform::openHelp(kMainSitePage); });
     N7->setObjectName("N7");
-    U1 =
-        V1->addAction("Upgrade Quillbay", this, [site] { platform::shellOpen(site + "/upgrade"); });
+    U1 = V1->addAction("Upgrade Quillbay", this, [] { platform::openHelp(kUpgradePage); });
     U1->setObjectName("U1");
     O3 = V1->addAction("Download more Verrin software", this,
-                       [site] { platform::shellOpen(site + "/downloads"); });
+                       [] { platform::openHelp(kDownloadsPage); });
     O3->setObjectName("O3");
-    T2 = V1->addAction("Technical Support", this,
-                       [site] { platform::shellOpen(site + "/support"); });
+    T2 = V1->addAction("Technical Support", this, [] { platform::openHelp(kSupportPage); });
     T2->setObjectName("T2");
     PopupMenu1->addSeparator()->setObjectName("N5");
 
@@ -128,13 +130,13 @@ void TfrmTray::startUp(const QStringList& arguments) {
     platform::processMessages();
     firstRun_ = Settings().readBool("Main", "FirstRun");
     if (firstRun_) {
-        createLongLivedWindows(true);
+        createLongLivedWindows();
         attachMenu();
         finishStartUp();
         return;
     }
     attachMenu();
-    createLongLivedWindows(false);
+    createLongLivedWindows();
     // Arguments carry no function; later starts echo the first two.
     if (!arguments.isEmpty()) {
         platform::showMessage(arguments.value(0));
@@ -161,6 +163,15 @@ void TfrmTray::onTrayActivated(int reason) {
 void TfrmTray::Open1Click() {
     SetPosition();
     openManagerWindow();
+}
+
+void TfrmTray::N3Click() {
+    if (!about_)
+        about_ = new TfrmAbout(this);
+    about_->setWindowFlag(Qt::Window);
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
 }
 
 void TfrmTray::mnuInterceptClick() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDialog>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -37,6 +39,9 @@ public:
     void mnuInterceptClick();
     void mnuExitClick();
     void Open1Click();
+    // "About Quillbay": shown without waiting, in front.
+    void N3Click();
+    QPointer<QDialog> about_;
 
     bool isFirstRun() const { return firstRun_; }
 

@@ -46,6 +46,7 @@ void TfrmAsker::VirusScan(const QString& path) {
                           library::RecordKey::LastScanned);
     // The path is one argument whatever it holds; it is never split again.
     platform::shellStart(scanner, {path});
+    emit fileScanned(recordFile(), QFileInfo(path).fileName());
 }
 
 void TfrmAsker::FileExec(const QString& path) {

@@ -174,6 +174,9 @@ signals:
     void interceptionSwitched(bool intercepting);
     // "View Manager" was pressed.
     void managerRequested();
+    // The scanner was started on a downloaded file; its record (the ini section `fileName`
+    // of `recordFile`) now says it was scanned today.
+    void fileScanned(const QString& recordFile, const QString& fileName);
 
 protected:
     void showEvent(QShowEvent* event) override;

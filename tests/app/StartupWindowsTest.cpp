@@ -4,17 +4,30 @@
 #include "HelperLibrary.h"
 #include "TestEnvironment.h"
 #include "app/AppWindows.h"
+#include "app/HandOffOpener.h"
+#include "app/TfrmAbout.h"
 #include "app/TfrmTray.h"
+#include "download/TfrmAsker.h"
 #include "library/Sections.h"
 #include "library/Settings.h"
 #include "library/ui/TfrmCategory.h"
 #include "library/ui/TfrmNewSection.h"
+#include "manager/TfrmManager.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSet>
+
+#include <QGuiApplication>
+#include <QScreen>
 
 namespace {
 
 TEST(StartupWindows, SectionAndFolderDialogsLiveAsLongAsTheTray) {
     qbtest::TempHome home;
     Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question
     {
         TfrmTray tray({});
         ASSERT_TRUE(frmCategory);
@@ -53,6 +66,91 @@ TEST(StartupWindows, ADefaultLibraryThatCannotBeMadeIsReportedAndTriedAgain) {
     EXPECT_FALSE(Settings().readBool("Main", "FirstRun"));
     EXPECT_EQ(library::sectionNames(), QStringList({"Programs", "Research", "Internet"}));
     EXPECT_EQ(library::sectionLocation(1), home.folder() + "library/Programs/");
+}
+
+} // namespace
+
+namespace {
+
+TEST(StartupWindows, TrayOpensTheManagerAndClosingItStoresThePlacementOnce) {
+    qbtest::TempHome home;
+    Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    qbtest::DialogAnswerer boxes;
+    TfrmTray tray({});
+    ASSERT_TRUE(frmManager);
+    EXPECT_FALSE(frmManager->isVisible());
+    tray.Open1->trigger();
+    EXPECT_TRUE(frmManager->isVisible());
+    EXPECT_EQ(frmManager->windowTitle(), "Quillbay");
+    // Centred without a stored placement.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(qAbs(frmManager->frameGeometry().center().x() - screen.center().x()), 2);
+
+    frmManager->resize(480, 360);
+    frmManager->close();
+    EXPECT_FALSE(frmManager->isVisible());
+    EXPECT_EQ(Settings().readInteger("Position", "Width"), 480);
+    // Exit with the window hidden writes nothing more.
+    Settings().writeInteger("Position", "Width", 481);
+    tray.SavePosition();
+    EXPECT_EQ(Settings().readInteger("Position", "Width"), 481);
+    // Reopened at the stored place.
+    tray.Open1->trigger();
+    EXPECT_EQ(frmManager->width(), 481);
+}
+
+} // namespace
+
+namespace {
+
+TEST(TrayMenu, AboutAndTheWebEntriesOpenRealPages) {
+    qbtest::TempHome home;
+    Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800);
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    qbtest::DialogAnswerer boxes;
+    TfrmTray tray({});
+    tray.N3->trigger();
+    auto* about = tray.findChild<TfrmAbout*>("frmAbout");
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->lblName->text(), "Quillbay");
+    EXPECT_TRUE(about->lblVersion->text().startsWith("Version "));
+    EXPECT_TRUE(about->lblFolder->text().contains(home.folder()));
+    tray.N3->trigger(); // the same window again, not a second one
+    EXPECT_EQ(tray.findChildren<TfrmAbout*>().size(), 1);
+
+    for (QAction* entry : {tray.N7, tray.U1, tray.O3, tray.T2})
+        entry->trigger();
+    const QStringList opened = home.shellLog();
+    ASSERT_EQ(opened.size(), 4);
+    QSet<QString> pages;
+    for (const QString& line : opened) {
+        const QString page = line.section('\t', 1);
+        EXPECT_TRUE(QFileInfo(page).isFile()) << page.toStdString();
+        EXPECT_TRUE(page.endsWith(".html"));
+        pages << page;
+    }
+    EXPECT_EQ(pages.size(), 4);
+}
+
+TEST(TrayMenu, InterceptCheckMarkFollowsTheDownloadDialog) {
+    qbtest::TempHome home;
+    Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800);
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    qbtest::DialogAnswerer boxes;
+    TfrmTray tray({});
+    auto* dialog = new TfrmAsker();
+    connectDownloadDialog(dialog);
+    emit dialog->interceptionSwitched(false);
+    EXPECT_FALSE(tray.mnuIntercept->isChecked());
+    EXPECT_EQ(tray.windowTitle(), "QBY - Download Detect Disabled");
+    emit dialog->interceptionSwitched(true);
+    EXPECT_TRUE(tray.mnuIntercept->isChecked());
+    delete dialog;
 }
 
 } // namespace

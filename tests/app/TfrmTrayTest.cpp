@@ -85,6 +85,7 @@ TEST(TfrmTray, LaterStartEchoesTheFirstTwoArguments) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
     Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question
     {
         qbtest::DialogAnswerer boxes;
         boxes.answer(platform::IDOK).answer(platform::IDOK);
@@ -165,6 +166,7 @@ TEST(TfrmTray, SessionEndEndsAtOnceWritingNothing) {
     qbtest::TempHome home;
     Settings settings;
     settings.writeBool("Main", "FirstRun", false);
+    settings.writeInteger("Download", "Speed", 28800); // no speed question
     settings.writeBool("Download", "DownloadDetect", false);
     const QByteArray before = qbtest::readFile(home.file("dlmain.ini"));
     ASSERT_TRUE(qbtest::installHelperLibrary(home));

@@ -183,6 +183,7 @@ TEST(Qbyauto, AHandedOffDownloadLandsInTheLibrary) {
 TEST(Qbyauto, ASecondCopyNeverCutsOffTheFirst) {
     qbtest::TempHome home;
     Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question
     const QString endpoint = home.root() + "/runtime/quillbay/QBY";
     QProcess first;
     ASSERT_TRUE(qbtest::startProgram(first));
@@ -254,6 +255,7 @@ TEST(Qbyauto, TheProgramRegistersServesAndUnregisters) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
     Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question
     platform::Registry classes(platform::Registry::ClassesRoot);
 
     QProcess program;

@@ -1,0 +1,171 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+#include <QPoint>
+
+#include "manager/DetailsRules.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QStatusBar;
+class QWidget;
+class TFileList;
+class TNavBar;
+
+// The library manager: the navigation bar of sections and folders, the file list of the
+// current folder and the details pane of the selected file's record. Created once and
+// hidden; closing hides it again. Its handlers let queued messages run, so each one reads
+// its state afresh after every such point.
+class TfrmManager : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmManager(QWidget* parent = nullptr);
+    ~TfrmManager() override;
+
+    // The creation sequence: the default library on the first run; on later runs the bar
+    // from the library, the connection-speed question and the event scan. Returns false
+    // when the first run's default library could not be made (reported; tried next start).
+    bool FormCreate();
+
+    // ---- navigation bar --------------------------------------------------------------
+    void PopulateImageList();
+    void PopulateHeaders();
+    // The store effect and the page or button together.
+    void NewPage(const QString& name, const QString& location);
+    void NewButton(const QString& name, const QString& section, int icon, int page);
+    // The bar side only, for sections and folders another window has just stored.
+    void addPageFor(const QString& name);
+    void addButtonFor(int page, const QString& name, int icon);
+    void HeadClick(int page);
+    void CatClick();
+    int GetClickedPage() const { return currentSection_; }
+    int GetClickedButton() const { return currentFolder_; }
+    QString currentSectionName() const;
+    QString currentFolderName() const;
+    QString sectionLocation() const { return sectionLocation_; }
+    QString recordFile() const;
+    QIcon folderIcon(int index) const;
+
+    // ---- details pane ----------------------------------------------------------------
+    void UpdateInfo();
+    void ClearAll(bool disable);
+    void ReEnable();
+    void Highlight(QWidget* field);
+    void Gray(QWidget* field);
+    void GrayAll();
+    void DoHighLight(QWidget* field);
+    void DoGray(QWidget* field);
+    bool isHighlighted(QWidget* field) const;
+    void WriteSettings();
+    void DoWrite();
+    void MultiWrite();
+    void WriteSingle(QWidget* field);
+
+    // ---- file list -------------------------------------------------------------------
+    void FEDownloadsMouseDown();
+    void FEDownloadsSelectionChange();
+    void FEDownloadsDoubleClick(bool* suppress);
+    void PopupMenu1Popup();
+    void mnuOpenClick();
+    void mnuPropsClick();
+    // Applies a stored [Main] ViewStyle number (1 large icons, 2 list, 3 details, 4 small).
+    void applyViewStyle(int stored);
+    void applyShowMenu();
+    // With [Management] ShowMenu on, the list's menu is the desktop's own for the first
+    // selected file: Open, the applications associated with its type, Open Containing
+    // Folder, Move to Trash, Properties. The caller owns the menu; null without a file.
+    QMenu* desktopMenu();
+
+    // ---- source link -----------------------------------------------------------------
+    void edtSourceChange();
+    void SourceClick();
+    void mnuGoThereClick();
+
+    // The event scan's view of this window: a deleted file refreshes list and pane; a
+    // refused deletion unticks the pane's box when it shows that file.
+    void refreshAfterScan();
+    // A download's scan stamped a record: the pane shows it when that file is shown.
+    void fileScanned(const QString& recordFile, const QString& fileName);
+    // Files dropped from the desktop onto a folder button move into that folder.
+    void filesDropped(int page, int button, const QStringList& paths);
+    void deletionRefused(const QString& directory, const QString& fileName);
+
+    // Controls, named as the program names them (also their object names).
+    TNavBar* Nav = nullptr;
+    TFileList* FEDownloads = nullptr;
+    QLabel* pnlCategory = nullptr;
+    QLineEdit* edtDescription = nullptr;
+    QLineEdit* edtSource = nullptr;
+    QCheckBox* cbDelete = nullptr;
+    QLineEdit* meDelete = nullptr;
+    QLabel* lblDeletion = nullptr;
+    QPlainTextEdit* mmoNotes = nullptr;
+    QWidget* pnlSpacer = nullptr;
+    QLabel* lblDateDownloaded = nullptr;
+    QLabel* lblLastOpened = nullptr;
+    QLabel* lblVChecked = nullptr;
+    QLabel* lblFilename = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QMenu* pmNav = nullptr;
+    QMenu* pmButton = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* mnuOpen = nullptr;
+    QMenu* mnuDelete = nullptr;
+    QAction* mnuRecBin = nullptr;
+    QAction* N17 = nullptr;
+    QAction* mnuScan = nullptr;
+    QMenu* mnuViewStyle = nullptr;
+    QAction* mnuLargeIcons = nullptr;
+    QAction* mnuSmallIcons = nullptr;
+    QAction* mnuList = nullptr;
+    QAction* mnuDetails = nullptr;
+    QAction* mnuProps = nullptr;
+    QMenu* pmGoThere = nullptr;
+    QAction* mnuGoThere = nullptr;
+    QAction* mnuEditLink = nullptr;
+
+signals:
+    // The window closes (hides): its placement is to be stored.
+    void closing();
+    // The speed is not set: the options dialog's download page is wanted.
+    void speedSetupRequested();
+    // Re-download `source` into the current section and folder as `localName`.
+    void redownloadRequested(const manager::Redownload& what, const QString& description,
+                             int sectionPosition, int folderPosition, const QString& localName);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildLayout();
+    void buildMenus();
+    void laterRunCreation();
+    bool firstRunCreation();
+    bool isField(QWidget* w) const;
+    void writeRecord(const QString& name);
+    void setFileItemsEnabled(bool enabled, bool scanEnabled);
+    void redownload(const QString& localName);
+    bool appMessage(QEvent* event);
+    void fieldKeyUp(QWidget* field, int key);
+
+    QList<QIcon> icons_;
+    int currentSection_ = -1;
+    int currentFolder_ = -1;
+    int hoverPage_ = -1;
+    int hoverFolder_ = -1;
+    QString sectionLocation_;
+    bool headersPopulated_ = false;
+    bool catClicking_ = false;
+    bool filterInstalled_ = false;
+    // Where a highlighted single-line field stood before it moved up.
+    QList<QPair<QWidget*, QPoint>> homes_;
+};

@@ -1,0 +1,247 @@
+#include "widgets/TNavBar.h"
+
+#include <QAbstractButton>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollArea>
+#include <QToolBox>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+TNavBar::TNavBar(QWidget* parent) : QWidget(parent) {
+    setObjectName("Nav");
+    setAcceptDrops(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    box_ = new QToolBox(this);
+    layout->addWidget(box_);
+    setAutoFillBackground(true);
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    setPalette(grey);
+    connect(box_, &QToolBox::currentChanged, this, [this](int page) {
+        if (!filling_ && page >= 0)
+            emit pageClicked(page);
+    });
+}
+
+int TNavBar::pageCount() const {
+    return int(pages_.size());
+}
+
+int TNavBar::buttonCount(int page) const {
+    return page >= 0 && page < pages_.size() ? int(pages_[page].buttons.size()) : 0;
+}
+
+QString TNavBar::pageCaption(int page) const {
+    return box_->itemText(page);
+}
+
+QString TNavBar::buttonCaption(int page, int index) const {
+    QToolButton* b = button(page, index);
+    return b ? b->text() : QString();
+}
+
+QToolButton* TNavBar::button(int page, int index) const {
+    if (page < 0 || page >= pages_.size() || index < 0 || index >= pages_[page].buttons.size())
+        return nullptr;
+    return pages_[page].buttons[index];
+}
+
+int TNavBar::activePage() const {
+    return box_->currentIndex();
+}
+
+void TNavBar::setActivePage(int page) {
+    filling_ = true;
+    box_->setCurrentIndex(page);
+    filling_ = false;
+}
+
+int TNavBar::addPage(const QString& caption, const QString& hint) {
+    Page page;
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    page.body = new QWidget;
+    page.body->setAutoFillBackground(true);
+    QPalette grey = page.body->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    page.body->setPalette(grey);
+    page.layout = new QVBoxLayout(page.body);
+    page.layout->setAlignment(Qt::AlignTop);
+    page.layout->setSpacing(6);
+    scroll->setWidget(page.body);
+    pages_.append(page);
+    filling_ = true;
+    const int index = box_->addItem(scroll, caption);
+    filling_ = false;
+    box_->setItemToolTip(index, hint);
+    // The caption button of the page is the tool box's own; it receives the right clicks.
+    const auto tabs = box_->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QAbstractButton* tab : tabs)
+        tab->installEventFilter(this);
+    return index;
+}
+
+int TNavBar::addButton(int page, const QString& caption, const QIcon& icon, const QString& hint) {
+    if (page < 0 || page >= pages_.size())
+        return -1;
+    auto* b = new QToolButton(pages_[page].body);
+    b->setText(caption);
+    b->setIcon(icon);
+    b->setIconSize(QSize(32, 32));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setAutoRaise(true);
+    b->setToolTip(hint);
+    b->setStatusTip(hint);
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    b->setStyleSheet("QToolButton { color: white; }");
+    b->installEventFilter(this);
+    b->setMouseTracking(true);
+    pages_[page].layout->addWidget(b);
+    pages_[page].buttons.append(b);
+    const int index = int(pages_[page].buttons.size()) - 1;
+    connect(b, &QToolButton::pressed, this, [this, b] {
+        int p, i;
+        if (locate(b, &p, &i))
+            emit buttonPressed(p, i);
+    });
+    connect(b, &QToolButton::clicked, this, [this, b] {
+        int p, i;
+        if (locate(b, &p, &i))
+            emit buttonClicked(p, i);
+    });
+    return index;
+}
+
+void TNavBar::setPageCaption(int page, const QString& caption) {
+    box_->setItemText(page, caption);
+}
+
+void TNavBar::setButtonCaption(int page, int index, const QString& caption) {
+    if (QToolButton* b = button(page, index))
+        b->setText(caption);
+}
+
+void TNavBar::setButtonIcon(int page, int index, const QIcon& icon) {
+    if (QToolButton* b = button(page, index))
+        b->setIcon(icon);
+}
+
+void TNavBar::setPageBold(int page, bool bold) {
+    QWidget* tab = nullptr;
+    const auto tabs = box_->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+    int seen = 0;
+    for (QAbstractButton* t : tabs) {
+        if (seen++ == page)
+            tab = t;
+    }
+    if (!tab)
+        return;
+    QFont f = tab->font();
+    f.setBold(bold);
+    tab->setFont(f);
+}
+
+bool TNavBar::pageBold(int page) const {
+    const auto tabs = box_->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+    return page >= 0 && page < tabs.size() && tabs[page]->font().bold();
+}
+
+void TNavBar::fitButtons() {
+    for (Page& page : pages_)
+        for (QToolButton* b : page.buttons)
+            b->setMinimumWidth(page.body->width() - 12);
+}
+
+void TNavBar::clear() {
+    filling_ = true;
+    while (box_->count() > 0) {
+        QWidget* w = box_->widget(0);
+        box_->removeItem(0);
+        delete w;
+    }
+    pages_.clear();
+    filling_ = false;
+}
+
+bool TNavBar::locate(QObject* object, int* page, int* index) const {
+    for (int p = 0; p < pages_.size(); ++p) {
+        const int i = int(pages_[p].buttons.indexOf(static_cast<QToolButton*>(object)));
+        if (i >= 0) {
+            *page = p;
+            *index = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TNavBar::eventFilter(QObject* watched, QEvent* event) {
+    int p, i;
+    const bool isButton = locate(watched, &p, &i);
+    switch (event->type()) {
+    case QEvent::Enter:
+        if (isButton)
+            emit buttonHovered(p, i);
+        break;
+    case QEvent::Leave:
+        if (isButton)
+            emit buttonHovered(-1, -1);
+        break;
+    case QEvent::ContextMenu: {
+        const QPoint at = static_cast<QContextMenuEvent*>(event)->globalPos();
+        if (isButton) {
+            emit buttonMenuRequested(p, i, at);
+            if (buttonMenu)
+                buttonMenu->popup(at);
+            return true;
+        }
+        const auto tabs =
+            box_->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+        const int page = int(tabs.indexOf(static_cast<QAbstractButton*>(watched)));
+        if (page >= 0) {
+            emit pageMenuRequested(page, at);
+            if (pageMenu)
+                pageMenu->popup(at);
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TNavBar::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TNavBar::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    int page = activePage(), index = -1;
+    if (QWidget* under = childAt(event->position().toPoint())) {
+        for (QWidget* w = under; w && w != this; w = w->parentWidget()) {
+            int p, i;
+            if (locate(w, &p, &i)) {
+                page = p;
+                index = i;
+                break;
+            }
+        }
+    }
+    if (!paths.isEmpty()) {
+        event->acceptProposedAction();
+        emit filesDropped(page, index, paths);
+    }
+}

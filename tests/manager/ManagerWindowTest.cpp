@@ -1,0 +1,436 @@
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTest>
+#include <QToolButton>
+
+#include "DialogAnswerer.h"
+#include "LibraryFixture.h"
+#include "library/Categories.h"
+#include "library/Sections.h"
+#include "manager/TfrmManager.h"
+#include "platform/MessageLoop.h"
+#include "widgets/TFileList.h"
+#include "widgets/TNavBar.h"
+
+namespace {
+
+using qbtest::daysAgo;
+
+void settle() {
+    for (int i = 0; i < 5; ++i)
+        platform::processMessages();
+}
+
+// A later start of a library with two sections: Programs (Games with two files, Tools
+// empty) and Notes (no folders, one loose file).
+class ManagerWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Settings().writeBool("Main", "FirstRun", false);
+        Settings().writeInteger("Download", "Speed", 28800);
+        lib.section("Programs");
+        lib.folder("Programs", 0, "Games", 46);
+        lib.folder("Programs", 0, "Tools", 1);
+        lib.section("Notes");
+        lib.file("Programs", "Games", "alpha.zip");
+        lib.file("Programs", "Games", "beta.zip");
+        lib.file("Programs", "Games", "gamma.zip");
+        qbtest::writeFile(lib.sectionDir("Notes") + "loose.txt", "x");
+        lib.writeRecord("Programs", "Games", "alpha.zip",
+                        {{"Desc", "First"},
+                         {"Source", "http://example.com/alpha.zip"},
+                         {"DateDownloaded", daysAgo(10)},
+                         {"LastOpened", daysAgo(1)},
+                         {"Delete", "1"},
+                         {"DeleteDays", "30"}});
+    }
+    library::FileRecord record(const QString& name) {
+        return lib.record("Programs", "Games", name);
+    }
+    std::unique_ptr<TfrmManager> create() {
+        auto m = std::make_unique<TfrmManager>();
+        m->FormCreate();
+        settle();
+        return m;
+    }
+
+    qbtest::TempLibrary lib;
+    qbtest::DialogAnswerer boxes;
+};
+
+TEST_F(ManagerWindow, LaterStartShowsTheFirstFolderAndItsFirstFile) {
+    auto m = create();
+    EXPECT_EQ(m->windowTitle(), "Quillbay");
+    ASSERT_EQ(m->Nav->pageCount(), 2);
+    EXPECT_EQ(m->Nav->pageCaption(0), "Programs");
+    EXPECT_EQ(m->Nav->buttonCaption(0, 1), "Tools");
+    EXPECT_FALSE(m->Nav->button(0, 0)->icon().isNull());
+    EXPECT_EQ(m->GetClickedPage(), 0);
+    EXPECT_EQ(m->GetClickedButton(), 0);
+    EXPECT_EQ(m->FEDownloads->itemCount(), 3);
+    EXPECT_EQ(m->pnlCategory->text(), "Games - alpha.zip");
+    EXPECT_EQ(m->edtDescription->text(), "First");
+    EXPECT_EQ(m->meDelete->text(), "20");
+    EXPECT_EQ(m->lblDateDownloaded->text(), daysAgo(10));
+    EXPECT_EQ(m->lblVChecked->text(), "Never");
+    EXPECT_FALSE(m->lblDeletion->isVisibleTo(m.get()));
+    EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+TEST_F(ManagerWindow, SpeedQuestionOnLaterStartsWithoutASpeed) {
+    Settings().writeInteger("Download", "Speed", 0);
+    boxes.answer(platform::IDOK);
+    int asked = 0;
+    auto m = std::make_unique<TfrmManager>();
+    QObject::connect(m.get(), &TfrmManager::speedSetupRequested, [&] { ++asked; });
+    m->FormCreate();
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_EQ(boxes.texts()[0], "In order for Quillbay to accurately provide download speed "
+                                "statistics, you must specify your download connection speed.\r\r"
+                                "Select OK to configure this now.");
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(ManagerWindow, FirstRunLaysOutTheDefaultLibrary) {
+    qbtest::TempHome fresh;
+    Settings().writeString("Main", "DefaultRoot", fresh.folder() + "library");
+    auto m = create();
+    EXPECT_FALSE(Settings().readBool("Main", "FirstRun"));
+    ASSERT_EQ(m->Nav->pageCount(), 3);
+    EXPECT_EQ(m->Nav->pageCaption(2), "Internet");
+    EXPECT_EQ(m->Nav->buttonCaption(0, 3), "Applications");
+    EXPECT_EQ(m->GetClickedPage(), 0);
+    EXPECT_EQ(m->pnlCategory->text(), "Productivity");
+    EXPECT_FALSE(m->edtDescription->isEnabled()); // an empty folder
+    // No scan and no speed question on the first run.
+    EXPECT_TRUE(boxes.texts().isEmpty());
+}
+
+TEST_F(ManagerWindow, HeadAndCatClickWithAndWithoutFolders) {
+    auto m = create();
+    // A section without folders lists its own directory and disables the pane.
+    m->HeadClick(1);
+    settle();
+    EXPECT_EQ(m->GetClickedButton(), -1);
+    EXPECT_EQ(m->FEDownloads->itemCount(), 1);
+    EXPECT_EQ(m->pnlCategory->text(), "");
+    EXPECT_FALSE(m->edtDescription->isEnabled());
+    // Back to Programs: its first folder again.
+    m->HeadClick(0);
+    settle();
+    EXPECT_EQ(m->FEDownloads->itemCount(), 3);
+    EXPECT_TRUE(m->edtDescription->isEnabled());
+    // An empty folder.
+    QTest::mouseClick(m->Nav->button(0, 1), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(m->GetClickedButton(), 1);
+    EXPECT_EQ(m->FEDownloads->itemCount(), 0);
+    EXPECT_EQ(m->pnlCategory->text(), "Tools");
+    EXPECT_FALSE(m->edtDescription->isEnabled());
+    EXPECT_TRUE(m->edtDescription->text().isEmpty());
+}
+
+TEST_F(ManagerWindow, EditsReachTheRecordAndComeBack) {
+    auto m = create();
+    m->show();
+    settle();
+    m->FEDownloads->selectName("beta.zip");
+    settle();
+    EXPECT_EQ(m->edtDescription->text(), "Click here to edit");
+    EXPECT_EQ(m->meDelete->text(), "30");
+    m->edtDescription->setText("Second");
+    m->mmoNotes->setPlainText("line one\nline two");
+    m->cbDelete->setChecked(true);
+    m->meDelete->setText("45");
+    m->FEDownloads->selectName("alpha.zip"); // the selection change saves beta's pane
+    settle();
+    EXPECT_EQ(record("beta.zip").readString("Desc"), "Second");
+    EXPECT_EQ(record("beta.zip").notes(), QStringList({"line one", "line two"}));
+    EXPECT_TRUE(record("beta.zip").readBool("Delete"));
+    EXPECT_EQ(record("beta.zip").readString("DeleteDays"), "45");
+    EXPECT_EQ(record("beta.zip").readString("AlterDeleteOn"), platform::todayStamp());
+    EXPECT_EQ(m->edtDescription->text(), "First");
+    m->FEDownloads->selectName("beta.zip");
+    settle();
+    EXPECT_EQ(m->edtDescription->text(), "Second");
+    EXPECT_EQ(m->mmoNotes->toPlainText(), "line one\nline two");
+    EXPECT_TRUE(m->cbDelete->isChecked());
+    EXPECT_EQ(m->meDelete->text(), "45");
+    // Enter in a field writes that one field for every selected file.
+    m->FEDownloads->selectNames({"alpha.zip", "beta.zip", "gamma.zip"});
+    settle();
+    EXPECT_EQ(m->pnlCategory->text(), "Games - Multiple Files Selected");
+    m->edtSource->setFocus();
+    m->edtSource->setText("ftp://host/pub/all.zip");
+    QTest::keyClick(m->edtSource, Qt::Key_Return);
+    settle();
+    for (const char* name : {"alpha.zip", "beta.zip", "gamma.zip"})
+        EXPECT_EQ(record(name).readString("Source"), "ftp://host/pub/all.zip") << name;
+    EXPECT_EQ(record("gamma.zip").readString("Desc"), "Click here to edit");
+    // The auto-delete box writes the whole pane into every selected file.
+    m->cbDelete->click();
+    settle();
+    for (const char* name : {"alpha.zip", "beta.zip", "gamma.zip"})
+        EXPECT_EQ(record(name).readBool("Delete"), m->cbDelete->isChecked()) << name;
+    EXPECT_EQ(record("gamma.zip").readString("Desc"), m->edtDescription->text());
+}
+
+TEST_F(ManagerWindow, DueFilesAndTheMenuCaptions) {
+    auto m = create();
+    // Written after the start's scan, which would have asked about it.
+    lib.writeRecord("Programs", "Games", "beta.zip",
+                    {{"DateDownloaded", daysAgo(10)}, {"Delete", "1"}, {"DeleteDays", "5"}});
+    m->FEDownloads->selectName("beta.zip");
+    settle();
+    EXPECT_EQ(m->meDelete->text(), "00");
+    EXPECT_TRUE(m->lblDeletion->isVisibleTo(m.get()));
+    m->PopupMenu1Popup();
+    EXPECT_EQ(m->mnuOpen->text(), "&Open File");
+    m->FEDownloads->selectNames({"alpha.zip", "beta.zip"});
+    m->PopupMenu1Popup();
+    EXPECT_EQ(m->mnuOpen->text(), "&Open Files");
+    EXPECT_EQ(m->mnuDelete->title(), "&Delete Selected Files");
+    EXPECT_EQ(m->mnuScan->text(), "&Scan Folder for Viruses");
+}
+
+TEST_F(ManagerWindow, HighlightAndGrayReturnTheFieldToItsPlace) {
+    auto m = create();
+    m->show();
+    settle();
+    for (QWidget* field :
+         {static_cast<QWidget*>(m->edtDescription), static_cast<QWidget*>(m->edtSource),
+          static_cast<QWidget*>(m->meDelete)}) {
+        const QRect before = field->geometry();
+        for (int round = 0; round < 2; ++round) {
+            m->DoHighLight(field);
+            m->DoHighLight(field); // a second highlight moves it no further
+            EXPECT_EQ(field->geometry().top(), before.top() - 2);
+            EXPECT_TRUE(static_cast<QLineEdit*>(field)->hasFrame());
+            m->DoGray(field);
+            EXPECT_EQ(field->geometry(), before);
+            EXPECT_FALSE(static_cast<QLineEdit*>(field)->hasFrame());
+        }
+    }
+    // A highlighted placeholder gives way to typing.
+    m->FEDownloads->selectName("beta.zip");
+    settle();
+    m->DoHighLight(m->edtSource);
+    EXPECT_TRUE(m->edtSource->text().isEmpty());
+}
+
+TEST_F(ManagerWindow, NotesStopAt440Characters) {
+    auto m = create();
+    m->show();
+    settle();
+    m->mmoNotes->setFocus();
+    m->mmoNotes->clear();
+    QTest::keyClicks(m->mmoNotes, QString(430, 'a'));
+    QTest::keyClicks(m->mmoNotes, QString(20, 'b'));
+    EXPECT_EQ(m->mmoNotes->toPlainText(), QString(430, 'a') + QString(10, 'b'));
+    m->mmoNotes->insertPlainText(QString(50, 'c'));
+    EXPECT_EQ(m->mmoNotes->toPlainText().size(), 440);
+}
+
+TEST_F(ManagerWindow, ViewStylesFollowTheStoredNumber) {
+    struct Case {
+        int stored;
+        TFileList::ViewStyle style;
+    } cases[] = {{1, TFileList::LargeIcons},
+                 {2, TFileList::List},
+                 {3, TFileList::Details},
+                 {4, TFileList::SmallIcons},
+                 {0, TFileList::Details}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        Settings().writeInteger("Main", "ViewStyle", c.stored);
+        auto m = create();
+        EXPECT_EQ(m->FEDownloads->viewStyle(), c.style);
+        EXPECT_EQ(m->FEDownloads->itemCount(), 3); // every view lists the folder
+    }
+}
+
+TEST_F(ManagerWindow, FilesAppearingAndVanishingShowUp) {
+    auto m = create();
+    m->show();
+    settle();
+    lib.file("Programs", "Games", "delta.zip");
+    QFile::remove(lib.path("Programs", "Games", "gamma.zip"));
+    ASSERT_EQ(
+        platform::waitUntil(
+            m.get(),
+            [&] { return m->FEDownloads->itemCount() == 3 && m->FEDownloads->selectedCount() > 0; },
+            5000),
+        platform::WaitResult::Done);
+    settle();
+    QStringList names;
+    for (int r = 0; r < m->FEDownloads->itemCount(); ++r)
+        names << m->FEDownloads->nameAt(r);
+    EXPECT_EQ(names, QStringList({"alpha.zip", "beta.zip", "delta.zip"}));
+}
+
+TEST_F(ManagerWindow, ControlsAreNamedForAssistiveTechnology) {
+    auto m = create();
+    m->show();
+    settle();
+    const auto nameOf = [](QObject* o) {
+        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(o);
+        return i ? i->text(QAccessible::Name) : QString("<none>");
+    };
+    EXPECT_EQ(nameOf(m->edtDescription), "Description:");
+    EXPECT_EQ(nameOf(m->edtSource), "Source:");
+    EXPECT_EQ(nameOf(m->cbDelete), "Auto-Delete in");
+    EXPECT_EQ(nameOf(m->mmoNotes), "Notes:");
+    EXPECT_EQ(nameOf(m->Nav->button(0, 0)), "Games");
+}
+
+TEST_F(ManagerWindow, ClosingHidesAndAsksForThePlacement) {
+    auto m = create();
+    int closings = 0;
+    QObject::connect(m.get(), &TfrmManager::closing, [&] { ++closings; });
+    m->show();
+    settle();
+    m->close();
+    EXPECT_FALSE(m->isVisible());
+    EXPECT_EQ(closings, 1);
+    m->show();
+    settle();
+    EXPECT_EQ(m->Nav->pageCount(), 2); // the bar is built once
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ManagerWindow, DroppedFilesMoveIntoTheFolderFoldersAreRefused) {
+    auto m = create();
+    const QString outside = lib.home.folder() + "incoming/";
+    qbtest::writeFile(outside + "new.iso", "iso");
+    QDir().mkpath(outside + "adir");
+    boxes.answer(platform::IDOK);
+    m->filesDropped(0, 1, {outside + "adir", outside + "new.iso"});
+    EXPECT_EQ(boxes.texts(), QStringList({"Cannot add the folder \"" + outside + "adir\""}));
+    EXPECT_TRUE(QFileInfo::exists(lib.path("Programs", "Tools", "new.iso")));
+    EXPECT_FALSE(QFileInfo::exists(outside + "new.iso"));
+    // Onto no button: nothing moves.
+    qbtest::writeFile(outside + "stay.txt", "x");
+    m->filesDropped(0, -1, {outside + "stay.txt"});
+    EXPECT_TRUE(QFileInfo::exists(outside + "stay.txt"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ManagerWindow, DesktopMenuOffersTheFilesApplications) {
+    qbtest::writeFile(qEnvironmentVariable("XDG_DATA_HOME") + "/applications/arc.desktop",
+                      "[Desktop Entry]\nType=Application\nName=Archiver\nExec=arc %f\n"
+                      "MimeType=application/zip;\n");
+    auto m = create();
+    m->FEDownloads->selectName("beta.zip");
+    std::unique_ptr<QMenu> menu(m->desktopMenu());
+    ASSERT_TRUE(menu);
+    QStringList captions;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator())
+            captions << a->text();
+    EXPECT_EQ(captions, QStringList({"Open", "Open with Archiver", "Open Containing Folder",
+                                     "Move to Trash", "Properties"}));
+    menu->actions()[1]->trigger();
+    EXPECT_EQ(lib.home.shellLog(), QStringList({"open\t\"arc\"\t\"" +
+                                                lib.path("Programs", "Games", "beta.zip") + "\""}));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ManagerWindow, TheStartsScanUpdatesTheShownFolder) {
+    for (const int answer : {platform::IDNO, platform::IDYES}) {
+        SCOPED_TRACE(answer == platform::IDYES ? "deleted" : "kept");
+        lib.file("Programs", "Games", "alpha.zip");
+        lib.writeRecord("Programs", "Games", "alpha.zip",
+                        {{"DateDownloaded", daysAgo(10)}, {"Delete", "1"}, {"DeleteDays", "5"}});
+        boxes.answer(answer);
+        auto m = create();
+        ASSERT_EQ(boxes.texts().size(), 1);
+        EXPECT_TRUE(boxes.texts()[0].contains("\"alpha.zip\""));
+        boxes.clearRecord();
+        if (answer == platform::IDNO) {
+            EXPECT_EQ(m->lblFilename->text(), "alpha.zip");
+            EXPECT_FALSE(m->cbDelete->isChecked());
+            EXPECT_FALSE(record("alpha.zip").readBool("Delete"));
+        } else {
+            EXPECT_EQ(m->FEDownloads->itemCount(), 2);
+            EXPECT_EQ(m->lblFilename->text(), "beta.zip");
+            EXPECT_FALSE(record("alpha.zip").exists());
+        }
+    }
+}
+
+TEST_F(ManagerWindow, OpeningFilesStampsTheirRecords) {
+    auto m = create();
+    m->FEDownloads->selectNames({"beta.zip", "gamma.zip"});
+    settle();
+    bool suppress = false;
+    m->FEDownloadsDoubleClick(&suppress);
+    EXPECT_TRUE(suppress);
+    EXPECT_EQ(lib.home.shellLog(),
+              QStringList({"open\t" + lib.path("Programs", "Games", "beta.zip"),
+                           "open\t" + lib.path("Programs", "Games", "gamma.zip")}));
+    EXPECT_EQ(record("beta.zip").readString("LastOpened"), platform::todayStamp());
+    EXPECT_EQ(record("gamma.zip").readString("LastOpened"), platform::todayStamp());
+    EXPECT_EQ(m->lblLastOpened->text(), platform::todayStamp());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ManagerWindow, AShownFileThatVanishesGetsNoNewRecord) {
+    auto m = create();
+    m->show();
+    settle();
+    m->FEDownloads->selectName("gamma.zip");
+    settle();
+    ASSERT_EQ(m->lblFilename->text(), "gamma.zip");
+    m->edtDescription->setText("typed for gamma");
+    QFile::remove(lib.path("Programs", "Games", "gamma.zip"));
+    ASSERT_EQ(platform::waitUntil(
+                  m.get(), [&] { return m->FEDownloads->itemCount() == 2; }, 5000),
+              platform::WaitResult::Done);
+    settle();
+    // The pane follows the list to its first file; nothing was written for the gone one.
+    EXPECT_EQ(m->lblFilename->text(), "alpha.zip");
+    EXPECT_EQ(m->edtDescription->text(), "First");
+    EXPECT_FALSE(record("gamma.zip").exists());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ManagerWindow, ADownloadsScanShowsWhenItsFileIsShown) {
+    auto m = create();
+    m->show();
+    settle();
+    ASSERT_EQ(m->FEDownloads->firstSelectedName(), "alpha.zip");
+    const QString file = lib.record("Programs", "Games", "x").recordFile();
+    m->fileScanned(file, "beta.zip"); // another file: nothing changes
+    EXPECT_EQ(m->lblVChecked->text(), "Never");
+    m->fileScanned(lib.record("Programs", "Tools", "x").recordFile(), "alpha.zip");
+    EXPECT_EQ(m->lblVChecked->text(), "Never");
+    m->fileScanned(file, "alpha.zip");
+    EXPECT_EQ(m->lblVChecked->text(), platform::todayStamp());
+}
+
+} // namespace
