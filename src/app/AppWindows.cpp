@@ -2,7 +2,9 @@
 
 #include "library/ui/TfrmCategory.h"
 #include "library/ui/TfrmNewSection.h"
+#include "setup/ui/TfrmPreferences.h"
 
 TfrmTray* frmTray = nullptr;
 QPointer<TfrmNewSection> frmNewSection;
 QPointer<TfrmCategory> frmCategory;
+QPointer<TfrmPreferences> frmPreferences;

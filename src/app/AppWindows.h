@@ -10,8 +10,10 @@ class TfrmTray;
 class TfrmAsker;
 class TfrmNewSection;
 class TfrmCategory;
+class TfrmPreferences;
 
 extern TfrmTray* frmTray;
 extern QPointer<TfrmAsker> frmAsker;
 extern QPointer<TfrmNewSection> frmNewSection;
 extern QPointer<TfrmCategory> frmCategory;
+extern QPointer<TfrmPreferences> frmPreferences;

@@ -1,5 +1,6 @@
 #include "app/StartupWindows.h"
 
+#include <QAction>
 #include <QPointer>
 #include <QWidget>
 #include <exception>
@@ -12,6 +13,7 @@
 #include "library/ui/TfrmNewSection.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageLoop.h"
+#include "setup/ui/TfrmPreferences.h"
 
 namespace {
 
@@ -46,6 +48,16 @@ void createLongLivedWindows(bool firstRun) {
         layOutDefaultLibrary();
     platform::processMessages();
 
+    frmPreferences = longLived(new TfrmPreferences);
+    // The tray title follows the switch the dialog shows and confirms.
+    QObject::connect(frmPreferences, &TfrmPreferences::interceptionSwitchShown, [](bool on) {
+        if (!frmTray)
+            return;
+        frmTray->mnuIntercept->setChecked(on);
+        frmTray->setInterceptionTitle(on);
+    });
+    platform::processMessages();
+
     frmCategory = longLived(new TfrmCategory);
     platform::processMessages();
     frmNewSection = longLived(new TfrmNewSection);
@@ -64,4 +76,15 @@ void openManagerWindow() {
     manager->show();
     manager->raise();
     manager->activateWindow();
+}
+
+void openOptionsDialog() {
+    if (!frmPreferences)
+        return;
+    if (frmPreferences->isVisible()) {
+        frmPreferences->raise();
+        frmPreferences->activateWindow();
+        return;
+    }
+    frmPreferences->exec();
 }

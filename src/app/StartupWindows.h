@@ -12,3 +12,6 @@ QWidget* managerWindow();
 
 // Shows the manager window and brings it to the front.
 void openManagerWindow();
+
+// Shows the options dialog modally, or brings it to the front when it is open already.
+void openOptionsDialog();

@@ -77,7 +77,7 @@ void TfrmTray::buildTrayMenu() {
     Open1 = PopupMenu1->addAction("Open Download File Manager", this, &TfrmTray::Open1Click);
     Open1->setObjectName("Open1");
     Open1->setEnabled(false);
-    O1 = PopupMenu1->addAction("Setup Options");
+    O1 = PopupMenu1->addAction("Setup Options", this, [] { openOptionsDialog(); });
     O1->setObjectName("O1");
 
     N2 = PopupMenu1->addMenu("Help");

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include <csignal>
@@ -23,6 +26,7 @@
 #include "library/Sections.h"
 #include "library/Settings.h"
 #include "platform/SessionEnd.h"
+#include "setup/ui/TfrmPreferences.h"
 
 namespace {
 
@@ -89,6 +93,36 @@ TEST(TfrmTray, StoredSwitchOffGivesTheDisabledTitleAndNoCheckMark) {
     TfrmTray tray({});
     EXPECT_EQ(tray.windowTitle(), "QBY - Download Detect Disabled");
     EXPECT_FALSE(tray.mnuIntercept->isChecked());
+}
+
+TEST(TfrmTray, SetupOptionsOpensTheOptionsDialogOnceAndItsSwitchReachesTheTitle) {
+    qbtest::TempHome home;
+    Settings().writeBool("Main", "FirstRun", false);
+    TfrmTray tray({});
+    ASSERT_TRUE(frmPreferences);
+    bool modal = false, secondReturnedWhileOpen = false;
+    // Later than the pending messages the dialog lets run while it loads its controls.
+    QTimer::singleShot(100, [&] {
+        modal = frmPreferences->isVisible() && frmPreferences->isModal();
+        // A second "Setup Options" only raises the open dialog.
+        tray.O1->trigger();
+        secondReturnedWhileOpen = frmPreferences->isVisible();
+        frmPreferences->cbDLDetect->setChecked(false);
+        frmPreferences->cmdOK->click();
+    });
+    // A dialog that never closes fails the test instead of hanging it.
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+        if (frmPreferences)
+            frmPreferences->reject();
+    });
+    watchdog.start(10000);
+    tray.O1->trigger();
+    EXPECT_TRUE(modal);
+    EXPECT_TRUE(secondReturnedWhileOpen);
+    EXPECT_EQ(tray.windowTitle(), trayTitle(false));
+    EXPECT_FALSE(tray.mnuIntercept->isChecked());
+    EXPECT_FALSE(Settings().readBool("Download", "DownloadDetect"));
 }
 
 TEST(TfrmTray, InterceptionToggleTwiceReturnsToTheStart) {
