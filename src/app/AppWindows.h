@@ -11,9 +11,13 @@ class TfrmAsker;
 class TfrmNewSection;
 class TfrmCategory;
 class TfrmPreferences;
+class TfrmProgress;
+class TfrmConfig;
 
 extern TfrmTray* frmTray;
 extern QPointer<TfrmAsker> frmAsker;
 extern QPointer<TfrmNewSection> frmNewSection;
 extern QPointer<TfrmCategory> frmCategory;
 extern QPointer<TfrmPreferences> frmPreferences;
+extern QPointer<TfrmProgress> frmProgress;
+extern QPointer<TfrmConfig> frmConfig;

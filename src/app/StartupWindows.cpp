@@ -13,7 +13,9 @@
 #include "library/ui/TfrmNewSection.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageLoop.h"
+#include "setup/ui/TfrmConfig.h"
 #include "setup/ui/TfrmPreferences.h"
+#include "setup/ui/TfrmProgress.h"
 
 namespace {
 
@@ -57,6 +59,11 @@ void createLongLivedWindows(bool firstRun) {
         frmTray->setInterceptionTitle(on);
     });
     platform::processMessages();
+    frmProgress = longLived(new TfrmProgress);
+    platform::processMessages();
+    frmConfig = longLived(new TfrmConfig);
+    frmConfig->useProgressWindow(frmProgress);
+    platform::processMessages();
 
     frmCategory = longLived(new TfrmCategory);
     platform::processMessages();
@@ -87,4 +94,20 @@ void openOptionsDialog() {
         return;
     }
     frmPreferences->exec();
+}
+
+void showConfigurationWizard(QObject* context, const std::function<void()>& whenClosed) {
+    if (!frmConfig) {
+        whenClosed();
+        return;
+    }
+    // The rest of the first start runs when the wizard closes; nothing else of the program
+    // can be reached meanwhile.
+    QObject::connect(
+        frmConfig, &QDialog::finished, context, [whenClosed] { whenClosed(); },
+        Qt::SingleShotConnection);
+    frmConfig->setWindowModality(Qt::ApplicationModal);
+    frmConfig->show();
+    frmConfig->raise();
+    frmConfig->activateWindow();
 }

@@ -129,8 +129,12 @@ void TfrmTray::startUp(const QStringList& arguments) {
     firstRun_ = Settings().readBool("Main", "FirstRun");
     if (firstRun_) {
         createLongLivedWindows(true);
-        attachMenu();
-        finishStartUp();
+        // The tray menu comes only once the wizard has closed, with the manager window.
+        showConfigurationWizard(this, [this] {
+            openManagerWindow();
+            attachMenu();
+            finishStartUp();
+        });
         return;
     }
     attachMenu();

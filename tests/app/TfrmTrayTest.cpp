@@ -26,6 +26,7 @@
 #include "library/Sections.h"
 #include "library/Settings.h"
 #include "platform/SessionEnd.h"
+#include "setup/ui/TfrmConfig.h"
 #include "setup/ui/TfrmPreferences.h"
 
 namespace {
@@ -42,12 +43,24 @@ TEST(TfrmTray, FirstRunLaysOutTheLibraryAndNeverEchoesArguments) {
 
     EXPECT_TRUE(tray.isFirstRun());
     EXPECT_TRUE(boxes.boxes().isEmpty());
+    EXPECT_TRUE(home.shellLog().isEmpty());
     EXPECT_FALSE(Settings().readBool("Main", "FirstRun"));
     EXPECT_EQ(library::sectionNames(), QStringList({"Programs", "Research", "Internet"}));
     EXPECT_EQ(library::categoryNames("Internet"),
               QStringList({"FTP Files", "E-Mail Files", "Web Files"}));
     EXPECT_EQ(tray.windowTitle(), "QBY");
     EXPECT_TRUE(tray.mnuIntercept->isChecked());
+    // The wizard is up; the tray menu waits for it to close.
+    ASSERT_TRUE(frmConfig);
+    EXPECT_TRUE(frmConfig->isVisible());
+    EXPECT_EQ(frmConfig->windowModality(), Qt::ApplicationModal);
+    EXPECT_FALSE(tray.Open1->isEnabled());
+    EXPECT_EQ(tray.mdTray1->contextMenu(), nullptr);
+    boxes.answer(platform::IDNO).answer(platform::IDYES);
+    frmConfig->reject();
+    EXPECT_EQ(tray.mdTray1->contextMenu(), nullptr);
+    frmConfig->reject();
+    EXPECT_FALSE(frmConfig->isVisible());
     EXPECT_TRUE(tray.Open1->isEnabled());
     EXPECT_EQ(tray.mdTray1->contextMenu(), tray.PopupMenu1);
     EXPECT_EQ(tray.mdTray1->toolTip(), "Verrin Quillbay - Right Click for Options");
