@@ -11,9 +11,15 @@ class TfrmAsker;
 class TfrmNewSection;
 class TfrmCategory;
 class TfrmManager;
+class TfrmPreferences;
+class TfrmProgress;
+class TfrmConfig;
 
 extern TfrmTray* frmTray;
 extern QPointer<TfrmAsker> frmAsker;
 extern QPointer<TfrmNewSection> frmNewSection;
 extern QPointer<TfrmCategory> frmCategory;
 extern QPointer<TfrmManager> frmManager;
+extern QPointer<TfrmPreferences> frmPreferences;
+extern QPointer<TfrmProgress> frmProgress;
+extern QPointer<TfrmConfig> frmConfig;

@@ -1,5 +1,6 @@
 #include "app/StartupWindows.h"
 
+#include <QAction>
 #include <QPointer>
 #include <QWidget>
 
@@ -10,6 +11,9 @@
 #include "library/ui/TfrmNewSection.h"
 #include "manager/TfrmManager.h"
 #include "platform/MessageLoop.h"
+#include "setup/ui/TfrmConfig.h"
+#include "setup/ui/TfrmPreferences.h"
+#include "setup/ui/TfrmProgress.h"
 
 namespace {
 
@@ -27,9 +31,24 @@ template <typename Window> Window* longLived(Window* window) {
 void createLongLivedWindows() {
     // The windows are created in their fixed order, each followed by one pass of pending
     // messages, so that a request arriving meanwhile is served with the windows that exist.
+    frmPreferences = longLived(new TfrmPreferences);
+    // The tray title follows the switch the dialog shows and confirms.
+    QObject::connect(frmPreferences, &TfrmPreferences::interceptionSwitchShown, [](bool on) {
+        if (!frmTray)
+            return;
+        frmTray->mnuIntercept->setChecked(on);
+        frmTray->setInterceptionTitle(on);
+    });
+    platform::processMessages();
+    frmProgress = longLived(new TfrmProgress);
+    platform::processMessages();
+    frmConfig = longLived(new TfrmConfig);
+    frmConfig->useProgressWindow(frmProgress);
+    platform::processMessages();
+
     // The manager's creation lays out the default library on the first run and runs the
-    // event scan on later ones; its signals are connected before, since the scan may
-    // already refresh it.
+    // event scan (and the speed question) on later ones; its signals are connected before,
+    // since both may already use them.
     auto* manager = longLived(new TfrmManager);
     frmManager = manager;
     QObject::connect(manager, &TfrmManager::closing, manager, [] {
@@ -37,6 +56,14 @@ void createLongLivedWindows() {
             frmTray->SavePosition();
     });
     QObject::connect(manager, &TfrmManager::redownloadRequested, manager, &openRedownloadDialog);
+    QObject::connect(manager, &TfrmManager::speedSetupRequested, manager, [] {
+        if (!frmPreferences)
+            return;
+        frmPreferences->showPage(TfrmPreferences::Download);
+        openOptionsDialog();
+    });
+    QObject::connect(frmPreferences, &TfrmPreferences::managerSettingsChanged, manager,
+                     [manager](bool) { manager->applyOptions(); });
     manager->FormCreate();
     platform::processMessages();
 
@@ -65,4 +92,31 @@ void openManagerWindow() {
     manager->show();
     manager->raise();
     manager->activateWindow();
+}
+
+void openOptionsDialog() {
+    if (!frmPreferences)
+        return;
+    if (frmPreferences->isVisible()) {
+        frmPreferences->raise();
+        frmPreferences->activateWindow();
+        return;
+    }
+    frmPreferences->exec();
+}
+
+void showConfigurationWizard(QObject* context, const std::function<void()>& whenClosed) {
+    if (!frmConfig) {
+        whenClosed();
+        return;
+    }
+    // The rest of the first start runs when the wizard closes; nothing else of the program
+    // can be reached meanwhile.
+    QObject::connect(
+        frmConfig, &QDialog::finished, context, [whenClosed] { whenClosed(); },
+        Qt::SingleShotConnection);
+    frmConfig->setWindowModality(Qt::ApplicationModal);
+    frmConfig->show();
+    frmConfig->raise();
+    frmConfig->activateWindow();
 }

@@ -82,7 +82,7 @@ void TfrmTray::buildTrayMenu() {
     Open1 = PopupMenu1->addAction("Open Download File Manager", this, &TfrmTray::Open1Click);
     Open1->setObjectName("Open1");
     Open1->setEnabled(false);
-    O1 = PopupMenu1->addAction("Setup Options");
+    O1 = PopupMenu1->addAction("Setup Options", this, [] { openOptionsDialog(); });
     O1->setObjectName("O1");
 
     N2 = PopupMenu1->addMenu("Help");
@@ -131,8 +131,12 @@ void TfrmTray::startUp(const QStringList& arguments) {
     firstRun_ = Settings().readBool("Main", "FirstRun");
     if (firstRun_) {
         createLongLivedWindows();
-        attachMenu();
-        finishStartUp();
+        // The tray menu comes only once the wizard has closed, with the manager window.
+        showConfigurationWizard(this, [this] {
+            openManagerWindow();
+            attachMenu();
+            finishStartUp();
+        });
         return;
     }
     attachMenu();

@@ -1005,6 +1005,13 @@ void TfrmManager::applyShowMenu() {
     mnuRecBin->setEnabled(!desktopMenu);
 }
 
+void TfrmManager::applyOptions() {
+    applyShowMenu();
+    // The scan entry follows the scanner only while a file is chosen.
+    if (mnuOpen->isEnabled())
+        mnuScan->setEnabled(!Settings().readString("VirusScanner", "CommandLine").isEmpty());
+}
+
 // ---- source link --------------------------------------------------------------------
 
 void TfrmManager::edtSourceChange() {

@@ -77,6 +77,8 @@ public:
     // Applies a stored [Main] ViewStyle number (1 large icons, 2 list, 3 details, 4 small).
     void applyViewStyle(int stored);
     void applyShowMenu();
+    // Re-reads what the options dialog may have changed: the file menu choice and the scan entry.
+    void applyOptions();
     // With [Management] ShowMenu on, the list's menu is the desktop's own for the first
     // selected file: Open, the applications associated with its type, Open Containing
     // Folder, Move to Trash, Properties. The caller owns the menu; null without a file.

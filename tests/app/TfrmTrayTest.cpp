@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QThread>
@@ -26,6 +28,8 @@
 #include "library/Settings.h"
 #include "platform/MessageLoop.h"
 #include "platform/SessionEnd.h"
+#include "setup/ui/TfrmConfig.h"
+#include "setup/ui/TfrmPreferences.h"
 
 namespace {
 
@@ -41,12 +45,24 @@ TEST(TfrmTray, FirstRunLaysOutTheLibraryAndNeverEchoesArguments) {
 
     EXPECT_TRUE(tray.isFirstRun());
     EXPECT_TRUE(boxes.boxes().isEmpty());
+    EXPECT_TRUE(home.shellLog().isEmpty());
     EXPECT_FALSE(Settings().readBool("Main", "FirstRun"));
     EXPECT_EQ(library::sectionNames(), QStringList({"Programs", "Research", "Internet"}));
     EXPECT_EQ(library::categoryNames("Internet"),
               QStringList({"FTP Files", "E-Mail Files", "Web Files"}));
     EXPECT_EQ(tray.windowTitle(), "QBY");
     EXPECT_TRUE(tray.mnuIntercept->isChecked());
+    // The wizard is up; the tray menu waits for it to close.
+    ASSERT_TRUE(frmConfig);
+    EXPECT_TRUE(frmConfig->isVisible());
+    EXPECT_EQ(frmConfig->windowModality(), Qt::ApplicationModal);
+    EXPECT_FALSE(tray.Open1->isEnabled());
+    EXPECT_EQ(tray.mdTray1->contextMenu(), nullptr);
+    boxes.answer(platform::IDNO).answer(platform::IDYES);
+    frmConfig->reject();
+    EXPECT_EQ(tray.mdTray1->contextMenu(), nullptr);
+    frmConfig->reject();
+    EXPECT_FALSE(frmConfig->isVisible());
     EXPECT_TRUE(tray.Open1->isEnabled());
     EXPECT_EQ(tray.mdTray1->contextMenu(), tray.PopupMenu1);
     EXPECT_EQ(tray.mdTray1->toolTip(), "Verrin Quillbay - Right Click for Options");
@@ -107,6 +123,36 @@ TEST(TfrmTray, StoredSwitchOffGivesTheDisabledTitleAndNoCheckMark) {
     TfrmTray tray({});
     EXPECT_EQ(tray.windowTitle(), "QBY - Download Detect Disabled");
     EXPECT_FALSE(tray.mnuIntercept->isChecked());
+}
+
+TEST(TfrmTray, SetupOptionsOpensTheOptionsDialogOnceAndItsSwitchReachesTheTitle) {
+    qbtest::TempHome home;
+    Settings().writeBool("Main", "FirstRun", false);
+    TfrmTray tray({});
+    ASSERT_TRUE(frmPreferences);
+    bool modal = false, secondReturnedWhileOpen = false;
+    // Later than the pending messages the dialog lets run while it loads its controls.
+    QTimer::singleShot(100, [&] {
+        modal = frmPreferences->isVisible() && frmPreferences->isModal();
+        // A second "Setup Options" only raises the open dialog.
+        tray.O1->trigger();
+        secondReturnedWhileOpen = frmPreferences->isVisible();
+        frmPreferences->cbDLDetect->setChecked(false);
+        frmPreferences->cmdOK->click();
+    });
+    // A dialog that never closes fails the test instead of hanging it.
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+        if (frmPreferences)
+            frmPreferences->reject();
+    });
+    watchdog.start(10000);
+    tray.O1->trigger();
+    EXPECT_TRUE(modal);
+    EXPECT_TRUE(secondReturnedWhileOpen);
+    EXPECT_EQ(tray.windowTitle(), trayTitle(false));
+    EXPECT_FALSE(tray.mnuIntercept->isChecked());
+    EXPECT_FALSE(Settings().readBool("Download", "DownloadDetect"));
 }
 
 TEST(TfrmTray, InterceptionToggleTwiceReturnsToTheStart) {

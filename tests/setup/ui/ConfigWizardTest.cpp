@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "DialogAnswerer.h"
+#include "TestEnvironment.h"
+#include "library/Settings.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
+#include "setup/ui/TfrmConfig.h"
+
+using platform::Registry;
+
+namespace {
+
+const QString kBlanks(38, ' ');
+
+// Counts how often a window was shown.
+struct ShowCounter : QObject {
+    int count = 0;
+    explicit ShowCounter(QWidget* watched) { watched->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            ++count;
+        return false;
+    }
+};
+
+class ConfigWizardTest : public ::testing::Test {
+protected:
+    qbtest::TempHome home;
+    TfrmConfig wizard;
+    QWidget progress;
+    QString tree() const { return home.root() + "/disk/"; }
+
+    void SetUp() override {
+        wizard.setSearchRoot(tree());
+        wizard.useProgressWindow(&progress);
+        wizard.FormShow();
+    }
+    void scanners(std::initializer_list<const char*> names) {
+        for (const char* name : names)
+            ASSERT_TRUE(qbtest::writeFile(tree() + name, "#!/bin/sh\n"));
+        QDir().mkpath(tree());
+    }
+    QStringList entries() const {
+        QStringList out;
+        for (int i = 0; i < wizard.cbScanner->count(); ++i)
+            out << wizard.cbScanner->itemText(i);
+        return out;
+    }
+    bool settingsWritten() const { return QFile::exists(Settings().path()); }
+};
+
+TEST_F(ConfigWizardTest, DetectionListsFoundScannersAfterTheFixedEntriesOnce) {
+    scanners({"NAV/NAVW32.EXE", ".hidden-dir/SCAN.EXE", "tools/.TBSCAN.EXE", "usr/bin/clamscan"});
+    const QString netscapeHome = home.root() + "/netscape";
+    ASSERT_TRUE(qbtest::writeFile(netscapeHome + "/Program/Netscape.exe", "x"));
+    Registry(Registry::CurrentUser)
+        .writeValue("Software\\Netscape\\Netscape Navigator\\Main", "Install Directory",
+                    netscapeHome);
+    Registry(Registry::LocalMachine)
+        .writeValue("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE", "",
+                    "/nowhere/iexplore");
+
+    ShowCounter shown(&progress);
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_EQ(shown.count, 1);
+    EXPECT_FALSE(progress.isVisible());
+    EXPECT_EQ(entries(),
+              (QStringList{
+                  "Do not configure a scanner at this time.", "I wish to specify my own scanner.",
+                  "Norton AntiVirus for Windows - navw32.exe" + kBlanks + tree() + "NAV/NAVW32.EXE",
+                  "ClamAV - clamscan" + kBlanks + tree() + "usr/bin/clamscan"}));
+    EXPECT_EQ(wizard.cbScanner->currentIndex(), 2);
+    EXPECT_EQ(wizard.edtPath->text(), tree() + "NAV/NAVW32.EXE");
+    EXPECT_TRUE(wizard.cbAutoScan->isEnabled());
+
+    EXPECT_EQ(wizard.edtNSLoc->text(), netscapeHome + "/Program/Netscape.exe");
+    EXPECT_TRUE(wizard.optNetscape->isEnabled() && wizard.optNetscape->isChecked());
+    EXPECT_EQ(wizard.edtIELoc->text(), "/nowhere/iexplore");
+    EXPECT_FALSE(wizard.optIE->isEnabled() || wizard.optIE->isChecked());
+
+    // Only the first move to the browser page searches.
+    ASSERT_TRUE(qbtest::writeFile(tree() + "later/MSAV.EXE", "x"));
+    wizard.setPage(TfrmConfig::Welcome);
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_EQ(wizard.cbScanner->count(), 4);
+
+    // A ClamAV found suggests its parameter.
+    wizard.cbScanner->setCurrentIndex(3);
+    EXPECT_EQ(wizard.edtParameters->text(), "--no-summary");
+    wizard.setPage(TfrmConfig::Connection);
+    wizard.EPWizard1FinishClick();
+    Settings settings;
+    EXPECT_EQ(settings.readString("VirusScanner", "CommandLine"), tree() + "usr/bin/clamscan");
+    EXPECT_EQ(settings.readString("VirusScanner", "Parameters"), "--no-summary");
+    EXPECT_EQ(settings.readString("ToolBar", "VirusCL"), tree() + "usr/bin/clamscan");
+    EXPECT_EQ(settings.readString("Main", "IEPath"), "/nowhere/iexplore");
+    EXPECT_EQ(settings.readString("ToolBar", "BrowserCL"), netscapeHome + "/Program/Netscape.exe");
+    EXPECT_TRUE(settings.readBool("General", "DetectNS"));
+    EXPECT_FALSE(settings.readBool("General", "DetectIE"));
+}
+
+TEST_F(ConfigWizardTest, NoScannerSelectsOwnScanner) {
+    scanners({"docs/readme.txt"});
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_EQ(entries().size(), 2);
+    EXPECT_EQ(wizard.cbScanner->currentIndex(), 1);
+    EXPECT_FALSE(wizard.optNetscape->isEnabled());
+    EXPECT_EQ(wizard.edtNSLoc->text(), "Not Found");
+}
+
+TEST_F(ConfigWizardTest, FinishWithEachScannerChoice) {
+    scanners({"c/NAV/NAVW32.EXE"});
+    const QString own = home.root() + "/own-scanner";
+    ASSERT_TRUE(qbtest::writeFile(own, "#!/bin/sh\n"));
+    QFile::setPermissions(own, QFile::ReadOwner | QFile::ExeOwner);
+    struct Case {
+        int position;
+        bool browse;
+        QString commandLine;
+        bool scanWhenDone;
+    } cases[] = {
+        {0, false, "", false},
+        {1, false, "", false},
+        {1, true, own, true},
+        {2, false, tree() + "c/NAV/NAVW32.EXE", true},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(Settings().path());
+        wizard.FormShow();
+        wizard.edtScanLine->clear();
+        wizard.setPage(TfrmConfig::Browsers);
+        wizard.cbScanner->setCurrentIndex(c.position);
+        qbtest::DialogAnswerer answers;
+        if (c.browse) {
+            answers.answerFile(own);
+            wizard.cmdsBrowse->click();
+        }
+        wizard.cbAutoScan->setChecked(true);
+        wizard.setPage(TfrmConfig::Connection);
+        wizard.EPWizard1FinishClick();
+        Settings settings;
+        EXPECT_EQ(settings.readString("VirusScanner", "CommandLine"), c.commandLine) << c.position;
+        EXPECT_EQ(settings.readBool("ToolBar", "Virus"), !c.commandLine.isEmpty()) << c.position;
+        EXPECT_EQ(settings.readBool("VirusScanner", "ScanWhenDone"), c.scanWhenDone) << c.position;
+    }
+}
+
+TEST_F(ConfigWizardTest, SpeedsAndAutoStartOnFinish) {
+    struct Case {
+        const char* line;
+        int index;
+        QString other;
+        bool mbps;
+        QString stored; // empty: refused, nothing written
+    } cases[] = {
+        {"optOther", 0, "2", true, "2000000"},   {"optOther", 0, "100", false, "100"},
+        {"optOther", 0, "1.5", true, "1500000"}, {"optModem", 3, "", false, "56600"},
+        {"optModem", -1, "", false, "28800"},    {"optT1", 6, "", false, "100000000"},
+        {"optOther", 0, "fast", false, ""},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(Settings().path());
+        platform::removeAutostartEntry();
+        wizard.FormShow();
+        wizard.setPage(TfrmConfig::Connection);
+        wizard.findChild<QRadioButton*>(c.line)->setChecked(true);
+        if (c.index >= 0)
+            wizard.findChild<QRadioButton*>(c.line) == wizard.optModem
+                ? wizard.cbModem->setCurrentIndex(c.index)
+                : wizard.cbT1->setCurrentIndex(c.index);
+        wizard.edtOther->setText(c.other);
+        (c.mbps ? wizard.optmbps : wizard.optkbps)->setChecked(true);
+        qbtest::DialogAnswerer answers;
+        if (c.stored.isEmpty())
+            answers.answer(platform::IDOK);
+        wizard.EPWizard1FinishClick();
+        if (c.stored.isEmpty()) {
+            EXPECT_EQ(answers.texts(), QStringList{"Please specify a valid numeric value."});
+            EXPECT_FALSE(settingsWritten());
+            EXPECT_FALSE(platform::autostartEntryExists());
+            continue;
+        }
+        EXPECT_EQ(Settings().readString("Download", "Speed"), c.stored) << qPrintable(c.other);
+        EXPECT_TRUE(platform::autostartEntryExists());
+        EXPECT_TRUE(Settings().readBool("General", "AutoStart"));
+        EXPECT_TRUE(home.shellLog().last().contains("Getting_Started_For_The_First_Time"));
+    }
+    wizard.FormShow();
+    wizard.cbAutoStart->setChecked(false);
+    wizard.setPage(TfrmConfig::Connection);
+    wizard.optModem->setChecked(true);
+    wizard.EPWizard1FinishClick();
+    EXPECT_FALSE(platform::autostartEntryExists());
+    EXPECT_FALSE(Settings().readBool("General", "AutoStart"));
+}
+
+TEST_F(ConfigWizardTest, CancelAsksAndWritesNothing) {
+    scanners({});
+    wizard.setPage(TfrmConfig::Browsers);
+    wizard.setPage(TfrmConfig::Miscellaneous);
+    wizard.cbOpenWhen->setCurrentIndex(1);
+    {
+        qbtest::DialogAnswerer answers;
+        answers.answer(platform::IDNO);
+        wizard.cmdCancel->click();
+        ASSERT_EQ(answers.boxes().size(), 1);
+        EXPECT_EQ(answers.boxes()[0].caption, "Confirm Exit");
+        EXPECT_TRUE(answers.texts()[0].contains("has not finshed setting up Quillbay."));
+    }
+    EXPECT_EQ(wizard.currentPage(), int(TfrmConfig::Miscellaneous));
+    EXPECT_EQ(wizard.cbOpenWhen->currentIndex(), 1);
+    EXPECT_EQ(wizard.result(), 0);
+    {
+        qbtest::DialogAnswerer answers;
+        answers.answer(platform::IDYES);
+        wizard.reject(); // Escape
+    }
+    EXPECT_EQ(wizard.result(), int(QDialog::Rejected));
+    EXPECT_FALSE(settingsWritten());
+    EXPECT_TRUE(home.shellLog().last().contains("Getting_Started_For_The_First_Time"));
+}
+
+} // namespace
