@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Takes the README's picture of the download dialog: starts the program built in build/ on a
-# private virtual display with a fresh temporary home, hands it a download through qbyauto
-# and saves the dialog's window as docs/images/download-dialog.png (a small palette PNG).
+# Takes the README's pictures: starts the program built in build/ on a private virtual display
+# with a fresh temporary home, leaves the first-run wizard, saves the manager window as
+# docs/images/manager.png, hands the program a download through qbyauto and saves the
+# download dialog as docs/images/download-dialog.png (small palette PNGs).
 # Usage: scripts/screenshot.sh [build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-out=docs/images/download-dialog.png
 for tool in Xvfb xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "screenshot: $tool is missing (scripts/deps.sh)" >&2; exit 1; }
 done
@@ -44,12 +44,29 @@ for _ in $(seq 100); do
   fi
   sleep 0.2
 done
+# Saves the window `$1` (an X window id) as the palette PNG `$2`.
+shoot() {
+  sleep 1
+  mkdir -p "$(dirname "$2")"
+  import -window "$1" "$work/shot.png"
+  convert "$work/shot.png" -strip -colors 64 "PNG8:$2"
+  echo "Saved $2 ($(stat -c %s "$2") bytes)"
+}
+focus() {
+  local window
+  window=$(xdotool search --sync --onlyvisible --name "$1" | head -n 1)
+  xdotool windowfocus --sync "$window"
+  echo "$window"
+}
+
+# The first run's wizard, left with Escape and Yes to its question; the manager follows.
+focus '^Quillbay Configuration Wizard$' >/dev/null
+xdotool key Escape
+focus '^Confirm Exit$' >/dev/null
+xdotool key Return
+shoot "$(focus '^Quillbay$')" docs/images/manager.png
+
 "${user[@]}" "$build/bin/qbyauto" send \
   "https://downloads.example.org/releases/quillbay-demo-1.4.tar.gz" \
   "Source archive of the demo, release 1.4"
-window=$(xdotool search --sync --onlyvisible --name '^Download a File$' | head -n 1)
-sleep 1
-mkdir -p "$(dirname "$out")"
-import -window "$window" "$work/shot.png"
-convert "$work/shot.png" -strip -colors 64 "PNG8:$out"
-echo "Saved $out ($(stat -c %s "$out") bytes)"
+shoot "$(focus '^Download a File$')" docs/images/download-dialog.png

@@ -4,10 +4,6 @@
 // loses a download.
 import { api, ask, isNextDownloadSkipped, skipNextDownload } from "./bridge.js";
 
-// Quillbay downloads https:// URLs only once its TLS support is in place. Until then they
-// stay with the browser; set this to true to hand them off as well.
-const QUILLBAY_TAKES_HTTPS = false;
-
 // How long each question may take before the browser downloads by itself. The probe may
 // wait on the web server's answer to a HEAD request.
 const PROBE_TIMEOUT_MS = 10000;
@@ -21,8 +17,8 @@ function sourceFor(url) {
   } catch {
     return null;
   }
-  if (protocol === "http:") return "http";
-  if (protocol === "https:" && QUILLBAY_TAKES_HTTPS) return "http";
+  // The program's http client takes https too; the hand-off names both "http".
+  if (protocol === "http:" || protocol === "https:") return "http";
   if (protocol === "ftp:") return "ftp";
   return null;
 }

@@ -115,11 +115,7 @@ void DownloadEngine::wireHttp() {
         if (!probing_ && bodyBegun_ && OnDocEnd)
             OnDocEnd();
     };
-    http_.OnTrace = [this](THttpCli&, const QString& text) {
-        if (text.startsWith(QLatin1String("Connection ended by an error")))
-            socketError_ = true;
-        note(text);
-    };
+    http_.OnTrace = [this](THttpCli&, const QString& text) { note(text); };
     // Each https connection says once how it is protected.
     http_.OnSessionConnected = [this](THttpCli& h) {
         const TWSocket& socket = h.CtrlSocket();
@@ -395,7 +391,6 @@ EngineState DownloadEngine::runHttp() {
     probing_ = true;
     probeRedirected_ = false;
     ftpLocation_.clear();
-    socketError_ = false;
     http_.URL = url_;
     http_.CaFile = job_.caFile;
     http_.Timeout = job_.timeout;
@@ -434,7 +429,6 @@ EngineState DownloadEngine::runHttp() {
     state_ = EngineState::Fetching;
     headerEnded_ = false;
     bodyBegun_ = false;
-    socketError_ = false;
     http_.URL = url_;
     http_.CaFile = job_.caFile;
     if (offset_ > 0 || replacing_) {
@@ -462,8 +456,16 @@ EngineState DownloadEngine::runHttp() {
                 closeSink();
             return end(EngineState::Aborted);
         }
+        // A body cut short is the client's failure too; the user is told what resume can do.
+        if (headerEnded_ && http_.RequestError() == httperrConnection && ftpLocation_.isEmpty()) {
+            if (!sink_ && !openSink())
+                return fail(failedStep_, failure_);
+            return fail(FailedStep::Transfer, cutShortText());
+        }
+        // Only a status the server sent is its refusal; a broken or malformed answer is not.
+        const int refusal = http_.RequestError() == httperrStatus ? e.ErrorCode : 0;
         return fail(FailedStep::Transfer,
-                    QStringLiteral("Failed : %1 %2").arg(e.ErrorCode).arg(e.Message()), e.ErrorCode,
+                    QStringLiteral("Failed : %1 %2").arg(e.ErrorCode).arg(e.Message()), refusal,
                     e.Message());
     }
     if (!self)
@@ -489,19 +491,20 @@ EngineState DownloadEngine::runHttp() {
                     QStringLiteral("Failed : the connection ended inside the response header"));
     if (!sink_ && !openSink()) // an empty body still makes a file
         return fail(failedStep_, failure_);
-    if (socketError_)
-        return fail(FailedStep::Transfer,
-                    QStringLiteral("Failed : the connection broke after %1 bytes; press Download "
-                                   "to resume")
-                        .arg(offset_ + received_));
     // Bytes beyond the announced length are kept (the length was wrong, not the body).
     if (total_ >= 0 && offset_ + received_ < total_)
-        return fail(FailedStep::Transfer,
-                    QStringLiteral("Failed : the connection ended after %1 of %2 bytes; press "
-                                   "Download to resume")
-                        .arg(offset_ + received_)
-                        .arg(total_));
+        return fail(FailedStep::Transfer, cutShortText());
     return finishWhole();
+}
+
+QString DownloadEngine::cutShortText() const {
+    if (total_ >= 0 && offset_ + received_ < total_)
+        return QStringLiteral("Failed : the connection ended after %1 of %2 bytes; press "
+                              "Download to resume")
+            .arg(offset_ + received_)
+            .arg(total_);
+    return QStringLiteral("Failed : the connection broke after %1 bytes; press Download to resume")
+        .arg(offset_ + received_);
 }
 
 // ---- FTP -------------------------------------------------------------------------------------

@@ -125,6 +125,9 @@ private:
     // Flushes and closes the sink; false on a write error.
     bool closeSink();
     EngineState finishWhole();
+    // Why a body that stopped early failed: how much of how much came, or how much before a
+    // broken connection when no length was announced.
+    QString cutShortText() const;
     EngineState fail(FailedStep step, const QString& line, int code = 0,
                      const QString& reason = QString());
     EngineState end(EngineState state);
@@ -162,7 +165,6 @@ private:
     bool headerEnded_ = false;
     bool responseHasLocation_ = false;
     bool bodyBegun_ = false;
-    bool socketError_ = false;
     qint64 responseLength_ = -1;
     QString ftpLocation_;
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTabWidget>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -125,9 +126,32 @@ TEST(TfrmTray, StoredSwitchOffGivesTheDisabledTitleAndNoCheckMark) {
     EXPECT_FALSE(tray.mnuIntercept->isChecked());
 }
 
+// A later start without a connection speed asks for it and opens the options dialog on its
+// download page; start-up goes on once the dialog has closed.
+TEST(TfrmTray, AMissingSpeedOpensTheOptionsDialogOnItsDownloadPage) {
+    qbtest::TempHome home;
+    Settings().writeBool("Main", "FirstRun", false);
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    qbtest::DialogAnswerer boxes;
+    boxes.answer(platform::IDOK);
+    int shownPage = -1;
+    QTimer::singleShot(100, [&] {
+        if (frmPreferences && frmPreferences->isVisible()) {
+            shownPage = frmPreferences->tabctrlOptions->currentIndex();
+            frmPreferences->reject();
+        }
+    });
+    TfrmTray tray({});
+    EXPECT_EQ(shownPage, int(TfrmPreferences::Download));
+    ASSERT_EQ(boxes.texts().size(), 1) << qPrintable(boxes.texts().join('|'));
+    EXPECT_TRUE(boxes.texts()[0].contains("download connection speed"));
+    EXPECT_TRUE(tray.Open1->isEnabled());
+}
+
 TEST(TfrmTray, SetupOptionsOpensTheOptionsDialogOnceAndItsSwitchReachesTheTitle) {
     qbtest::TempHome home;
     Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question
     TfrmTray tray({});
     ASSERT_TRUE(frmPreferences);
     bool modal = false, secondReturnedWhileOpen = false;

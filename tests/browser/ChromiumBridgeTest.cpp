@@ -12,6 +12,7 @@
 #include "BrowserSession.h"
 #include "HelperLibrary.h"
 #include "NginxServer.h"
+#include "TestCertificates.h"
 #include "TestEnvironment.h"
 #include "library/Settings.h"
 #include "setup/NativeHostManifests.h"
@@ -27,6 +28,15 @@ constexpr int kStartMs = 60000;
 constexpr int kStepMs = 30000;
 
 const char* const kDialogTitle = "Download a File";
+
+// nginx serves the same files over TLS with a certificate of the test authority, which
+// the program trusts through SSL_CERT_FILE.
+qbtest::NginxTls testTls() {
+    qbtest::NginxTls tls;
+    tls.certificate = qbtest::TestCertificates::get().good().certificate;
+    tls.key = qbtest::TestCertificates::get().good().key;
+    return tls;
+}
 
 QByteArray randomBytes(int size) {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -94,6 +104,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("DISPLAY", display_.name());
+        env.insert("SSL_CERT_FILE", qbtest::TestCertificates::get().caFile());
         program_.setProcessEnvironment(env);
         program_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program_.start(QStringLiteral(QB_BIN_DIR "/quillbay"), {});
@@ -103,6 +114,31 @@ protected:
         ASSERT_TRUE(pollUntil(
             [&] { return QFileInfo::exists(endpoint(title)) && QFileInfo::exists(manifest()); },
             kStartMs));
+        // The first run shows its configuration wizard, modal to the whole program; the user
+        // leaves it (Escape, then Yes to its question).
+        ASSERT_NO_FATAL_FAILURE(pressIn("Quillbay Configuration Wizard", "Escape"));
+        ASSERT_NO_FATAL_FAILURE(pressIn("Confirm Exit", "Return"));
+        ASSERT_TRUE(pollUntil(
+            [&] {
+                return qbtest::windowsTitled(display_.name(), "Quillbay Configuration Wizard")
+                    .isEmpty();
+            },
+            kStepMs));
+    }
+
+    // Focuses the window titled `title` once it shows and presses `key` in it.
+    void pressIn(const QString& title, const QString& key) {
+        // A window may carry its title before it is mapped; only a mapped one takes the focus.
+        ASSERT_TRUE(pollUntil(
+            [&] {
+                for (const QString& window : qbtest::windowsTitled(display_.name(), title))
+                    if (qbtest::xdotool(display_.name(), {"windowfocus", "--sync", window}))
+                        return true;
+                return false;
+            },
+            kStepMs))
+            << qPrintable(title);
+        ASSERT_TRUE(qbtest::xdotool(display_.name(), {"key", "--clearmodifiers", key}));
     }
 
     void stopProgram(int signal) {
@@ -171,6 +207,30 @@ protected:
         return pages.value(0);
     }
 
+    // Waits until `count` download dialogs are open; `dialogs` names them.
+    bool waitForDialogs(int count, QStringList& dialogs) {
+        return pollUntil(
+            [&] {
+                return (dialogs = qbtest::windowsTitled(display_.name(), kDialogTitle)).size() ==
+                       count;
+            },
+            kStepMs);
+    }
+
+    // Presses Download (Alt+D) in `dialog` and waits for `name` to land whole in the library.
+    void downloadInDialog(const QString& dialog, const QString& name) {
+        ASSERT_TRUE(qbtest::xdotool(display_.name(), {"windowfocus", "--sync", dialog}));
+        ASSERT_TRUE(qbtest::xdotool(display_.name(), {"key", "--clearmodifiers", "alt+d"}));
+        QStringList landed;
+        ASSERT_TRUE(pollUntil(
+            [&] {
+                landed = inLibrary(name);
+                return landed.size() == 1 && qbtest::readFile(landed[0]) == content_;
+            },
+            kStepMs))
+            << qPrintable(landed.join(", "));
+    }
+
     // The browser downloads `name` itself, whole, and no download dialog opens.
     void expectBrowserKeeps(const QString& name) {
         SCOPED_TRACE(qPrintable(name));
@@ -185,7 +245,7 @@ protected:
     qbtest::XvfbDisplay display_;
     QTemporaryDir logDir_;
     QString accessLog_ = logDir_.path() + "/access.log";
-    qbtest::NginxServer nginx_{nginxDirectives(accessLog_)};
+    qbtest::NginxServer nginx_{nginxDirectives(accessLog_), testTls()};
     const QByteArray content_ = randomBytes(600 * 1024);
     const QByteArray text_ = QByteArray("Plain notes, kept by the browser.\n").repeated(10000);
     QProcess program_;
@@ -202,10 +262,7 @@ TEST_F(ChromiumBridge, TheProgramTakesZipsTheBrowserKeepsTextAndSkippedOnes) {
 
     browse("/files/a.zip");
     QStringList dialogs;
-    ASSERT_TRUE(pollUntil(
-        [&] { return !(dialogs = qbtest::windowsTitled(display_.name(), kDialogTitle)).isEmpty(); },
-        kStepMs));
-    ASSERT_EQ(dialogs.size(), 1);
+    ASSERT_TRUE(waitForDialogs(1, dialogs));
     // The browser's request ended early (cancelled, not finished) and its file is gone.
     ASSERT_TRUE(pollUntil([&] { return browserGet("/files/a.zip") && downloadFolder().isEmpty(); },
                           kStepMs))
@@ -214,17 +271,7 @@ TEST_F(ChromiumBridge, TheProgramTakesZipsTheBrowserKeepsTextAndSkippedOnes) {
     // The program was asked about the URL (a HEAD) before anything was handed over.
     EXPECT_FALSE(requestsFor("/files/a.zip", "HEAD").isEmpty());
 
-    // Download (Alt+D) in the dialog.
-    ASSERT_TRUE(qbtest::xdotool(display_.name(), {"windowfocus", "--sync", dialogs[0]}));
-    ASSERT_TRUE(qbtest::xdotool(display_.name(), {"key", "--clearmodifiers", "alt+d"}));
-    QStringList landed;
-    ASSERT_TRUE(pollUntil(
-        [&] {
-            landed = inLibrary("a.zip");
-            return landed.size() == 1 && qbtest::readFile(landed[0]) == content_;
-        },
-        kStepMs))
-        << qPrintable(landed.join(", "));
+    ASSERT_NO_FATAL_FAILURE(downloadInDialog(dialogs[0], "a.zip"));
     EXPECT_TRUE(downloadFolder().isEmpty());
 
     browse("/files/notes.txt");
@@ -251,6 +298,21 @@ TEST_F(ChromiumBridge, TheProgramTakesZipsTheBrowserKeepsTextAndSkippedOnes) {
     const QStringList kept{"b.zip", "notes.txt"};
     EXPECT_TRUE(
         pollUntil([&] { return browserGet("/files/c.zip") && downloadFolder() == kept; }, kStepMs))
+        << qPrintable(downloadFolder().join(", "));
+}
+
+// An https download is handed off like any other: the program checks the server's
+// certificate itself and the file lands whole; the browser's copy is cancelled.
+TEST_F(ChromiumBridge, AnHttpsDownloadIsHandedOffAndLandsWhole) {
+    ASSERT_TRUE(qbtest::TestCertificates::get().ok());
+    ASSERT_NO_FATAL_FAILURE(startProgram(true));
+    ASSERT_NO_FATAL_FAILURE(startBrowser());
+    EXPECT_TRUE(browser_->open(nginx_.httpsUrl("/files/d.zip", "localhost")));
+    QStringList dialogs;
+    ASSERT_TRUE(waitForDialogs(1, dialogs));
+    ASSERT_FALSE(requestsFor("/files/d.zip", "HEAD").isEmpty());
+    ASSERT_NO_FATAL_FAILURE(downloadInDialog(dialogs[0], "d.zip"));
+    EXPECT_TRUE(pollUntil([&] { return downloadFolder().isEmpty(); }, kStepMs))
         << qPrintable(downloadFolder().join(", "));
 }
 

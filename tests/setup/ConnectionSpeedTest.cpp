@@ -16,11 +16,11 @@ TEST(ConnectionSpeed, ChoicesStoreTheirSpeed) {
         QLocale locale;
         std::optional<qint64> stored;
     } cases[] = {
-        {{SpeedChoice::Modem, 3}, en, 56600},
-        {{SpeedChoice::Modem, 0}, en, 14400},
-        {{SpeedChoice::Cable, 4}, en, 1500000},
-        {{SpeedChoice::Cable, 5}, en, 10000000},
-        {{SpeedChoice::Cable, 7}, en, 1000000000},
+        {{SpeedChoice::Modem, 3, {}, false}, en, 56600},
+        {{SpeedChoice::Modem, 0, {}, false}, en, 14400},
+        {{SpeedChoice::Cable, 4, {}, false}, en, 1500000},
+        {{SpeedChoice::Cable, 5, {}, false}, en, 10000000},
+        {{SpeedChoice::Cable, 7, {}, false}, en, 1000000000},
         {{SpeedChoice::Other, 0, "2", true}, en, 2000000},
         {{SpeedChoice::Other, 0, "100", false}, en, 100},
         {{SpeedChoice::Other, 0, "1.5", true}, en, 1500000},
@@ -48,10 +48,10 @@ TEST(ConnectionSpeed, StoredSpeedsShowAsTheyWereAndStoreUnchanged) {
         QLocale locale;
         SpeedChoice shown;
     } cases[] = {
-        {33600, en, {SpeedChoice::Modem, 2}},
-        {56600, en, {SpeedChoice::Modem, 3}},
-        {1500000, en, {SpeedChoice::Cable, 4}},
-        {100000000, en, {SpeedChoice::Cable, 6}},
+        {33600, en, {SpeedChoice::Modem, 2, {}, false}},
+        {56600, en, {SpeedChoice::Modem, 3, {}, false}},
+        {1500000, en, {SpeedChoice::Cable, 4, {}, false}},
+        {100000000, en, {SpeedChoice::Cable, 6, {}, false}},
         {56000, en, {SpeedChoice::Other, 0, "56000", false}},
         {999999, en, {SpeedChoice::Other, 0, "999999", false}},
         {2000000, en, {SpeedChoice::Other, 0, "2", true}},

@@ -83,10 +83,14 @@ int runDownload(const DownloadRequest& request, ProgressBar& progress) {
                        .arg(engine.expectedTotal()));
         return ExitFailed;
     }
+    // After a redirect the message names the hop that failed, not the URL that was asked for.
+    const QString hop = engine.url() != request.url
+                            ? QStringLiteral(" (after a redirect to %1)").arg(engine.url())
+                            : QString();
     if (engine.failedStep() == FailedStep::Ftp && !engine.failureReason().isEmpty()) {
-        printError(engine.failureReason());
+        printError(engine.failureReason() + hop);
         return ExitFailed;
     }
-    printError(failure);
+    printError(failure + hop);
     return ExitFailed;
 }
