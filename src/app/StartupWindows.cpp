@@ -2,15 +2,14 @@
 
 #include <QPointer>
 #include <QWidget>
-#include <exception>
 
 #include "app/AppWindows.h"
+#include "app/Program.h"
 #include "app/TfrmTray.h"
 #include "library/LibraryOperations.h"
 #include "library/Settings.h"
 #include "library/ui/TfrmCategory.h"
 #include "library/ui/TfrmNewSection.h"
-#include "platform/Dialogs.h"
 #include "platform/MessageLoop.h"
 
 namespace {
@@ -25,16 +24,14 @@ template <typename Window> Window* longLived(Window* window) {
 }
 
 // The manager window's first-run duties: the default library, then the switch that makes
-// every later start a normal one. A library that cannot be laid out is reported and tried
-// again at the next start; what was made already is not made twice.
+// every later start a normal one. A library that cannot be laid out, or a switch that
+// cannot be written, is reported and tried again at the next start; what was made already
+// is not made twice. Start-up goes on either way.
 void layOutDefaultLibrary() {
-    try {
+    runGuarded([] {
         library::CreateDefaultHeader();
-    } catch (const std::exception& error) {
-        platform::errorBox(QString::fromUtf8(error.what()));
-        return;
-    }
-    Settings().writeBool("Main", "FirstRun", false);
+        Settings().writeBool("Main", "FirstRun", false);
+    });
 }
 
 } // namespace

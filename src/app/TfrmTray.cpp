@@ -7,6 +7,7 @@
 #include "app/AppWindows.h"
 #include "app/ContentProbe.h"
 #include "app/HandOffOpener.h"
+#include "app/Program.h"
 #include "app/StartupWindows.h"
 #include "app/WindowPlacement.h"
 #include "handoff/HandOff.h"
@@ -39,7 +40,12 @@ TfrmTray::TfrmTray(const QStringList& arguments, QWidget* parent) : QWidget(pare
         [this](const platform::Request& request) { return dispatchRequest(request); }, this);
     connect(this, &QWidget::windowTitleChanged, this, &TfrmTray::listenUnder);
     platform::onSessionEnd([this] { onSessionEnd(); });
-    startUp(arguments);
+    if (!runGuarded([&] { startUp(arguments); })) {
+        // A start-up step failed and was reported: the tray still offers its menu, Exit
+        // included.
+        attachMenu();
+        finishStartUp();
+    }
 }
 
 TfrmTray::~TfrmTray() {
@@ -166,7 +172,11 @@ void TfrmTray::Open1Click() {
 void TfrmTray::mnuInterceptClick() {
     // The action toggled its own check mark before this runs.
     const bool on = mnuIntercept->isChecked();
-    Settings().writeBool("Download", "DownloadDetect", on);
+    if (!runGuarded([on] { Settings().writeBool("Download", "DownloadDetect", on); })) {
+        // The switch stays as stored: the mark goes back, the title never changed.
+        mnuIntercept->setChecked(!on);
+        return;
+    }
     setInterceptionTitle(on);
 }
 
