@@ -63,5 +63,8 @@ int runProgram(const QStringList& arguments) {
     });
     if (!tray)
         return 1;
+    // Exit chosen during start-up found no loop running to end.
+    if (platform::programEnding())
+        return 0;
     return QApplication::exec();
 }

@@ -131,7 +131,10 @@ void TfrmTray::startUp(const QStringList& arguments) {
     // The icon shows at once; without a tray area it docks as soon as one appears.
     mdTray1->show();
 
+    // Exit may be chosen wherever start-up lets events run: it goes no further then.
     platform::processMessages();
+    if (platform::programEnding())
+        return;
     firstRun_ = Settings().readBool("Main", "FirstRun");
     if (firstRun_) {
         createLongLivedWindows(true);
@@ -141,9 +144,13 @@ void TfrmTray::startUp(const QStringList& arguments) {
     }
     attachMenu();
     createLongLivedWindows(false);
+    if (platform::programEnding())
+        return;
     // Arguments carry no function; later starts echo the first two.
     if (!arguments.isEmpty()) {
         platform::showMessage(arguments.value(0));
+        if (platform::programEnding())
+            return;
         platform::showMessage(arguments.value(1));
     }
     finishStartUp();
@@ -182,10 +189,13 @@ void TfrmTray::mnuInterceptClick() {
 
 void TfrmTray::mnuExitClick() {
     platform::processMessages();
-    SavePosition();
-    // A transfer's blocking call waits in a nested loop that quit() alone does not end.
+    // A placement that cannot be stored is reported; the program ends all the same.
+    runGuarded([this] { SavePosition(); });
+    // Every nested wait (a transfer's blocking call) gives up at its next turn...
     platform::requestProgramEnd();
-    QCoreApplication::quit();
+    // ...and every loop ends, modal ones included. quit() would first ask each window to
+    // close, and a dialog that is downloading refuses: no window is asked anything.
+    QCoreApplication::exit(0);
 }
 
 void TfrmTray::SavePosition() {
