@@ -7,6 +7,7 @@
 #include "app/AppWindows.h"
 #include "app/ContentProbe.h"
 #include "app/HandOffOpener.h"
+#include "app/Program.h"
 #include "app/StartupWindows.h"
 #include "app/TfrmAbout.h"
 #include "app/WindowPlacement.h"
@@ -44,7 +45,12 @@ TfrmTray::TfrmTray(const QStringList& arguments, QWidget* parent) : QWidget(pare
         [this](const platform::Request& request) { return dispatchRequest(request); }, this);
     connect(this, &QWidget::windowTitleChanged, this, &TfrmTray::listenUnder);
     platform::onSessionEnd([this] { onSessionEnd(); });
-    startUp(arguments);
+    if (!runGuarded([&] { startUp(arguments); })) {
+        // A start-up step failed and was reported: the tray still offers its menu, Exit
+        // included.
+        attachMenu();
+        finishStartUp();
+    }
 }
 
 TfrmTray::~TfrmTray() {
@@ -127,10 +133,15 @@ void TfrmTray::startUp(const QStringList& arguments) {
     // The icon shows at once; without a tray area it docks as soon as one appears.
     mdTray1->show();
 
+    // Exit may be chosen wherever start-up lets events run: it goes no further then.
     platform::processMessages();
+    if (platform::programEnding())
+        return;
     firstRun_ = Settings().readBool("Main", "FirstRun");
     if (firstRun_) {
         createLongLivedWindows();
+        if (platform::programEnding())
+            return;
         // The tray menu comes only once the wizard has closed, with the manager window.
         showConfigurationWizard(this, [this] {
             openManagerWindow();
@@ -141,9 +152,13 @@ void TfrmTray::startUp(const QStringList& arguments) {
     }
     attachMenu();
     createLongLivedWindows();
+    if (platform::programEnding())
+        return;
     // Arguments carry no function; later starts echo the first two.
     if (!arguments.isEmpty()) {
         platform::showMessage(arguments.value(0));
+        if (platform::programEnding())
+            return;
         platform::showMessage(arguments.value(1));
     }
     finishStartUp();
@@ -181,16 +196,23 @@ void TfrmTray::N3Click() {
 void TfrmTray::mnuInterceptClick() {
     // The action toggled its own check mark before this runs.
     const bool on = mnuIntercept->isChecked();
-    Settings().writeBool("Download", "DownloadDetect", on);
+    if (!runGuarded([on] { Settings().writeBool("Download", "DownloadDetect", on); })) {
+        // The switch stays as stored: the mark goes back, the title never changed.
+        mnuIntercept->setChecked(!on);
+        return;
+    }
     setInterceptionTitle(on);
 }
 
 void TfrmTray::mnuExitClick() {
     platform::processMessages();
-    SavePosition();
-    // A transfer's blocking call waits in a nested loop that quit() alone does not end.
+    // A placement that cannot be stored is reported; the program ends all the same.
+    runGuarded([this] { SavePosition(); });
+    // Every nested wait (a transfer's blocking call) gives up at its next turn...
     platform::requestProgramEnd();
-    QCoreApplication::quit();
+    // ...and every loop ends, modal ones included. quit() would first ask each window to
+    // close, and a dialog that is downloading refuses: no window is asked anything.
+    QCoreApplication::exit(0);
 }
 
 void TfrmTray::SavePosition() {

@@ -1,13 +1,10 @@
-#include <QApplication>
-
-#include "app/TfrmTray.h"
-#include "app/UserData.h"
+#include "app/Program.h"
 #include "platform/SessionEnd.h"
 #include "platform/ShellIcons.h"
 #include "widgets/QtDialogs.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QuillbayApplication app(argc, argv);
     QApplication::setApplicationName("Quillbay");
     QApplication::setApplicationDisplayName("Quillbay");
     QApplication::setWindowIcon(platform::applicationIcon());
@@ -15,11 +12,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     installQtDialogs();
     platform::installSessionEndHandling();
-    if (!prepareUserData())
-        return 1;
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    TfrmTray tray(arguments);
-    return app.exec();
+    return runProgram(arguments);
 }

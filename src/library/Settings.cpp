@@ -1,6 +1,6 @@
 #include "library/Settings.h"
 
-#include <stdexcept>
+#include <QtGlobal>
 
 #include "platform/ProgramFolder.h"
 
@@ -99,12 +99,16 @@ const SettingEntry* findEntry(const QString& section, const QString& key) {
     return find(kSettings, section, key);
 }
 
-const SettingEntry& entry(const QString& section, const QString& key) {
+// A key outside the table is a programming error. Developers' and test builds
+// (QB_STRICT_KEYS) stop on it at once; a release build reads the caller's default and
+// writes nothing, so a misspelt key never costs the user a working program.
+const SettingEntry* known(const QString& section, const QString& key) {
     const SettingEntry* e = findEntry(section, key);
+#ifdef QB_STRICT_KEYS
     if (!e)
-        throw std::invalid_argument(
-            QString("[%1] %2 is not a setting").arg(section, key).toStdString());
-    return *e;
+        qFatal("[%s] %s is not a setting", qPrintable(section), qPrintable(key));
+#endif
+    return e;
 }
 
 QString defaultText(const SettingEntry& e) {
@@ -127,50 +131,52 @@ std::optional<QString> Settings::tableDefault(const QString& section, const QStr
 }
 
 QString Settings::readString(const QString& section, const QString& key) const {
-    return file_.readString(section, key, defaultText(entry(section, key)));
+    const SettingEntry* e = known(section, key);
+    return e ? file_.readString(section, key, defaultText(*e)) : QString();
 }
 
 int Settings::readInteger(const QString& section, const QString& key) const {
-    return file_.readInteger(section, key, defaultText(entry(section, key)).toInt());
+    const SettingEntry* e = known(section, key);
+    return e ? file_.readInteger(section, key, defaultText(*e).toInt()) : 0;
 }
 
 bool Settings::readBool(const QString& section, const QString& key) const {
-    return file_.readBool(section, key, defaultText(entry(section, key)).toInt() != 0);
+    const SettingEntry* e = known(section, key);
+    return e && file_.readBool(section, key, defaultText(*e).toInt() != 0);
 }
 
 QString Settings::readString(const QString& section, const QString& key, const QString& def) const {
-    entry(section, key);
-    return file_.readString(section, key, def);
+    return known(section, key) ? file_.readString(section, key, def) : def;
 }
 
 int Settings::readInteger(const QString& section, const QString& key, int def) const {
-    entry(section, key);
-    return file_.readInteger(section, key, def);
+    return known(section, key) ? file_.readInteger(section, key, def) : def;
 }
 
 bool Settings::readBool(const QString& section, const QString& key, bool def) const {
-    entry(section, key);
-    return file_.readBool(section, key, def);
+    return known(section, key) ? file_.readBool(section, key, def) : def;
 }
 
 QString Settings::readWithMainPathFallback(const QString& section, const QString& key) const {
     if (const Fallback* f = find(kMainPathFallbacks, section, key))
         return readString(section, key, readString("Main", f->mainKey));
-    throw std::invalid_argument(
-        QString("[%1] %2 has no [Main] fallback").arg(section, key).toStdString());
+#ifdef QB_STRICT_KEYS
+    qFatal("[%s] %s has no [Main] fallback", qPrintable(section), qPrintable(key));
+#endif
+    return readString(section, key);
 }
 
 void Settings::writeString(const QString& section, const QString& key, const QString& value) {
-    entry(section, key);
-    file_.writeString(section, key, value);
+    if (known(section, key))
+        file_.writeString(section, key, value);
 }
 
 void Settings::writeInteger(const QString& section, const QString& key, int value) {
-    entry(section, key);
-    file_.writeInteger(section, key, value);
+    if (known(section, key))
+        file_.writeInteger(section, key, value);
 }
 
 void Settings::writeBool(const QString& section, const QString& key, bool value) {
-    entry(section, key);
-    file_.writeBool(section, key, value);
+    if (known(section, key))
+        file_.writeBool(section, key, value);
 }

@@ -29,8 +29,10 @@ inline constexpr bool kToolBarLaunchButtons = true;
 // The program's settings file, dlmain.ini in the user's data folder. Every call opens the
 // file, acts and is done, so each write reaches the file at once and a change made by any
 // other window is seen by the next read. Section and key names compare without regard to
-// case. A key that is not in the settings table is a programming error
-// (std::invalid_argument); a refused write throws platform::ProfileWriteError.
+// case. A key that is not in the settings table is a programming error: developers' and
+// test builds (QB_STRICT_KEYS) stop on it, a release build reads the caller's default (the
+// empty value where the caller gave none) and drops the write. A refused write throws
+// platform::ProfileWriteError.
 class Settings {
 public:
     Settings();

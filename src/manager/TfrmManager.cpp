@@ -484,7 +484,12 @@ bool TfrmManager::firstRunCreation() {
     }
     currentSection_ = Nav->pageCount() > 0 ? 0 : -1;
     currentFolder_ = -1;
-    Settings().writeBool("Main", "FirstRun", false);
+    try {
+        Settings().writeBool("Main", "FirstRun", false);
+    } catch (const std::exception& error) {
+        // The next start is a first run again; the library is not laid out twice.
+        platform::errorBox(QString::fromUtf8(error.what()));
+    }
     if (currentSection_ == 0)
         HeadClick(0);
     return true;

@@ -2,7 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QElapsedTimer>
+#include <QTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
@@ -12,7 +12,6 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QThread>
-#include <QTimer>
 #include <QWidget>
 
 #include <csignal>
@@ -27,7 +26,6 @@
 #include "library/Categories.h"
 #include "library/Sections.h"
 #include "library/Settings.h"
-#include "platform/MessageLoop.h"
 #include "platform/SessionEnd.h"
 #include "setup/ui/TfrmConfig.h"
 #include "setup/ui/TfrmPreferences.h"
@@ -69,20 +67,6 @@ TEST(TfrmTray, FirstRunLaysOutTheLibraryAndNeverEchoesArguments) {
     EXPECT_EQ(tray.mdTray1->toolTip(), "Verrin Quillbay - Right Click for Options");
     EXPECT_FALSE(tray.isVisible());
     EXPECT_EQ(frmTray, &tray);
-}
-
-TEST(TfrmTray, ExitEndsTheWaitOfABlockingCallAtOnce) {
-    qbtest::TempHome home;
-    TfrmTray tray({});
-    // Exit chosen while a transfer's blocking call waits (here: a wait without end).
-    QTimer::singleShot(100, &tray, [&tray] { tray.mnuExit->trigger(); });
-    QElapsedTimer clock;
-    clock.start();
-    const platform::WaitResult result = platform::waitUntil(
-        nullptr, [] { return false; }, 10000);
-    platform::requestProgramEnd(false);
-    EXPECT_EQ(result, platform::WaitResult::Ending);
-    EXPECT_LT(clock.elapsed(), 1000);
 }
 
 TEST(TfrmTray, TrayMenuEntriesComeInTheirOrder) {

@@ -2,8 +2,9 @@
 
 #include <QTemporaryDir>
 #ifdef QB_TEST_WIDGETS
-#include <QApplication>
-using TestApplication = QApplication;
+// The program's own application object, with its guard for errors no handler catches.
+#include "app/Program.h"
+using TestApplication = QuillbayApplication;
 #else
 // The widget-free layers are tested without the widget library.
 #include <QGuiApplication>
