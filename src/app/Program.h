@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "platform/ErrorGuard.h"
+
 // The program's application object. An error that no handler of an event catches is
 // shown in an error box; the work of that event stops there and the program goes on.
 class QuillbayApplication : public QApplication {
@@ -13,9 +15,8 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// Runs `operation`. An error it does not catch itself is shown in an error box and the
-// operation stops there; returns false then.
-bool runGuarded(const std::function<void()>& operation);
+// The one guard of the program's operations (platform/ErrorGuard.h).
+using platform::runGuarded;
 
 // Prepares the user's data folder, creates the tray window (which runs the start-up) and
 // runs the message loop until Exit. Exit chosen while start-up still runs ends the program

@@ -40,6 +40,7 @@
 #include "platform/Clock.h"
 #include "platform/Dates.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorGuard.h"
 #include "platform/Help.h"
 #include "platform/MessageLoop.h"
 #include "platform/ProgramFolder.h"
@@ -484,12 +485,9 @@ bool TfrmManager::firstRunCreation() {
     }
     currentSection_ = Nav->pageCount() > 0 ? 0 : -1;
     currentFolder_ = -1;
-    try {
-        Settings().writeBool("Main", "FirstRun", false);
-    } catch (const std::exception& error) {
-        // The next start is a first run again; the library is not laid out twice.
-        platform::errorBox(QString::fromUtf8(error.what()));
-    }
+    // A switch that cannot be written is reported and the window goes on; the next start
+    // is a first run again, which does not lay out the library twice.
+    platform::runGuarded([] { Settings().writeBool("Main", "FirstRun", false); });
     if (currentSection_ == 0)
         HeadClick(0);
     return true;

@@ -57,6 +57,7 @@ TEST_F(ProgramExit, ExitWhileADialogDownloadsEndsTheLoopAtOnceAndAsksNothing) {
     qbtest::AskerFixture f;
     ASSERT_TRUE(qbtest::installHelperLibrary(f.home));
     Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question
     TfrmTray tray({});
     qbtest::FileServerOptions slow;
     slow.holdAfter = 4096;
@@ -90,6 +91,7 @@ TEST_F(ProgramExit, ExitDuringStartUpEndsTheProgramOnceStartUpReturns) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
     Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question
     qbtest::DialogAnswerer boxes;
     boxes.answer(platform::IDOK);
     // The user chooses Exit in the tray menu while the first argument box is open.

@@ -21,10 +21,12 @@
 #include "HelperLibrary.h"
 #include "TestEnvironment.h"
 #include "ToolRun.h"
+#include "app/AppWindows.h"
 #include "app/TfrmTray.h"
 #include "library/Sections.h"
 #include "library/Settings.h"
 #include "platform/MessageLoop.h"
+#include "setup/ui/TfrmConfig.h"
 
 namespace {
 
@@ -96,6 +98,7 @@ TEST_P(RefusedSettingsWrite, InterceptionToggleSaysWhyAndKeepsTheSwitch) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
     Settings().writeBool("Main", "FirstRun", false);
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question
     TfrmTray tray({});
     const QString file = home.file("dlmain.ini");
     {
@@ -134,6 +137,10 @@ TEST(ProgramGuard, FirstRunWithAReadOnlySettingsFileStartsEveryTimeAndSaysWhy) {
         TfrmTray tray({"argument"});
         EXPECT_EQ(boxes.texts(), QStringList({"Unable to write to " + file}));
         EXPECT_TRUE(tray.isFirstRun());
+        // The wizard comes next; the user leaves it, and the tray menu follows.
+        ASSERT_TRUE(frmConfig && frmConfig->isVisible());
+        boxes.answer(platform::IDYES);
+        frmConfig->reject();
         EXPECT_TRUE(tray.Open1->isEnabled());
         EXPECT_EQ(tray.mdTray1->contextMenu(), tray.PopupMenu1);
         // The library is laid out once, not once per start.

@@ -7,8 +7,8 @@
 
 #include "DialogAnswerer.h"
 #include "TestEnvironment.h"
-#include "library/Settings.h"
 #include "app/UserData.h"
+#include "library/Settings.h"
 
 namespace {
 
