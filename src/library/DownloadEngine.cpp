@@ -448,6 +448,16 @@ EngineState DownloadEngine::runHttp() {
     } catch (const EHttpException& e) {
         if (!self)
             return EngineState::Aborted;
+        // A response that began and was then cut off is no refusal by the server: the rules
+        // below judge it, and what arrived stays for a resume.
+        const bool cutOff = http_.RequestError() == httperrConnection &&
+                            !http_.ReceivedHeader().isEmpty() && !aborted_ && !writeFailed_ &&
+                            failure_.isEmpty();
+        if (cutOff) {
+            if (!(total_ >= 0 && offset_ + received_ < total_))
+                socketError_ = true;
+            return judgeHttpEnd();
+        }
         if (writeFailed_)
             return fail(FailedStep::Transfer,
                         QStringLiteral("Failed : The file %1 cannot be written: %2")
@@ -468,6 +478,10 @@ EngineState DownloadEngine::runHttp() {
     }
     if (!self)
         return EngineState::Aborted;
+    return judgeHttpEnd();
+}
+
+EngineState DownloadEngine::judgeHttpEnd() {
     if (aborted_) {
         if (replacing_)
             dropReplacement();

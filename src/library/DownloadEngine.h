@@ -118,6 +118,8 @@ public:
 private:
     EngineState runHttp();
     EngineState runFtp();
+    // How a GET that ran to its end (or was cut off after its header began) ended.
+    EngineState judgeHttpEnd();
     // Chooses how the local file is written before the transfer; false when the run ends.
     bool decideLocalFile(qint64 serverSize);
     bool openSink();

@@ -297,6 +297,15 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
     };
     const QByteArray partial = kBody.left(1000);
     const QByteArray old = qbtest::randomBytes(5000, 77);
+    // Looks at the file on disk while the GET's body is on its way.
+    std::function<void(ScriptedConnection&)> checkpoint;
+    // The whole file, its last byte held back until the checkpoint has looked.
+    const Handler whole = [&checkpoint](const QByteArray&, ScriptedConnection& c) {
+        const QByteArray all = response("200 OK", {length(kBody.size())}, kBody);
+        c.send(all.chopped(1));
+        checkpoint(c);
+        c.send(all.right(1));
+    };
     const Case cases[] = {
         {"200 to a range, cut short", partial, 0,
          [](const QByteArray&, ScriptedConnection& c) {
@@ -308,16 +317,8 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
              c.send(response("200 OK", {length(300)}, QByteArray(200, '<')));
          },
          partial, false},
-        {"200 to a range, whole", partial, 0,
-         [](const QByteArray&, ScriptedConnection& c) {
-             c.send(response("200 OK", {length(kBody.size())}, kBody));
-         },
-         kBody, true},
-        {"200 to a range with another body, whole", old.left(1000), 0,
-         [](const QByteArray&, ScriptedConnection& c) {
-             c.send(response("200 OK", {length(kBody.size())}, kBody));
-         },
-         kBody, true},
+        {"200 to a range, whole", partial, 0, whole, kBody, true},
+        {"200 to a range with another body, whole", old.left(1000), 0, whole, kBody, true},
         {"206 from the wrong offset", partial, 0,
          [](const QByteArray&, ScriptedConnection& c) {
              c.send(response("206 Partial Content",
@@ -329,11 +330,7 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
              c.send(response("200 OK", {length(kBody.size())}, kBody.left(100)));
          },
          old, false},
-        {"yes to re-download, whole", old, platform::IDYES,
-         [](const QByteArray&, ScriptedConnection& c) {
-             c.send(response("200 OK", {length(kBody.size())}, kBody));
-         },
-         kBody, true},
+        {"yes to re-download, whole", old, platform::IDYES, whole, kBody, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -343,15 +340,19 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
         // Whatever the GET brings, the file is checked while it is on its way.
         QByteArray seenDuringGet;
         std::atomic<bool> seen{false};
+        checkpoint = [&](ScriptedConnection& conn) {
+            conn.sleep(150);
+            seenDuringGet = qbtest::readFile(path);
+            seen = true;
+        };
         auto server = httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
             if (isHead(request)) {
                 conn.send(response("200 OK", {length(kBody.size())}));
                 return;
             }
             c.get(request, conn);
-            conn.sleep(150);
-            seenDuringGet = qbtest::readFile(path);
-            seen = true;
+            if (!seen)
+                checkpoint(conn);
         });
         f.open(server->url("/tool.bin"));
         if (c.answer)
