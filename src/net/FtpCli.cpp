@@ -52,14 +52,17 @@ TFtpClient::~TFtpClient() {
 }
 
 bool TFtpClient::Display(const QString& msg) {
-    return Fire(OnDisplay, msg);
+    const quint64 serial = serial_;
+    const quint64 aborts = aborts_;
+    return Fire(OnDisplay, msg) && serial_ == serial && aborts_ == aborts;
 }
 
-void TFtpClient::SetState(TFtpState state) {
+bool TFtpClient::SetState(TFtpState state) {
     if (state_ == state)
-        return;
+        return true;
     state_ = state;
-    Fire(OnStateChange);
+    const quint64 serial = serial_;
+    return Fire(OnStateChange) && serial_ == serial && state_ == state;
 }
 
 // ---- requests -------------------------------------------------------------
@@ -88,7 +91,8 @@ void TFtpClient::LoginAsync() {
     RequireValue(PassWord, "Password emtpy", "PassWord");
     if (HostName.isEmpty())
         throw FtpException(QStringLiteral("HostName empty"));
-    Begin(ftpLoginAsync, ftpDnsLookup);
+    if (!Begin(ftpLoginAsync, ftpDnsLookup))
+        return;
     step_ = Step::Lookup;
     try {
         control_->DnsLookup(HostName);
@@ -100,13 +104,15 @@ void TFtpClient::LoginAsync() {
 void TFtpClient::ChangeDirAsync() {
     CheckCanStart("ChangeDir", true);
     RequireValue(HostDirName, "HostDirName emtpy", "HostDirName");
-    Begin(ftpChangeDirAsync, ftpWaitingResponse);
+    if (!Begin(ftpChangeDirAsync, ftpWaitingResponse))
+        return;
     SendCommand(Step::Cwd, QStringLiteral("CWD ") + HostDirName);
 }
 
 void TFtpClient::SetTypeAsync() {
     CheckCanStart("SetType", true);
-    Begin(ftpSetTypeAsync, ftpWaitingResponse);
+    if (!Begin(ftpSetTypeAsync, ftpWaitingResponse))
+        return;
     SendCommand(Step::Type, Binary ? QStringLiteral("TYPE I") : QStringLiteral("TYPE A"));
 }
 
@@ -122,7 +128,8 @@ void TFtpClient::ResumeRetrieveAsync() {
 
 void TFtpClient::QuitAsync() {
     CheckCanStart("Quit", true);
-    Begin(ftpQuitAsync, ftpWaitingResponse);
+    if (!Begin(ftpQuitAsync, ftpWaitingResponse))
+        return;
     SendCommand(Step::Quit, QStringLiteral("QUIT"));
 }
 
@@ -134,12 +141,12 @@ bool TFtpClient::Run(void (TFtpClient::*start)()) {
     return Wait(serial_);
 }
 
-void TFtpClient::Begin(TFtpRequest request, TFtpState state) {
+bool TFtpClient::Begin(TFtpRequest request, TFtpState state) {
     request_ = request;
     ++serial_;
     requestError_ = 0;
     errorMessage_.clear();
-    SetState(state);
+    return SetState(state);
 }
 
 bool TFtpClient::Wait(quint64 serial) {
@@ -192,7 +199,8 @@ void TFtpClient::TimeoutCheck() {
 
 void TFtpClient::SendCommand(Step step, const QString& command) {
     step_ = step;
-    SetState(ftpWaitingResponse);
+    if (!SetState(ftpWaitingResponse) || step_ != step)
+        return;
     const quint64 serial = serial_;
     try {
         control_->SendStr(command.toUtf8() + "\r\n");
@@ -264,6 +272,7 @@ void TFtpClient::FailSocket(int error) {
 }
 
 void TFtpClient::Abort() {
+    ++aborts_;
     const quint64 serial = serial_;
     const bool interrupted = state_ != ftpReady || donePending_;
     QPointer<TFtpClient> self(this);
@@ -305,7 +314,8 @@ void TFtpClient::LookupDone(int error) {
         return;
     }
     step_ = Step::Connect;
-    SetState(ftpConnecting);
+    if (!SetState(ftpConnecting) || step_ != Step::Connect)
+        return;
     try {
         control_->SetAddr(control_->DnsResult());
         control_->SetPort(Port);
@@ -325,7 +335,8 @@ void TFtpClient::ControlConnected(int error) {
     if (!error) {
         connected_ = true;
         step_ = Step::Greeting;
-        SetState(ftpWaitingResponse);
+        if (!SetState(ftpWaitingResponse) || step_ != Step::Greeting)
+            return;
     }
     const quint64 serial = serial_;
     if (!Fire(OnSessionConnected, error))

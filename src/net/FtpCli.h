@@ -148,15 +148,19 @@ private:
     };
 
     template <typename Handler, typename... Args> bool Fire(const Handler& handler, Args&&... args);
+    // Fires OnDisplay; false when its handler destroyed the client, aborted or started a request.
     bool Display(const QString& msg);
-    void SetState(TFtpState state);
+    // Fires OnStateChange on a change; false when its handler destroyed the client or
+    // ended (or replaced) the request that was running.
+    bool SetState(TFtpState state);
 
     // Requests (FtpCli.cpp).
     // Raises the FtpException that keeps a request from starting now.
     void CheckCanStart(const char* name, bool needsConnection);
     // Raises `emptyMessage` for an empty value, and refuses one with a line break.
     static void RequireValue(const QString& value, const char* emptyMessage, const char* property);
-    void Begin(TFtpRequest request, TFtpState state);
+    // Starts numbering a request and enters `state`; false when a handler ended it at once.
+    bool Begin(TFtpRequest request, TFtpState state);
     // Starts a request and waits for its end.
     bool Run(void (TFtpClient::*start)());
     bool Wait(quint64 serial);
@@ -206,6 +210,8 @@ private:
     Step step_ = Step::None;
     // Numbers the requests; a posted end or a waiter belongs to one of them.
     quint64 serial_ = 0;
+    // Counts the aborts, so that code resumed after an event can tell one came.
+    quint64 aborts_ = 0;
     bool donePending_ = false;
     int requestError_ = 0;
     QString errorMessage_;

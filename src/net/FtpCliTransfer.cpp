@@ -24,7 +24,8 @@ void TFtpClient::StartTransfer(TFtpRequest request) {
     if (LocalFileName.isEmpty())
         throw FtpException(QStringLiteral("LocalFileName empty"));
     RequireValue(HostFileName, "HostFileName empty", "HostFileName");
-    Begin(request, ftpWaitingResponse);
+    if (!Begin(request, ftpWaitingResponse))
+        return;
     data_->Close();
     transferActive_ = true;
     ++transferSerial_;
@@ -136,17 +137,18 @@ void TFtpClient::RetrReply(int code) {
         return; // a mark; the real answer follows
     if (failureCode_ || code == 226 || code == 250) {
         // After a local failure any answer ends the transfer: the failure is what counts.
+        QPointer<TFtpClient> self(this);
         const quint64 transfer = transferSerial_;
         if (!accepted_ && !failureCode_) {
             BeginWriting();
-            if (transferSerial_ != transfer)
+            if (!self || transferSerial_ != transfer)
                 return;
         }
         // The server connected before it could send a byte, let alone report the end:
         // its connection waits to be accepted even when its event has not come yet.
         if (!dataOpened_ && listener_) {
             listener_->acceptWaiting();
-            if (transferSerial_ != transfer)
+            if (!self || transferSerial_ != transfer)
                 return;
         }
         finalReply_ = true;

@@ -71,7 +71,7 @@ bool FtpDataListener::listen(const QString& localAddress, const QString& peerAdd
     return true;
 }
 
-void FtpDataListener::acceptReady() {
+bool FtpDataListener::acceptReady() {
     for (;;) {
         sockaddr_storage peer{};
         socklen_t len = sizeof peer;
@@ -80,7 +80,7 @@ void FtpDataListener::acceptReady() {
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
-            return; // nothing more to accept now
+            return false; // nothing more to accept now
         }
         if (!sameHost(peer, peer_)) {
             ::close(fd);
@@ -93,15 +93,12 @@ void FtpDataListener::acceptReady() {
             accepted(fd);
         else
             ::close(fd);
-        return; // the callee may have destroyed this listener
+        return true; // the callee may have destroyed this listener
     }
 }
 
 bool FtpDataListener::acceptWaiting() {
-    if (fd_ < 0)
-        return false;
-    acceptReady();
-    return fd_ < 0; // the listener stops once it has handed a connection over
+    return fd_ >= 0 && acceptReady();
 }
 
 void FtpDataListener::stop() {

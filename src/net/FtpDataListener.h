@@ -33,7 +33,8 @@ public:
     bool acceptWaiting();
 
 private:
-    void acceptReady();
+    // True when a connection was handed over; the listener may be gone by then.
+    bool acceptReady();
     void stop();
 
     int fd_ = -1;

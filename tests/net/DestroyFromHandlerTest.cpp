@@ -14,6 +14,11 @@
 #include <QStringList>
 
 #include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
 
 using qbtest::ScriptedConnection;
 using qbtest::ScriptedServer;
@@ -138,106 +143,176 @@ TEST(DestroyFromHandler, EveryHttpEventMayAbortTheRequestAndTheClientStaysUsable
     }
 }
 
-TEST(DestroyFromHandler, EveryFtpEventMayDestroyTheClientDuringABlockingCall) {
-    using Setter = std::function<void(TFtpClient&, std::function<void()>)>;
-    const std::pair<const char*, Setter> events[] = {
-        {"OnDisplay",
-         [](TFtpClient& f, auto kill) {
-             f.OnDisplay = [kill](TFtpClient&, const QString& m) {
-                 if (m.startsWith("! "))
-                     kill();
-             };
-         }},
-        {"OnCommand",
-         [](TFtpClient& f, auto kill) {
-             f.OnCommand = [kill](TFtpClient&, const QString& c) {
-                 if (c.startsWith("RETR"))
-                     kill();
-             };
-         }},
-        {"OnResponse",
-         [](TFtpClient& f, auto kill) {
-             f.OnResponse = [kill](TFtpClient& c) {
-                 if (c.StatusCode() == 150)
-                     kill();
-             };
-         }},
-        {"OnProgress",
-         [](TFtpClient& f, auto kill) {
-             f.OnProgress = [kill](TFtpClient&, qint64, bool&) { kill(); };
-         }},
-        {"OnStateChange",
-         [](TFtpClient& f, auto kill) {
-             f.OnStateChange = [kill](TFtpClient& c) {
-                 if (c.State() == ftpReady)
-                     kill();
-             };
-         }},
-        {"OnRequestDone",
-         [](TFtpClient& f, auto kill) {
-             f.OnRequestDone = [kill](TFtpClient&, TFtpRequest, int) { kill(); };
-         }},
-        {"OnDisplayFile",
-         [](TFtpClient& f, auto kill) {
-             f.DisplayFileFlag = true;
-             f.OnDisplayFile = [kill](TFtpClient&, const QString&) { kill(); };
-         }},
-    };
-    for (const auto& [name, set] : events) {
-        SCOPED_TRACE(name);
-        ftptest::FtpTestServer server;
-        server.file = qbtest::patternBytes(0, 100000);
-        qbtest::TempHome home;
-        QPointer<TFtpClient> ftp = new TFtpClient;
-        ftp->HostName = "127.0.0.1";
-        ftp->Port = QString::number((server.start(), server.port()));
-        ftp->UserName = "anonymous";
-        ftp->PassWord = "me@example.com";
-        ftp->HostFileName = "file.bin";
-        ftp->LocalFileName = home.file("file.bin");
-        ftp->Passive = true;
-        ftp->Timeout = 10;
-        ASSERT_TRUE(ftp->Login());
-        bool fired = false;
-        set(*ftp, [&] {
-            fired = true;
-            delete ftp.data();
-        });
-        const bool ok = ftp->Retrieve();
-        if (ftp)
-            qbtest::pumpUntil([&] { return ftp.isNull(); }, 2000);
-        else
-            EXPECT_FALSE(ok);
-        EXPECT_TRUE(fired);
-        EXPECT_TRUE(ftp.isNull());
-    }
+// ---- FTP: every event, at every point it fires ------------------------------------
+
+// Routes every event of the client to `seen`, by name.
+void watchFtpEvents(TFtpClient& f, const std::function<void(const char*)>& seen) {
+    f.OnDisplay = [seen](TFtpClient&, const QString&) { seen("OnDisplay"); };
+    f.OnDisplayFile = [seen](TFtpClient&, const QString&) { seen("OnDisplayFile"); };
+    f.OnCommand = [seen](TFtpClient&, const QString&) { seen("OnCommand"); };
+    f.OnResponse = [seen](TFtpClient&) { seen("OnResponse"); };
+    f.OnProgress = [seen](TFtpClient&, qint64, bool&) { seen("OnProgress"); };
+    f.OnSessionConnected = [seen](TFtpClient&, int) { seen("OnSessionConnected"); };
+    f.OnSessionClosed = [seen](TFtpClient&, int) { seen("OnSessionClosed"); };
+    f.OnRequestDone = [seen](TFtpClient&, TFtpRequest, int) { seen("OnRequestDone"); };
+    f.OnStateChange = [seen](TFtpClient&) { seen("OnStateChange"); };
 }
 
-TEST(DestroyFromHandler, TheFtpConnectionEventsMayDestroyTheClientDuringLogin) {
-    for (const bool onConnected : {true, false}) {
-        SCOPED_TRACE(onConnected ? "OnSessionConnected" : "OnSessionClosed");
-        ftptest::FtpTestServer server;
-        if (!onConnected) // the server hangs up at USER
-            server.on("USER", [](ftptest::FtpSession& s, const QByteArray&) { s.control.close(); });
-        server.start();
-        QPointer<TFtpClient> ftp = new TFtpClient;
-        ftp->HostName = "127.0.0.1";
-        ftp->Port = QString::number(server.port());
-        ftp->UserName = "anonymous";
-        ftp->PassWord = "me@example.com";
-        ftp->Timeout = 10;
-        bool fired = false;
-        auto kill = [&](TFtpClient&, int) {
-            fired = true;
-            delete ftp.data();
-        };
-        if (onConnected)
-            ftp->OnSessionConnected = kill;
-        else
-            ftp->OnSessionClosed = kill;
-        EXPECT_FALSE(ftp->Login());
-        EXPECT_TRUE(fired);
-        EXPECT_TRUE(ftp.isNull());
+void watchNothing(TFtpClient& f) {
+    f.OnDisplay = nullptr;
+    f.OnDisplayFile = nullptr;
+    f.OnCommand = nullptr;
+    f.OnResponse = nullptr;
+    f.OnProgress = nullptr;
+    f.OnSessionConnected = nullptr;
+    f.OnSessionClosed = nullptr;
+    f.OnRequestDone = nullptr;
+    f.OnStateChange = nullptr;
+}
+
+// Login, CWD, TYPE, a resumed RETR and QUIT, as a download runs them; stops at the first
+// call that fails or is refused, or when the client is gone.
+bool runFtpSession(QPointer<TFtpClient>& f) {
+    using Call = bool (TFtpClient::*)();
+    for (Call call : {&TFtpClient::Login, &TFtpClient::ChangeDir, &TFtpClient::SetType,
+                      &TFtpClient::ResumeRetrieve, &TFtpClient::Quit}) {
+        try {
+            if (!f || !(f.data()->*call)())
+                return false;
+        } catch (const FtpException&) {
+            return false;
+        }
+    }
+    // The server's close after its 221 is an event of its own.
+    qbtest::pumpUntil([&] { return !f || !f->Connected(); }, 3000);
+    return true;
+}
+
+struct FtpScenario {
+    const char* name;
+    bool passive;
+    bool hangUp; // the server drops both connections in the middle of the first RETR
+};
+
+// A server for one scenario with `content` as its file.
+std::unique_ptr<ftptest::FtpTestServer> ftpServerFor(const FtpScenario& scenario,
+                                                     const QByteArray& content) {
+    auto server = std::make_unique<ftptest::FtpTestServer>();
+    server->greeting = {"220-Scripted server", "220 ready"};
+    server->file = content;
+    if (scenario.hangUp)
+        server->on("RETR", [content](ftptest::FtpSession& s, const QByteArray&) {
+            s.reply("150 Opening BINARY mode data connection (" +
+                    QByteArray::number(content.size() - s.restOffset) + " bytes).");
+            const int fd = s.openData();
+            if (fd >= 0) {
+                ftptest::FtpSession::sendData(fd, content.mid(s.restOffset, 10000));
+                ::close(fd);
+            }
+            s.control.reset();
+            s.quit = true;
+        });
+    server->start();
+    return server;
+}
+
+void configureFtp(TFtpClient& f, const ftptest::FtpTestServer& server, const FtpScenario& scenario,
+                  const QString& local) {
+    f.HostName = "127.0.0.1";
+    f.Port = QString::number(server.port());
+    f.UserName = "anonymous";
+    f.PassWord = "me@example.com";
+    f.HostDirName = "pub";
+    f.HostFileName = "file.bin";
+    f.LocalFileName = local;
+    f.Binary = true;
+    f.Passive = scenario.passive;
+    f.Timeout = 10;
+    f.DisplayFlag = true;
+    f.DisplayFileFlag = true;
+}
+
+// Each event of a whole FTP session destroys the client or aborts its request, at each
+// point it fires. Afterwards the resumed file holds only bytes of the server's file, and an
+// aborted client runs a whole session again.
+TEST(DestroyFromHandler, EveryFtpEventMayDestroyOrAbortTheClientAtEveryPoint) {
+    const QByteArray content = qbtest::patternBytes(0, 200000);
+    const QByteArray partial = content.left(1000);
+    const FtpScenario scenarios[] = {
+        {"passive", true, false},
+        {"active", false, false},
+        {"server hangs up during the transfer", true, true},
+    };
+    for (const FtpScenario& scenario : scenarios) {
+        SCOPED_TRACE(scenario.name);
+        qbtest::TempHome home;
+        const QString local = home.file("file.bin");
+        // A run without interference gives the events and how often each fires.
+        std::map<std::string, int> counts;
+        {
+            auto server = ftpServerFor(scenario, content);
+            ASSERT_TRUE(qbtest::writeFile(local, partial));
+            QPointer<TFtpClient> f = new TFtpClient;
+            configureFtp(*f, *server, scenario, local);
+            watchFtpEvents(*f, [&](const char* name) { ++counts[name]; });
+            EXPECT_EQ(runFtpSession(f), !scenario.hangUp);
+            delete f.data();
+            if (!scenario.hangUp) {
+                ASSERT_EQ(qbtest::readFile(local), content);
+            }
+        }
+        // Every event fires in a session; a hang-up may overtake the data events.
+        ASSERT_GE(counts.size(), scenario.hangUp ? 7u : 9u);
+        for (const auto& [event, count] : counts) {
+            // Data arrives in pieces of no fixed size: only the first piece is sure to come.
+            const bool perPiece = event == "OnProgress" || event == "OnDisplayFile";
+            for (int at = 1; at <= (perPiece ? 1 : count); ++at) {
+                for (const bool destroy : {true, false}) {
+                    SCOPED_TRACE(testing::Message() << (destroy ? "destroy" : "abort") << " in "
+                                                    << event << " #" << at);
+                    auto server = ftpServerFor(scenario, content);
+                    ASSERT_TRUE(qbtest::writeFile(local, partial));
+                    QPointer<TFtpClient> f = new TFtpClient;
+                    configureFtp(*f, *server, scenario, local);
+                    int seen = 0;
+                    bool fired = false;
+                    watchFtpEvents(*f, [&, name = event](const char* e) {
+                        if (fired || name != e || ++seen < at)
+                            return;
+                        fired = true;
+                        if (destroy)
+                            delete f.data();
+                        else
+                            f->Abort();
+                    });
+                    runFtpSession(f);
+                    // A hang-up may overtake the data that came before it.
+                    if (!perPiece || !scenario.hangUp) {
+                        EXPECT_TRUE(fired);
+                    }
+                    const QByteArray kept = qbtest::readFile(local);
+                    EXPECT_TRUE(kept.size() >= partial.size() && content.startsWith(kept))
+                        << kept.size() << " bytes kept";
+                    if (destroy) {
+                        EXPECT_EQ(f.isNull(), fired);
+                        delete f.data();
+                        continue;
+                    }
+                    ASSERT_FALSE(f.isNull());
+                    EXPECT_EQ(f->State(), ftpReady);
+                    EXPECT_FALSE(f->Connected());
+                    watchNothing(*f);
+                    // A server that behaves, in the scenario's data connection mode.
+                    const FtpScenario plain{scenario.name, scenario.passive, false};
+                    auto next = ftpServerFor(plain, content);
+                    f->Port = QString::number(next->port());
+                    ASSERT_TRUE(qbtest::writeFile(local, partial));
+                    EXPECT_TRUE(runFtpSession(f)) << qPrintable(f->LastReply());
+                    EXPECT_EQ(qbtest::readFile(local), content);
+                    delete f.data();
+                }
+            }
+        }
     }
 }
 

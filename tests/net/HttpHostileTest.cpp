@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "HttpOutcome.h"
+#include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/HttpCli.h"
 
@@ -15,81 +16,115 @@ using qbtest::ScriptedServer;
 
 namespace {
 
-struct Hostile {
-    const char* name;
-    QByteArray reply;    // sent after the request header
-    bool reset;          // then the connection is reset instead of closed
-    const char* outcome; // start of the blocking call's failure; "" for success
-    QByteArray body;     // what reached OnDocData
+// How a scripted server ends the connection after its reply.
+enum class Ending {
+    Close, // an orderly end (with TLS, after close_notify)
+    Cut,   // the stream just ends: with TLS, without close_notify
+    Reset, // a reset (RST)
 };
 
-TEST(HttpHostile, OnlyACompleteResponseIsASuccess) {
+struct Hostile {
+    const char* name;
+    QByteArray reply; // sent after the request header
+    Ending ending;
+    const char* outcome; // start of the blocking call's failure; "" for success
+    QByteArray body;     // what reached OnDocData
+    // Over TLS, when it differs: an end without close_notify may be a truncation.
+    const char* tlsOutcome = nullptr;
+};
+
+// Every case runs over http and https: what a server sends is answered alike.
+class HttpHostile : public OverScheme {};
+QB_OVER_HTTP_AND_HTTPS(HttpHostile);
+
+TEST_P(HttpHostile, OnlyACompleteResponseIsASuccess) {
     QByteArray flood = "HTTP/1.1 200 OK\r\n";
     for (int i = 0; i < 2000; ++i)
         flood += "X-Flood: " + QByteArray::number(i) + "\r\n";
     const Hostile cases[] = {
-        {"header flood", flood + "\r\nbody", false,
+        {"header flood", flood + "\r\nbody", Ending::Close,
          "404 Response header too large: more than 1000 lines", ""},
         {"interim answers",
          "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early\r\nLink: <x>\r\n\r\n"
          "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody",
-         false, "", "body"},
+         Ending::Close, "", "body"},
         {"chunked",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
          "4\r\nbo\r\n\r\n2\r\ndy\r\n0\r\n\r\n",
-         false, "", "bo\r\ndy"},
+         Ending::Close, "", "bo\r\ndy"},
         {"chunked, cut before the last chunk",
-         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n", false,
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n", Ending::Close,
          "404 Connection closed before the last chunk", "body"},
-        {"reset inside a known length", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nbody", true,
-         "404 Connection closed after 4 of 10 bytes", "body"},
-        {"shorter than its length", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nbody", false,
-         "404 Connection closed after 4 of 10 bytes", "body"},
-        {"reset inside an unknown length", "HTTP/1.0 200 OK\r\n\r\nbody", true,
+        {"reset inside a known length", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nbody",
+         Ending::Reset, "404 Connection closed after 4 of 10 bytes", "body"},
+        {"shorter than its length", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nbody",
+         Ending::Close, "404 Connection closed after 4 of 10 bytes", "body"},
+        {"reset inside an unknown length", "HTTP/1.0 200 OK\r\n\r\nbody", Ending::Reset,
          "404 Connection broken during the body", "body"},
-        {"header cut short", "HTTP/1.1 200 OK\r\nContent-Type: te", false,
+        {"header cut short", "HTTP/1.1 200 OK\r\nContent-Type: te", Ending::Close,
          "404 Connection closed by the server inside the response header", ""},
-        {"status without three digits", "HTTP/1.1 20 OK\r\n\r\nbody", false,
+        {"status without three digits", "HTTP/1.1 20 OK\r\n\r\nbody", Ending::Close,
          "404 Not an HTTP status line", ""},
-        {"status from another protocol", "ICY 200 OK\r\n\r\nbody", false,
+        {"status from another protocol", "ICY 200 OK\r\n\r\nbody", Ending::Close,
          "404 Not an HTTP status line", ""},
-        {"204 is no document", "HTTP/1.1 204 No Content\r\n\r\n", false,
+        {"204 is no document", "HTTP/1.1 204 No Content\r\n\r\n", Ending::Close,
          "204 No document: the server answered 204", ""},
-        {"304 is no document", "HTTP/1.1 304 Not Modified\r\n\r\n", false,
+        {"304 is no document", "HTTP/1.1 304 Not Modified\r\n\r\n", Ending::Close,
          "304 No document: the server answered 304", ""},
-        {"3xx without Location", "HTTP/1.1 302 Found\r\nContent-Length: 4\r\n\r\nbody", false,
-         "302 No document: the server answered 302", "body"},
-        {"unknown transfer coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: br\r\n\r\nbody", false,
-         "404 Unsupported Transfer-Encoding", ""},
+        {"3xx without Location", "HTTP/1.1 302 Found\r\nContent-Length: 4\r\n\r\nbody",
+         Ending::Close, "302 No document: the server answered 302", "body"},
+        {"unknown transfer coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: br\r\n\r\nbody",
+         Ending::Close, "404 Unsupported Transfer-Encoding", ""},
+        // Without close_notify a TLS stream may have been cut by anyone on the way: only a
+        // body whose end the response itself marks is whole.
+        {"unknown length, stream just ends", "HTTP/1.0 200 OK\r\n\r\nbody", Ending::Cut, "", "body",
+         "404 Connection broken during the body"},
+        {"whole known length, stream just ends", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody",
+         Ending::Cut, "", "body"},
+        {"shorter than its length, stream just ends",
+         "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nbody", Ending::Cut,
+         "404 Connection closed after 4 of 10 bytes", "body"},
+        {"chunked to the end, stream just ends",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n0\r\n\r\n", Ending::Cut,
+         "", "body"},
+        {"header, stream just ends", "HTTP/1.1 200 OK\r\nContent-Ty", Ending::Cut,
+         "404 Connection closed by the server inside the response header", ""},
     };
     for (const Hostile& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedServer server([&c](ScriptedConnection& conn) {
-            conn.readRequestHeader();
-            conn.send(c.reply);
-            if (c.reset)
-                conn.reset();
-        });
+        ScriptedServer server(
+            [&c](ScriptedConnection& conn) {
+                conn.readRequestHeader();
+                conn.send(c.reply);
+                if (c.ending == Ending::Reset)
+                    conn.reset();
+                else
+                    conn.close(c.ending == Ending::Close);
+            },
+            scheme());
+        const char* expected = scheme() == "https" && c.tlsOutcome ? c.tlsOutcome : c.outcome;
         THttpCli http;
         http.Timeout = 10;
         http.URL = server.url("/f.bin");
         QByteArray body;
         http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, len); };
         const QString outcome = httpOutcome(http, &THttpCli::Get);
-        EXPECT_TRUE(*c.outcome ? outcome.startsWith(c.outcome) : outcome.isEmpty())
+        EXPECT_TRUE(*expected ? outcome.startsWith(expected) : outcome.isEmpty())
             << qPrintable(outcome);
-        EXPECT_EQ(http.RequestError() == httperrNoError, !*c.outcome);
+        EXPECT_EQ(http.RequestError() == httperrNoError, !*expected);
         EXPECT_EQ(body, c.body);
     }
 }
 
-TEST(HttpHostile, ATricklingHeaderCannotHoldABoundedCall) {
-    ScriptedServer server([](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.send("HTTP/1.1 200 OK\r\n");
-        for (int i = 0; i < 30 && c.send("X-Slow: " + QByteArray::number(i) + "\r\n"); ++i)
-            c.sleep(200);
-    });
+TEST_P(HttpHostile, ATricklingHeaderCannotHoldABoundedCall) {
+    ScriptedServer server(
+        [](ScriptedConnection& c) {
+            c.readRequestHeader();
+            c.send("HTTP/1.1 200 OK\r\n");
+            for (int i = 0; i < 30 && c.send("X-Slow: " + QByteArray::number(i) + "\r\n"); ++i)
+                c.sleep(200);
+        },
+        scheme());
     THttpCli http;
     http.URL = server.url("/f");
     http.Timeout = 1; // never reached: the server is never quiet for a second
@@ -102,12 +137,14 @@ TEST(HttpHostile, ATricklingHeaderCannotHoldABoundedCall) {
     EXPECT_EQ(http.RequestError(), httperrTimeout);
 }
 
-TEST(HttpHostile, InterimAnswersLeaveOnlyTheFinalHeader) {
-    ScriptedServer server([](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.send("HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n"
-               "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
-    });
+TEST_P(HttpHostile, InterimAnswersLeaveOnlyTheFinalHeader) {
+    ScriptedServer server(
+        [](ScriptedConnection& c) {
+            c.readRequestHeader();
+            c.send("HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n"
+                   "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+        },
+        scheme());
     THttpCli http;
     http.URL = server.url("/f");
     ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
@@ -115,26 +152,30 @@ TEST(HttpHostile, InterimAnswersLeaveOnlyTheFinalHeader) {
     EXPECT_EQ(http.StatusCode(), 200);
 }
 
-// Two servers: the first redirects to the second, which records what it got.
+// Two servers of one scheme: the first redirects to the second, which records what it got.
 struct RedirectPair {
-    explicit RedirectPair(const QByteArray& firstHeader)
-        : second([](ScriptedConnection& c) {
-              c.readRequestHeader();
-              c.send("HTTP/1.0 200 OK\r\n\r\nsecond");
-          }),
-          first([this, firstHeader](ScriptedConnection& c) {
-              c.readRequestHeader();
-              c.send("HTTP/1.0 302 Found\r\nLocation: " + second.url("/to").toLatin1() + "\r\n" +
-                     firstHeader + "\r\nfirst");
-          }) {}
+    RedirectPair(const QByteArray& firstHeader, const QString& scheme)
+        : second(
+              [](ScriptedConnection& c) {
+                  c.readRequestHeader();
+                  c.send("HTTP/1.0 200 OK\r\n\r\nsecond");
+              },
+              scheme),
+          first(
+              [this, firstHeader](ScriptedConnection& c) {
+                  c.readRequestHeader();
+                  c.send("HTTP/1.0 302 Found\r\nLocation: " + second.url("/to").toLatin1() +
+                         "\r\n" + firstHeader + "\r\nfirst");
+              },
+              scheme) {}
     ScriptedServer second;
     ScriptedServer first;
 };
 
-TEST(HttpHostile, NothingOfOneHopOrRequestLeaksIntoTheNext) {
+TEST_P(HttpHostile, NothingOfOneHopOrRequestLeaksIntoTheNext) {
     {
         SCOPED_TRACE("Content-Length of the redirect");
-        RedirectPair pair("Content-Length: 5\r\n");
+        RedirectPair pair("Content-Length: 5\r\n", scheme());
         THttpCli http;
         http.URL = pair.first.url("/from");
         ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
@@ -142,7 +183,7 @@ TEST(HttpHostile, NothingOfOneHopOrRequestLeaksIntoTheNext) {
     }
     {
         SCOPED_TRACE("a resume through a redirect");
-        RedirectPair pair("");
+        RedirectPair pair("", scheme());
         THttpCli http;
         http.URL = pair.first.url("/from");
         http.ContentRangeBegin = "1000";
@@ -153,21 +194,23 @@ TEST(HttpHostile, NothingOfOneHopOrRequestLeaksIntoTheNext) {
     }
     {
         SCOPED_TRACE("credentials and another host");
-        RedirectPair pair("");
+        RedirectPair pair("", scheme());
         THttpCli http;
-        http.URL = pair.first.url("/from").replace("http://", "http://user:secret@");
+        http.URL = pair.first.url("/from").replace("://", "://user:secret@");
         ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
         EXPECT_TRUE(pair.first.received().value(0).contains("Authorization: Basic "));
         EXPECT_FALSE(pair.second.received().value(0).contains("Authorization"));
     }
     {
         SCOPED_TRACE("credentials and a later request");
-        ScriptedServer server([](ScriptedConnection& c) {
-            c.readRequestHeader();
-            c.send("HTTP/1.0 200 OK\r\n\r\nok");
-        });
+        ScriptedServer server(
+            [](ScriptedConnection& c) {
+                c.readRequestHeader();
+                c.send("HTTP/1.0 200 OK\r\n\r\nok");
+            },
+            scheme());
         THttpCli http;
-        http.URL = server.url("/a").replace("http://", "http://user:secret@");
+        http.URL = server.url("/a").replace("://", "://user:secret@");
         ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
         http.URL = server.url("/b");
         ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
@@ -178,7 +221,8 @@ TEST(HttpHostile, NothingOfOneHopOrRequestLeaksIntoTheNext) {
     }
 }
 
-TEST(HttpHostile, ThroughAProxyEachHopNamesItsOwnTargetAndIpv6HostsKeepBrackets) {
+// Plain http only: the client refuses https through a proxy.
+TEST(HttpHostileProxy, ThroughAProxyEachHopNamesItsOwnTargetAndIpv6HostsKeepBrackets) {
     ScriptedServer proxy([](ScriptedConnection& c) {
         c.readRequestHeader();
         if (c.index() == 0)

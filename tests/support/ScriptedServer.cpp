@@ -13,12 +13,15 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -264,6 +267,15 @@ void ScriptedConnection::reset() {
         SSL_free(ssl_);
         ssl_ = nullptr;
     }
+    // What was sent leaves before the reset, which would drop it: Nagle's rule may still
+    // hold a small last segment back while earlier ones (a TLS handshake's) wait for their
+    // acknowledgement.
+    const int noDelay = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    QDeadlineTimer deadline(2000);
+    int unsent = 0;
+    while (::ioctl(fd_, SIOCOUTQNSD, &unsent) == 0 && unsent > 0 && !deadline.hasExpired())
+        ::usleep(1000);
     const linger hard = {1, 0};
     ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     close();

@@ -60,7 +60,7 @@ public:
     // With TLS, `notify` false leaves out close_notify: the stream just ends.
     void close(bool notify = true);
     // Closes with a reset (RST) instead of an orderly end of stream (and, with TLS,
-    // without close_notify).
+    // without close_notify), once what was sent has left.
     void reset();
     // A second listening socket on 127.0.0.1 (an FTP data connection, say).
     std::unique_ptr<ScriptedListener> listen();

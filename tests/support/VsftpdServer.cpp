@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 
 #include <arpa/inet.h>
@@ -230,6 +231,110 @@ void VsftpdServer::stop() {
         ::usleep(20 * 1000);
     }
     pid_ = -1;
+}
+
+namespace {
+
+// Runs a system command; its complaint when it fails, nothing when it succeeds.
+QString runCommand(const QString& program, const QStringList& args,
+                   const QByteArray& input = QByteArray()) {
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForStarted(10000))
+        return QStringLiteral("%1 cannot be started").arg(program);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return QStringLiteral("%1 %2 failed: %3")
+            .arg(program, args.join(' '),
+                 QString::fromLocal8Bit(process.readAllStandardError()).trimmed());
+    return {};
+}
+
+} // namespace
+
+QString LocalFtpUser::name() {
+    return QStringLiteral("qbftptest");
+}
+
+// The account has no shell (nologin) and is only reachable through the FTP servers the
+// tests start on loopback.
+QString LocalFtpUser::password() {
+    return QStringLiteral("qb-ftp-test-7c41");
+}
+
+QString LocalFtpUser::serverConfig() {
+    // PAM's "other" service checks the password without vsftpd's own shell rule.
+    return QStringLiteral("anonymous_enable=NO\nlocal_enable=YES\nchroot_local_user=NO\n"
+                          "pam_service_name=other");
+}
+
+LocalFtpUser::LocalFtpUser()
+    : tag_(QStringLiteral("qb-%1-%2")
+               .arg(::getpid())
+               .arg(QRandomGenerator::global()->bounded(1000000))) {
+    if (::geteuid() != 0) {
+        error_ = QStringLiteral("only root can make the local FTP user");
+        return;
+    }
+    const QByteArray user = name().toLocal8Bit();
+    if (!getpwnam(user.constData())) {
+        const QString failed = runCommand(
+            QStringLiteral("useradd"),
+            {QStringLiteral("--system"), QStringLiteral("--create-home"),
+             QStringLiteral("--home-dir"), QStringLiteral("/var/lib/") + name(),
+             QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin"),
+             QStringLiteral("--comment"), QStringLiteral("Quillbay FTP test user"), name()});
+        // Another run may have made it in the meantime.
+        if (!failed.isEmpty() && !getpwnam(user.constData())) {
+            error_ = failed;
+            return;
+        }
+    }
+    const passwd* account = getpwnam(user.constData());
+    if (!account || !account->pw_dir) {
+        error_ = QStringLiteral("the user %1 has no home").arg(name());
+        return;
+    }
+    home_ = QString::fromLocal8Bit(account->pw_dir);
+    const uid_t uid = account->pw_uid;
+    const gid_t gid = account->pw_gid;
+    if (!QDir().mkpath(home_) || ::chown(QFile::encodeName(home_).constData(), uid, gid) != 0) {
+        error_ = QStringLiteral("cannot make the home %1").arg(home_);
+        return;
+    }
+    QFile::setPermissions(home_, kPublicDir);
+    // The same password every time: runs side by side agree on it.
+    error_ = runCommand(QStringLiteral("chpasswd"), {},
+                        (name() + ':' + password() + '\n').toLocal8Bit());
+}
+
+LocalFtpUser::~LocalFtpUser() {
+    for (const QString& entry : std::as_const(created_)) {
+        const QString path = home_ + QLatin1Char('/') + entry;
+        if (QFileInfo(path).isDir())
+            QDir(path).removeRecursively();
+        else
+            QFile::remove(path);
+    }
+}
+
+QString LocalFtpUser::unique(const QString& base) const {
+    return tag_ + QLatin1Char('-') + base;
+}
+
+bool LocalFtpUser::addFile(const QString& path, const QByteArray& bytes) {
+    const QString first = path.section(QLatin1Char('/'), 0, 0);
+    if (!created_.contains(first))
+        created_ << first;
+    const QString full = home_ + QLatin1Char('/') + path;
+    QDir folder = QFileInfo(full).dir();
+    if (!folder.exists() && !QDir().mkpath(folder.path()))
+        return false;
+    for (; folder.path().startsWith(home_) && folder.path() != home_; folder.cdUp())
+        QFile::setPermissions(folder.path(), kPublicDir);
+    return writeFile(full, bytes) && QFile::setPermissions(full, kPublicFile);
 }
 
 } // namespace qbtest

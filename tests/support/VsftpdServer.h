@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <sys/types.h>
@@ -42,6 +43,36 @@ private:
     pid_t pid_ = -1;
     quint16 port_ = 0;
     QString error_;
+};
+
+// A local account for FTP logins, whose login folder is its home and not the top of the
+// tree. Made with useradd on first use and kept for later runs; only root can make it,
+// otherwise error() says so. Each instance adds files under names of its own and removes
+// them at its end, so test runs side by side never meet.
+class LocalFtpUser {
+public:
+    LocalFtpUser();
+    ~LocalFtpUser();
+    LocalFtpUser(const LocalFtpUser&) = delete;
+    LocalFtpUser& operator=(const LocalFtpUser&) = delete;
+
+    bool ok() const { return error_.isEmpty(); }
+    QString error() const { return error_; }
+    static QString name();
+    static QString password();
+    QString home() const { return home_; }
+    // `base` made unique to this instance, for a file or folder in the home.
+    QString unique(const QString& base) const;
+    // Puts a file below the home (`path` relative to it), readable by the user.
+    bool addFile(const QString& path, const QByteArray& bytes);
+    // Configuration lines for VsftpdServer: local users in, anonymous ones out.
+    static QString serverConfig();
+
+private:
+    QString home_;
+    QString error_;
+    QString tag_;
+    QStringList created_; // entries of the home this instance made
 };
 
 } // namespace qbtest
