@@ -3,20 +3,12 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/ByteText.h"
+
 namespace {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // A decimal of at most 18 digits (no sign, no blanks), or -1.
@@ -352,7 +344,7 @@ HttpResponseParser::Result HttpResponseParser::chunkSizeLine(const QByteArray& r
             QStringLiteral("Bad chunk size: \"%1\"").arg(QString::fromLatin1(bytes.left(40))));
     qint64 size = 0;
     for (const char c : digits) {
-        const int v = hexValue(c);
+        const int v = platform::hexDigit(c);
         if (v < 0)
             return fail(
                 QStringLiteral("Bad chunk size: \"%1\"").arg(QString::fromLatin1(bytes.left(40))));

@@ -24,6 +24,17 @@ QByteArray bytesFromText(const QString& text);
 // feeds and NULs become blanks, so outside text can never start a line of its own.
 QByteArray lineBytesFromText(const QString& text);
 
+// The value of one hexadecimal digit, or -1 for any other character.
+inline int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // The character that separates note lines, stored as the single byte 0xFF. In memory it
 // is a noncharacter, which no user types, so it can never be confused with "ÿ".
 inline constexpr char16_t kNotesSeparator = 0xFDD0;

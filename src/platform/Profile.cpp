@@ -16,16 +16,6 @@ QByteArray lineBytes(const QString& text) {
     return lineBytesFromText(text);
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Decimal with an optional sign, or hexadecimal after "0x" or "$" (which, as in the
 // system's own conversion, may wrap into the negative range).
 template <typename T> std::optional<T> parseInteger(QByteArrayView text) {

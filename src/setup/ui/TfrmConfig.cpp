@@ -22,26 +22,17 @@
 #include "platform/ShellIcons.h"
 #include "setup/ConnectionSpeed.h"
 #include "setup/ScannerDetection.h"
+#include "widgets/FormLayout.h"
 
 namespace {
 
-template <typename Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
+using forms::named;
+using forms::row;
 
 QLabel* text(const QString& caption) {
     auto* label = new QLabel(caption);
     label->setWordWrap(true);
     return label;
-}
-
-QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
-    auto* layout = new QHBoxLayout;
-    for (QWidget* widget : widgets)
-        layout->addWidget(widget);
-    layout->addStretch();
-    return layout;
 }
 
 } // namespace

@@ -23,15 +23,14 @@
 #include "platform/MessageLoop.h"
 #include "platform/Shell.h"
 #include "setup/ConnectionSpeed.h"
+#include "widgets/FormLayout.h"
 
 namespace {
 
-const char* const kNotNumeric = "Please specify a valid numeric value.";
+using forms::named;
+using forms::row;
 
-template <typename Widget> Widget* named(Widget* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
+const char* const kNotNumeric = "Please specify a valid numeric value.";
 
 QCheckBox* checkBox(const char* name, const QString& caption) {
     return named(new QCheckBox(caption), name);
@@ -43,15 +42,6 @@ QLineEdit* dayBox(const char* name) {
     box->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,2}"), box));
     box->setFixedWidth(box->fontMetrics().horizontalAdvance("000") + 12);
     return box;
-}
-
-QHBoxLayout* row(std::initializer_list<QWidget*> widgets, bool stretch = true) {
-    auto* layout = new QHBoxLayout;
-    for (QWidget* widget : widgets)
-        layout->addWidget(widget);
-    if (stretch)
-        layout->addStretch();
-    return layout;
 }
 
 } // namespace
