@@ -24,16 +24,23 @@
 
 namespace {
 
-TEST(StartupWindows, SectionAndFolderDialogsLiveAsLongAsTheTray) {
+// A later start with a stored speed: no wizard and no speed question.
+class LaterStart : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Settings().writeBool("Main", "FirstRun", false);
+        Settings().writeInteger("Download", "Speed", 28800);
+        ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    }
     qbtest::TempHome home;
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800); // no speed question
+    qbtest::DialogAnswerer boxes;
+};
+
+TEST_F(LaterStart, SectionAndFolderDialogsLiveAsLongAsTheTray) {
     {
         TfrmTray tray({});
         ASSERT_TRUE(frmCategory);
         ASSERT_TRUE(frmNewSection);
-        EXPECT_EQ(frmCategory->objectName(), "frmCategory");
-        EXPECT_EQ(frmNewSection->objectName(), "frmNewSection");
         EXPECT_FALSE(frmCategory->isVisible());
         EXPECT_FALSE(frmNewSection->isVisible());
     }
@@ -68,16 +75,7 @@ TEST(StartupWindows, ADefaultLibraryThatCannotBeMadeIsReportedAndTriedAgain) {
     EXPECT_EQ(library::sectionLocation(1), home.folder() + "library/Programs/");
 }
 
-} // namespace
-
-namespace {
-
-TEST(StartupWindows, TrayOpensTheManagerAndClosingItStoresThePlacementOnce) {
-    qbtest::TempHome home;
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800); // no speed question
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    qbtest::DialogAnswerer boxes;
+TEST_F(LaterStart, TrayOpensTheManagerAndClosingItStoresThePlacementOnce) {
     TfrmTray tray({});
     ASSERT_TRUE(frmManager);
     EXPECT_FALSE(frmManager->isVisible());
@@ -101,16 +99,7 @@ TEST(StartupWindows, TrayOpensTheManagerAndClosingItStoresThePlacementOnce) {
     EXPECT_EQ(frmManager->width(), 481);
 }
 
-} // namespace
-
-namespace {
-
-TEST(TrayMenu, AboutAndTheWebEntriesOpenRealPages) {
-    qbtest::TempHome home;
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800);
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    qbtest::DialogAnswerer boxes;
+TEST_F(LaterStart, AboutAndTheWebEntriesOpenRealPages) {
     TfrmTray tray({});
     tray.N3->trigger();
     auto* about = tray.findChild<TfrmAbout*>("frmAbout");
@@ -136,12 +125,7 @@ TEST(TrayMenu, AboutAndTheWebEntriesOpenRealPages) {
     EXPECT_EQ(pages.size(), 4);
 }
 
-TEST(TrayMenu, InterceptCheckMarkFollowsTheDownloadDialog) {
-    qbtest::TempHome home;
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800);
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    qbtest::DialogAnswerer boxes;
+TEST_F(LaterStart, InterceptCheckMarkFollowsTheDownloadDialog) {
     TfrmTray tray({});
     auto* dialog = new TfrmAsker();
     connectDownloadDialog(dialog);

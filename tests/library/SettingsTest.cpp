@@ -111,19 +111,4 @@ TEST(SettingsDeathTest, AnUnknownKeyStopsTheStrictBuild) {
 #endif
 }
 
-TEST(Settings, ARefusedWriteNamesTheFile) {
-    qbtest::TempHome home;
-    Settings s;
-    s.writeBool("Main", "FirstRun", false);
-    ASSERT_TRUE(QFile::setPermissions(home.file("dlmain.ini"), QFile::ReadOwner));
-    try {
-        s.writeInteger("Main", "ViewStyle", 1);
-        FAIL() << "the write was not refused";
-    } catch (const platform::ProfileWriteError& e) {
-        EXPECT_EQ(e.message(), "Unable to write to " + home.file("dlmain.ini"));
-    }
-    EXPECT_FALSE(s.readBool("Main", "FirstRun")); // written before: still there
-    EXPECT_EQ(s.readInteger("Main", "ViewStyle"), 3);
-}
-
 } // namespace

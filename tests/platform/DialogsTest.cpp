@@ -30,38 +30,32 @@ TEST(Dialogs, WithoutAHandlerEveryBoxGetsItsSafeAnswerAtOnce) {
 
 TEST(Dialogs, TheAnswererSeesTextCaptionButtonsAndIconAndAnswersInOrder) {
     DialogAnswerer answerer;
-    answerer.answer(IDYES).answer(IDCANCEL).answer(IDOK);
+    answerer.answer(IDYES).answer(IDCANCEL).answer(IDOK).answer(IDOK).answer(IDNO);
 
     EXPECT_EQ(messageBox("Open it now?", "Confirm", MB_YESNO | MB_ICONQUESTION), IDYES);
     EXPECT_EQ(messageBox("Delete it?", "Confirm File Delete", MB_OKCANCEL), IDCANCEL);
     showMessage("Please specify a name for the new section.");
+    errorBox("Unable to write to /x/dlmain.ini");
+    EXPECT_EQ(messageBox("Sure?", QString(), MB_YESNO), IDNO);
 
-    ASSERT_EQ(answerer.boxes().size(), 3);
+    ASSERT_EQ(answerer.boxes().size(), 5);
     const auto& first = answerer.boxes()[0];
     EXPECT_EQ(first.text, "Open it now?");
     EXPECT_EQ(first.caption, "Confirm");
     EXPECT_EQ(first.buttons(), unsigned(MB_YESNO));
     EXPECT_EQ(first.icon(), unsigned(MB_ICONQUESTION));
     EXPECT_EQ(answerer.boxes()[1].buttons(), unsigned(MB_OKCANCEL));
-    // A plain box carries the application title and only OK.
-    EXPECT_EQ(answerer.boxes()[2].caption, "Quillbay");
+    // A plain box, an error box and an uncaptioned one carry the application title.
     EXPECT_EQ(answerer.boxes()[2].buttons(), unsigned(MB_OK));
     EXPECT_EQ(answerer.boxes()[2].icon(), 0u);
+    EXPECT_EQ(answerer.boxes()[3].icon(), unsigned(MB_ICONERROR));
+    for (int i : {2, 3, 4})
+        EXPECT_EQ(answerer.boxes()[i].caption, "Quillbay") << i;
+    EXPECT_EQ(answerer.texts().mid(3), QStringList({"Unable to write to /x/dlmain.ini", "Sure?"}));
 }
 
-TEST(Dialogs, ErrorBoxAndUncaptionedBoxesCarryTheApplicationTitle) {
-    DialogAnswerer answerer;
-    answerer.answer(IDOK).answer(IDNO);
-    errorBox("Unable to write to /x/dlmain.ini");
-    EXPECT_EQ(messageBox("Sure?", QString(), MB_YESNO), IDNO);
-    ASSERT_EQ(answerer.boxes().size(), 2);
-    EXPECT_EQ(answerer.boxes()[0].caption, "Quillbay");
-    EXPECT_EQ(answerer.boxes()[0].icon(), unsigned(MB_ICONERROR));
-    EXPECT_EQ(answerer.boxes()[1].caption, "Quillbay");
-    EXPECT_EQ(answerer.texts(), QStringList({"Unable to write to /x/dlmain.ini", "Sure?"}));
-}
-
-TEST(Dialogs, AnUnscriptedBoxFailsTheTestInsteadOfWaiting) {
+// Each misuse fails the test instead of waiting; a box still gets its safe answer.
+TEST(Dialogs, UnscriptedDialogsAndWrongOrUnusedAnswersFail) {
     int answer = 0;
     EXPECT_NONFATAL_FAILURE(
         {
@@ -70,6 +64,15 @@ TEST(Dialogs, AnUnscriptedBoxFailsTheTestInsteadOfWaiting) {
         },
         "Unexpected message box [Caption] \"Surprise\"");
     EXPECT_EQ(answer, IDNO);
+    EXPECT_NONFATAL_FAILURE(
+        {
+            DialogAnswerer answerer;
+            answerer.answer(IDYES);
+            answer = messageBox("Delete?", "Confirm File Delete", MB_OKCANCEL);
+        },
+        "is not a button of the message box");
+    EXPECT_EQ(answer, IDCANCEL);
+    EXPECT_NONFATAL_FAILURE(DialogAnswerer().answer(IDOK), "never used");
     EXPECT_NONFATAL_FAILURE(
         {
             DialogAnswerer answerer;
@@ -82,24 +85,6 @@ TEST(Dialogs, AnUnscriptedBoxFailsTheTestInsteadOfWaiting) {
             printDialog(nullptr, "Print");
         },
         "Unexpected print dialog");
-}
-
-TEST(Dialogs, AnAnswerTheBoxDoesNotOfferAndAnUnusedAnswerFail) {
-    int answer = 0;
-    EXPECT_NONFATAL_FAILURE(
-        {
-            DialogAnswerer answerer;
-            answerer.answer(IDYES);
-            answer = messageBox("Delete?", "Confirm File Delete", MB_OKCANCEL);
-        },
-        "is not a button of the message box");
-    EXPECT_EQ(answer, IDCANCEL);
-    EXPECT_NONFATAL_FAILURE(
-        {
-            DialogAnswerer answerer;
-            answerer.answer(IDOK);
-        },
-        "never used");
 }
 
 TEST(Dialogs, OtherBoxesMayGetADefaultAnswer) {

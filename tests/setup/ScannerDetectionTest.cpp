@@ -4,10 +4,7 @@
 #include <QTemporaryDir>
 
 #include "TestEnvironment.h"
-#include "platform/Registry.h"
 #include "setup/ScannerDetection.h"
-
-using platform::Registry;
 
 namespace {
 
@@ -44,23 +41,6 @@ TEST(ScannerDetection, EntryPathIsTheTextAfterTheBlanks) {
     EXPECT_EQ(setup::scannerForPath("/usr/bin/clamdscan")->parameters, "--no-summary");
     EXPECT_EQ(setup::scannerForPath("/usr/bin/CLAMSCAN"), nullptr);
     ASSERT_TRUE(setup::scannerForPath("/x/msav.exe"));
-}
-
-TEST(ScannerDetection, BrowsersFromTheRegistryStandIn) {
-    qbtest::TempHome home;
-    setup::BrowserLocations none = setup::findBrowsers();
-    EXPECT_EQ(none.netscape, "Not Found");
-    EXPECT_EQ(none.explorer, "Not Found");
-    ASSERT_TRUE(Registry(Registry::CurrentUser)
-                    .writeValue("Software\\Netscape\\Netscape Navigator\\Main", "Install Directory",
-                                "/opt/netscape"));
-    ASSERT_TRUE(Registry(Registry::LocalMachine)
-                    .writeValue("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
-                                "IEXPLORE.EXE",
-                                "", "/opt/ie/iexplore"));
-    const setup::BrowserLocations both = setup::findBrowsers();
-    EXPECT_EQ(both.netscape, "/opt/netscape/Program/Netscape.exe");
-    EXPECT_EQ(both.explorer, "/opt/ie/iexplore");
 }
 
 } // namespace

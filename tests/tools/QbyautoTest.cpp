@@ -126,21 +126,40 @@ TEST(Qbyauto, ProbesAgainstTheRunningTrayWindow) {
     }
 }
 
-TEST(Qbyauto, SendOpensADownloadDialogInTheRunningProgram) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+// The whole road of a download: the helper hands `url` over, the dialog opens with what it
+// derived, and pressing Download files the server's bytes into the library.
+void handOffLandsInTheLibrary(const QString& url, const QString& directory,
+                              const QByteArray& content) {
+    const QString name = url.section('/', -1);
     TfrmTray tray({});
-    const ToolRun r = qbyauto({"send", "http://127.0.0.1:8080/files/file.bin", "A file"});
-    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
-    ASSERT_TRUE(frmAsker);
-    EXPECT_EQ(frmAsker->edtName->text(), "file.bin");
-    EXPECT_EQ(frmAsker->edtSource->currentText(), "http://127.0.0.1:8080/files/file.bin");
-    EXPECT_EQ(frmAsker->edtDesc->text(), "A file");
-    frmAsker->close();
+    const ToolRun r = qbyauto({"send", url, "A file"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QPointer<TfrmAsker> dialog = frmAsker;
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->edtName->text(), name);
+    EXPECT_EQ(dialog->edtSource->currentText(), url);
+    EXPECT_EQ(dialog->edtDesc->text(), "A file");
+    // https is of the HTTP family; the URL keeps its scheme.
+    EXPECT_EQ(dialog->Protocol, "http");
+    EXPECT_EQ(dialog->DownloadURL, url);
+    EXPECT_EQ(dialog->URLDirectory, directory);
+    EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
+
+    qbtest::DialogAnswerer boxes;
+    boxes.answer(platform::IDOK); // "Download Complete for <name> ..."
+    dialog->cmdOK->click();
+    ASSERT_TRUE(dialog);
+    const QString folder = dialog->cbCategory->currentText();
+    EXPECT_EQ(qbtest::readFile(library::sectionLocation(1) + folder + "/" + name), content);
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_TRUE(boxes.texts()[0].startsWith("Download Complete for " + name))
+        << qPrintable(boxes.texts()[0]);
+    const library::FileRecord record = library::FileRecord::of("Programs", folder, name);
+    EXPECT_EQ(record.readString("Desc"), "A file");
+    EXPECT_EQ(record.readString("Source"), url);
+    dialog->close();
 }
 
-// The whole road of a download: the helper hands it over, the dialog opens with what it
-// derived, and pressing Download files the server's bytes into the library.
 TEST(Qbyauto, AHandedOffDownloadLandsInTheLibrary) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
@@ -150,40 +169,37 @@ TEST(Qbyauto, AHandedOffDownloadLandsInTheLibrary) {
     for (int i = 0; i < 300000; ++i)
         content.append(char('a' + (i * 7) % 26));
     ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/files/file.bin", content));
-    TfrmTray tray({});
-
-    const QString url = nginx.url("/files/file.bin");
-    const ToolRun r = qbyauto({"send", url, "A file"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    QPointer<TfrmAsker> dialog = frmAsker;
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ(dialog->edtName->text(), "file.bin");
-    EXPECT_EQ(dialog->Protocol, "http");
-    EXPECT_EQ(dialog->URLDirectory, nginx.url("/files/"));
-    EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
-
-    qbtest::DialogAnswerer boxes;
-    boxes.answer(platform::IDOK); // "Download Complete for file.bin ..."
-    dialog->cmdOK->click();
-    ASSERT_TRUE(dialog);
-    const QString folder = dialog->cbCategory->currentText();
-    const QString target = library::sectionLocation(1) + folder + "/file.bin";
-    EXPECT_EQ(qbtest::readFile(target), content);
-    ASSERT_EQ(boxes.texts().size(), 1);
-    EXPECT_TRUE(boxes.texts()[0].startsWith("Download Complete for file.bin"))
-        << qPrintable(boxes.texts()[0]);
-    const library::FileRecord record = library::FileRecord::of("Programs", folder, "file.bin");
-    EXPECT_EQ(record.readString("Desc"), "A file");
-    EXPECT_EQ(record.readString("Source"), url);
-    dialog->close();
+    handOffLandsInTheLibrary(nginx.url("/files/file.bin"), nginx.url("/files/"), content);
 }
 
-// A second copy started beside a running one leaves the running copy's endpoint alone:
-// requests still reach the first copy, also after the second one has gone.
-TEST(Qbyauto, ASecondCopyNeverCutsOffTheFirst) {
+// Over TLS, the test authority trusted as a user trusts one.
+TEST(Qbyauto, AHandedOffHttpsDownloadLandsInTheLibrary) {
     qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    ASSERT_TRUE(qbtest::TestCertificates::get().ok())
+        << qPrintable(qbtest::TestCertificates::get().error());
+    qbtest::TrustTestAuthority trust;
+    qbtest::NginxTls tls;
+    tls.certificate = qbtest::TestCertificates::get().good().certificate;
+    tls.key = qbtest::TestCertificates::get().good().key;
+    qbtest::NginxServer nginx({}, tls);
+    ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
+    const QByteArray content = qbtest::randomBytes(700001, 443);
+    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/files/secure.bin", content));
+    handOffLandsInTheLibrary(nginx.httpsUrl("/files/secure.bin", "localhost"),
+                             nginx.httpsUrl("/files/", "localhost"), content);
+}
+
+// The program itself: start-up registers the helper and opens the endpoint, the helper
+// reaches it, and the end of the session unregisters the helper again. A second copy started
+// beside it leaves its endpoint alone: requests still reach the first copy after the second
+// one has died without cleaning up.
+TEST(Qbyauto, TheProgramRegistersServesAndUnregistersAndASecondCopyNeverCutsItOff) {
+    qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
     Settings().writeBool("Main", "FirstRun", false);
     Settings().writeInteger("Download", "Speed", 28800); // no speed question
+    platform::Registry classes(platform::Registry::ClassesRoot);
     const QString endpoint = home.root() + "/runtime/quillbay/QBY";
     QProcess first;
     ASSERT_TRUE(qbtest::startProgram(first));
@@ -199,69 +215,8 @@ TEST(Qbyauto, ASecondCopyNeverCutsOffTheFirst) {
         },
         30000))
         << secondErr.constData();
-    // The second copy dies without cleaning up: the first one must still be reached.
     second.kill();
     ASSERT_TRUE(second.waitForFinished(20000));
-    const ToolRun r = qbyauto({"probe", "ftp://127.0.0.1/pub/file.zip"});
-    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
-    EXPECT_EQ(r.out, "1\n");
-
-    ::kill(first.processId(), SIGTERM);
-    ASSERT_TRUE(first.waitForFinished(20000));
-}
-
-// The same road for an https URL: the hand-off names the HTTP family, the URL keeps its
-// scheme, and the file comes over TLS (the test authority trusted as a user trusts one).
-TEST(Qbyauto, AHandedOffHttpsDownloadLandsInTheLibrary) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    ASSERT_TRUE(qbtest::TestCertificates::get().ok())
-        << qPrintable(qbtest::TestCertificates::get().error());
-    qbtest::TrustTestAuthority trust;
-    qbtest::NginxTls tls;
-    tls.certificate = qbtest::TestCertificates::get().good().certificate;
-    tls.key = qbtest::TestCertificates::get().good().key;
-    qbtest::NginxServer nginx({}, tls);
-    ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
-    const QByteArray content = qbtest::randomBytes(700001, 443);
-    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/files/secure.bin", content));
-    TfrmTray tray({});
-
-    const QString url = nginx.httpsUrl("/files/secure.bin", "localhost");
-    const ToolRun r = qbyauto({"send", url, "A secure file"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    QPointer<TfrmAsker> dialog = frmAsker;
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ(dialog->Protocol, "http");
-    EXPECT_EQ(dialog->DownloadURL, url);
-    EXPECT_EQ(dialog->URLDirectory, nginx.httpsUrl("/files/", "localhost"));
-
-    qbtest::DialogAnswerer boxes;
-    boxes.answer(platform::IDOK); // "Download Complete for secure.bin ..."
-    dialog->cmdOK->click();
-    ASSERT_TRUE(dialog);
-    const QString folder = dialog->cbCategory->currentText();
-    EXPECT_EQ(qbtest::readFile(library::sectionLocation(1) + folder + "/secure.bin"), content);
-    ASSERT_EQ(boxes.texts().size(), 1);
-    EXPECT_TRUE(boxes.texts()[0].startsWith("Download Complete for secure.bin"))
-        << qPrintable(boxes.texts()[0]);
-    EXPECT_EQ(library::FileRecord::of("Programs", folder, "secure.bin").readString("Source"), url);
-    dialog->close();
-}
-
-// The program itself: start-up registers the helper and opens the endpoint, the helper
-// reaches it, and the end of the session unregisters the helper again.
-TEST(Qbyauto, TheProgramRegistersServesAndUnregisters) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800); // no speed question
-    platform::Registry classes(platform::Registry::ClassesRoot);
-
-    QProcess program;
-    ASSERT_TRUE(qbtest::startProgram(program));
-    const QString endpoint = home.root() + "/runtime/quillbay/QBY";
-    ASSERT_TRUE(qbtest::pumpUntil([&] { return QFileInfo::exists(endpoint); }, 30000));
 
     // The probe is served once start-up lets messages run, after the registration steps.
     const ToolRun r = qbyauto({"probe", "ftp://127.0.0.1/pub/file.zip"});
@@ -269,9 +224,9 @@ TEST(Qbyauto, TheProgramRegistersServesAndUnregisters) {
     EXPECT_EQ(r.out, "1\n");
     EXPECT_EQ(classes.readValue(setup::kPluginClassKey, ""), home.file("QBYAuto.dll"));
 
-    ::kill(program.processId(), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(20000));
-    EXPECT_EQ(program.exitCode(), 0);
+    ::kill(first.processId(), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(20000));
+    EXPECT_EQ(first.exitCode(), 0);
     EXPECT_FALSE(classes.keyExists(setup::kPluginClassKey));
     EXPECT_FALSE(QFileInfo::exists(endpoint));
 }

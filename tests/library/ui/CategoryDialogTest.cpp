@@ -79,6 +79,16 @@ protected:
 
     QPushButton* button(const char* name) { return dialog.findChild<QPushButton*>(name); }
 
+    // Opens the dialog for section `page`, runs `whileOpen` and cancels.
+    void whileShown(int page, const std::function<void()>& whileOpen) {
+        closedByItself(
+            dialog, [&] { dialog.NewCatShow(page); },
+            [&] {
+                whileOpen();
+                button("cmdCancel")->click();
+            });
+    }
+
     // Opens the dialog for section `page`, gives the name, section and icon, and presses OK.
     bool addFolder(int page, const QString& name, int section, int icon) {
         return closedByItself(
@@ -105,25 +115,20 @@ TEST_F(CategoryDialog, ShowsTheSectionsAndTheIcons) {
     EXPECT_EQ(edtName->text(), "New Folder");
     EXPECT_EQ(dialog.findChild<QLabel*>("lblIcon")->text(),
               "Choose an icon to represent this folder:");
-    for (const char* name : {"cmdNewSection", "cmdOK", "cmdCancel"})
-        EXPECT_TRUE(button(name)) << name;
     QStringList sections;
     QStringList captions;
     int selected = -1;
     bool allDrawn = true;
-    closedByItself(
-        dialog, [&] { dialog.NewCatShow(1); },
-        [&] {
-            for (int i = 0; i < cbSection->count(); ++i)
-                sections << cbSection->itemText(i);
-            selected = cbSection->currentIndex();
-            for (int i = 0; i < lvIcon->count(); ++i) {
-                captions << lvIcon->item(i)->text();
-                allDrawn = allDrawn && !lvIcon->item(i)->icon().isNull();
-            }
-            EXPECT_EQ(lvIcon->selectedItems().value(0), lvIcon->item(0));
-            button("cmdCancel")->click();
-        });
+    whileShown(1, [&] {
+        for (int i = 0; i < cbSection->count(); ++i)
+            sections << cbSection->itemText(i);
+        selected = cbSection->currentIndex();
+        for (int i = 0; i < lvIcon->count(); ++i) {
+            captions << lvIcon->item(i)->text();
+            allDrawn = allDrawn && !lvIcon->item(i)->icon().isNull();
+        }
+        EXPECT_EQ(lvIcon->selectedItems().value(0), lvIcon->item(0));
+    });
     EXPECT_EQ(sections, QStringList({"Programs", "Research"}));
     EXPECT_EQ(selected, 1);
     ASSERT_EQ(captions.size(), 62);
@@ -139,12 +144,7 @@ TEST_F(CategoryDialog, ShowsTheSectionsAndTheIcons) {
 TEST_F(CategoryDialog, IconCountComesFromTheSettings) {
     Settings().writeInteger("Main", "NumIcons", 5);
     int count = 0;
-    closedByItself(
-        dialog, [&] { dialog.NewCatShow(0); },
-        [&] {
-            count = lvIcon->count();
-            button("cmdCancel")->click();
-        });
+    whileShown(0, [&] { count = lvIcon->count(); });
     EXPECT_EQ(count, 5);
 }
 
@@ -199,13 +199,10 @@ TEST_F(CategoryDialog, RefusedNamesKeepTheTextAndChangeNothing) {
 }
 
 TEST_F(CategoryDialog, TheNameStaysAndTheFirstIconIsChosenAgain) {
-    closedByItself(
-        dialog, [&] { dialog.NewCatShow(0); },
-        [&] {
-            edtName->setText("Tools");
-            lvIcon->setCurrentRow(9);
-            button("cmdCancel")->click();
-        });
+    whileShown(0, [&] {
+        edtName->setText("Tools");
+        lvIcon->setCurrentRow(9);
+    });
     int chosen = -1;
     closedByItself(
         dialog, [&] { dialog.NewCatShow(0); },
@@ -260,12 +257,7 @@ TEST_F(CategoryDialog, AnEmptyLibraryAsksForASection) {
 }
 
 TEST_F(CategoryDialog, F1OpensTheHelp) {
-    closedByItself(
-        dialog, [&] { dialog.NewCatShow(0); },
-        [&] {
-            QTest::keyClick(edtName, Qt::Key_F1);
-            button("cmdCancel")->click();
-        });
+    whileShown(0, [&] { QTest::keyClick(edtName, Qt::Key_F1); });
     const QStringList log = home.shellLog();
     ASSERT_EQ(log.size(), 1);
     EXPECT_TRUE(log[0].startsWith("open\t"));

@@ -116,6 +116,7 @@ TEST_F(ConfigWizardTest, NoScannerSelectsOwnScanner) {
     EXPECT_EQ(wizard.cbScanner->currentIndex(), 1);
     EXPECT_FALSE(wizard.optNetscape->isEnabled());
     EXPECT_EQ(wizard.edtNSLoc->text(), "Not Found");
+    EXPECT_EQ(wizard.edtIELoc->text(), "Not Found");
 }
 
 TEST_F(ConfigWizardTest, FinishWithEachScannerChoice) {
