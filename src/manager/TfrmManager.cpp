@@ -42,7 +42,6 @@
 #include "platform/Dialogs.h"
 #include "platform/Help.h"
 #include "platform/MessageLoop.h"
-#include "platform/ProgramFolder.h"
 #include "platform/Shell.h"
 #include "platform/ShellIcons.h"
 #include "widgets/DesktopApps.h"
@@ -543,18 +542,15 @@ void TfrmManager::PopulateImageList() {
     icons_.clear();
     Settings settings;
     const int count = qBound(0, settings.readInteger("Main", "NumIcons"), kMaxIcons);
-    const QString file = platform::programFile(settings.readString("Main", "IconFile"));
-    const QIcon plain = style()->standardIcon(QStyle::SP_DirIcon);
-    for (int i = 0; i < count; ++i) {
-        const QIcon icon = platform::iconFromFile(file, i);
-        icons_.append(icon.isNull() ? plain : icon);
-    }
+    const QString file = platform::folderIconFile(settings.readString("Main", "IconFile"));
+    for (int i = 0; i < count; ++i)
+        icons_.append(platform::iconFromFile(file, i));
 }
 
 QIcon TfrmManager::folderIcon(int index) const {
     if (index >= 0 && index < icons_.size())
         return icons_[index];
-    return style()->standardIcon(QStyle::SP_DirIcon);
+    return QIcon(QPixmap::fromImage(platform::plainFolderImage()));
 }
 
 void TfrmManager::PopulateHeaders() {

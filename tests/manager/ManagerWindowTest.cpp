@@ -19,6 +19,7 @@
 #include "library/Sections.h"
 #include "manager/TfrmManager.h"
 #include "platform/MessageLoop.h"
+#include "platform/ShellIcons.h"
 #include "widgets/TFileList.h"
 #include "widgets/TNavBar.h"
 
@@ -109,6 +110,20 @@ TEST_F(ManagerWindow, FirstRunLaysOutTheDefaultLibrary) {
     ASSERT_EQ(m->Nav->pageCount(), 3);
     EXPECT_EQ(m->Nav->pageCaption(2), "Internet");
     EXPECT_EQ(m->Nav->buttonCaption(0, 3), "Applications");
+    // The folders show the pictures of the icon file shipped with the program.
+    const auto shown = [&](int page, int button) {
+        return m->Nav->button(page, button)
+            ->icon()
+            .pixmap(32, 32)
+            .toImage()
+            .convertToFormat(QImage::Format_ARGB32);
+    };
+    const auto shipped = [](int index) {
+        return platform::drawShippedIcon(index).convertToFormat(QImage::Format_ARGB32);
+    };
+    EXPECT_EQ(shown(0, 1), shipped(46)); // Games
+    EXPECT_EQ(shown(2, 1), shipped(44)); // E-Mail Files
+    EXPECT_NE(shown(0, 1), shown(0, 2));
     EXPECT_EQ(m->GetClickedPage(), 0);
     EXPECT_EQ(m->pnlCategory->text(), "Productivity");
     EXPECT_FALSE(m->edtDescription->isEnabled()); // an empty folder
