@@ -356,6 +356,12 @@ void TfrmManager::buildLayout() {
         hoverFolder_ = button;
     });
     connect(Nav, &TNavBar::filesDropped, this, &TfrmManager::filesDropped);
+    // Both run after the drag's own mouse handling has returned.
+    connect(Nav, &TNavBar::folderDropped, this, [](int target, int, int button) {
+        platform::postAppMessage(platform::UM_MOVEFOLDER, target + 1, button + 1);
+    });
+    connect(Nav, &TNavBar::buttonDragEnded, this,
+            [](int, int button) { platform::postAppMessage(platform::UM_ENDBUTTONDRAG, button); });
     connect(FEDownloads, &TFileList::selectionChanged, this,
             &TfrmManager::FEDownloadsSelectionChange);
     connect(FEDownloads, &TFileList::mouseDown, this, &TfrmManager::FEDownloadsMouseDown);
@@ -551,6 +557,10 @@ QIcon TfrmManager::folderIcon(int index) const {
     if (index >= 0 && index < icons_.size())
         return icons_[index];
     return QIcon(QPixmap::fromImage(platform::plainFolderImage()));
+}
+
+void TfrmManager::MoveCatToSection(int section, int folder) {
+    emit folderMoveRequested(section, folder);
 }
 
 void TfrmManager::PopulateHeaders() {
@@ -1166,7 +1176,11 @@ bool TfrmManager::appMessage(QEvent* event) {
     case platform::UM_FITBUTTONS:
         Nav->fitButtons();
         return true;
+    case platform::UM_MOVEFOLDER:
+        MoveCatToSection(int(message->wParam), int(message->lParam));
+        return true;
     case platform::UM_ENDBUTTONDRAG:
+        Nav->endButtonDrag(int(message->wParam));
         return true;
     default:
         return false;

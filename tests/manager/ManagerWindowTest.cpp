@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -8,9 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
+#include <QToolBox>
 #include <QToolButton>
 
 #include "DialogAnswerer.h"
@@ -306,6 +309,40 @@ TEST_F(ManagerWindow, ControlsAreNamedForAssistiveTechnology) {
     EXPECT_EQ(nameOf(m->cbDelete), "Auto-Delete in");
     EXPECT_EQ(nameOf(m->mmoNotes), "Notes:");
     EXPECT_EQ(nameOf(m->Nav->button(0, 0)), "Games");
+}
+
+TEST_F(ManagerWindow, AFolderDroppedOnAnotherSectionReachesTheMoveHandler) {
+    auto m = create();
+    m->show();
+    settle();
+    QList<QPair<int, int>> moves;
+    QObject::connect(m.get(), &TfrmManager::folderMoveRequested, [&](int section, int folder) {
+        moves.append({section, folder});
+    });
+    // Tools (the second folder of Programs) onto the caption of Notes.
+    QAbstractButton* notes = m->Nav->findChild<QToolBox*>()->findChildren<QAbstractButton*>(
+        QString(), Qt::FindDirectChildrenOnly)[1];
+    const QPointF at = notes->mapTo(m->Nav, notes->rect().center());
+    std::unique_ptr<QMimeData> data(TNavBar::folderMimeData(0, 1));
+    QDragEnterEvent enter(at.toPoint(), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m->Nav, &enter);
+    QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m->Nav, &drop);
+    // Posted: it arrives once the drop has returned, as 1-based numbers.
+    EXPECT_TRUE(moves.isEmpty());
+    settle();
+    EXPECT_EQ(moves, (QList<QPair<int, int>>{{2, 2}}));
+
+    // A press that ends is posted too, and leaves the button up.
+    QToolButton* tools = m->Nav->button(0, 1);
+    QTest::mousePress(tools, Qt::LeftButton);
+    EXPECT_TRUE(tools->isDown());
+    platform::postAppMessage(platform::UM_ENDBUTTONDRAG, 1);
+    settle();
+    EXPECT_FALSE(tools->isDown());
+    QTest::mouseRelease(tools, Qt::LeftButton);
+    settle();
+    EXPECT_EQ(moves.size(), 1);
 }
 
 TEST_F(ManagerWindow, ClosingHidesAndAsksForThePlacement) {
