@@ -10,6 +10,8 @@ install(TARGETS quillbay qbyauto qbyini qbyget RUNTIME DESTINATION bin)
 install(TARGETS qbyauto_plugin LIBRARY DESTINATION ${QB_INSTALL_LIBDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/help DESTINATION ${QB_INSTALL_DATADIR})
 install(FILES ${CMAKE_SOURCE_DIR}/resources/quillbay.png DESTINATION ${QB_INSTALL_DATADIR})
+# The folder icons are drawn by the build (tools/qbyicons).
+install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/resources/icons.dll DESTINATION ${QB_INSTALL_DATADIR})
 
 # Desktop integration: menu entry, themed icon, software-centre description.
 install(FILES ${CMAKE_SOURCE_DIR}/resources/quillbay.desktop DESTINATION share/applications)

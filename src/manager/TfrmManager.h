@@ -51,6 +51,10 @@ public:
     QString sectionLocation() const { return sectionLocation_; }
     QString recordFile() const;
     QIcon folderIcon(int index) const;
+    // UM_MOVEFOLDER's handler: move folder `folder` (1-based, of the current section) into
+    // section `section` (1-based). The move itself comes with the library operations; until
+    // then the request is only announced (folderMoveRequested).
+    void MoveCatToSection(int section, int folder);
 
     // ---- details pane ----------------------------------------------------------------
     void UpdateInfo();
@@ -133,6 +137,7 @@ public:
     QAction* mnuEditLink = nullptr;
 
 signals:
+    void folderMoveRequested(int section, int folder);
     // The window closes (hides): its placement is to be stored.
     void closing();
     // The speed is not set: the options dialog's download page is wanted.

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QIcon>
 #include <QImage>
+#include <QList>
 #include <QString>
 
 namespace platform {
@@ -9,23 +11,44 @@ namespace platform {
 // The program's own icon (tray, windows, desktop entry). Needs a QGuiApplication.
 QIcon applicationIcon();
 
-// Number of folder icons the program draws itself.
-constexpr int kBuiltInIconCount = 62;
+// ---- folder icons ----------------------------------------------------------------------------
+//
+// The folder icons ship in one file ("icons.dll" by default, a name kept from the library's
+// settings; it is no Windows library). Its format, all numbers little-endian:
+//
+//   offset 0   8 bytes   "QBYICONS"
+//   offset 8   uint16    format version, 1
+//   offset 10  uint16    count N of icons (at most kMaxIconFileEntries)
+//   offset 12  N uint32  byte length of each icon's PNG image, in index order
+//   then       the N PNG images, one after another; the file ends with the last one
+//
+// The icons are square; the program shows them at kFolderIconSize pixels.
 
-// Side of one icon in an icon strip, in pixels.
-constexpr int kStripIconSize = 32;
+// Number of folder icons the program ships, and the side they are drawn at.
+constexpr int kShippedIconCount = 62;
+constexpr int kFolderIconSize = 32;
+constexpr int kMaxIconFileEntries = 1024;
 
-// The built-in folder icons as one horizontal strip, kStripIconSize pixels high, icon i at
-// x = i * kStripIconSize. Drawn once, at first use.
-QImage builtInIconStrip();
+// The icon file's bytes for `icons` (each saved as PNG). Empty when there are too many.
+QByteArray iconFileBytes(const QList<QImage>& icons);
 
-// Icon `index` of an icon file. An image file (any format Qt reads, whatever its suffix) is a
-// horizontal strip of square icons as high as the image. A file that is missing or no image
-// (the Windows resource library "icons.dll" is not shipped here) gives the built-in icons.
-// An index outside the strip gives a null icon. Needs a QGuiApplication.
-QIcon iconFromFile(const QString& iconFile, int index);
-
-// The image behind iconFromFile; a null image for an index outside the strip.
+// Icon `index` of an icon file. A missing or damaged file, an index it does not hold or an
+// image in it that does not decode all give the plain folder icon: a folder never goes without.
 QImage iconImageFromFile(const QString& iconFile, int index);
+QIcon iconFromFile(const QString& iconFile, int index); // needs a QGuiApplication
+
+// The icon file named by a setting: a relative name is one of the program's shipped files.
+QString folderIconFile(const QString& setting);
+
+// The plain folder shown when the icon file has no picture for a folder.
+QImage plainFolderImage();
+
+// The shipped icon `index` (0 to kShippedIconCount - 1), as the build writes it into the
+// icon file: the default library's folders carry a picture of what they hold, every other
+// index is a plain folder in a colour of its own.
+QImage drawShippedIcon(int index);
+
+// The indexes of the shipped icons that carry a picture, in increasing order.
+QList<int> pictureIconIndexes();
 
 } // namespace platform

@@ -79,6 +79,8 @@ TFileList::TFileList(QWidget* parent) : QWidget(parent) {
 
     details_ = new QTreeView(this);
     details_->setObjectName("FEDownloadsDetails");
+    // No caption names the list on screen; its column headers speak for themselves.
+    details_->setAccessibleName("Files");
     details_->setModel(model_);
     details_->setRootIsDecorated(false);
     details_->setUniformRowHeights(true);
@@ -94,6 +96,7 @@ TFileList::TFileList(QWidget* parent) : QWidget(parent) {
 
     icons_ = new QListView(this);
     icons_->setObjectName("FEDownloadsIcons");
+    icons_->setAccessibleName("Files");
     icons_->setModel(model_);
     icons_->setSelectionModel(selection_);
     icons_->setSelectionMode(QAbstractItemView::ExtendedSelection);

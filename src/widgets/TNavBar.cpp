@@ -1,16 +1,26 @@
 #include "widgets/TNavBar.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QToolBox>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+
+namespace {
+
+// A dragged folder button: "page button", both 0-based.
+constexpr char kFolderMime[] = "application/x-quillbay-folder-button";
+
+} // namespace
 
 TNavBar::TNavBar(QWidget* parent) : QWidget(parent) {
     setObjectName("Nav");
@@ -82,8 +92,7 @@ int TNavBar::addPage(const QString& caption, const QString& hint) {
     filling_ = false;
     box_->setItemToolTip(index, hint);
     // The caption button of the page is the tool box's own; it receives the right clicks.
-    const auto tabs = box_->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
-    for (QAbstractButton* tab : tabs)
+    for (QAbstractButton* tab : captionButtons())
         tab->installEventFilter(this);
     return index;
 }
@@ -133,24 +142,77 @@ void TNavBar::setButtonIcon(int page, int index, const QIcon& icon) {
         b->setIcon(icon);
 }
 
+QList<QAbstractButton*> TNavBar::captionButtons() const {
+    return box_->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
 void TNavBar::setPageBold(int page, bool bold) {
-    QWidget* tab = nullptr;
-    const auto tabs = box_->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
-    int seen = 0;
-    for (QAbstractButton* t : tabs) {
-        if (seen++ == page)
-            tab = t;
-    }
-    if (!tab)
+    const QList<QAbstractButton*> tabs = captionButtons();
+    if (page < 0 || page >= tabs.size())
         return;
-    QFont f = tab->font();
+    QFont f = tabs[page]->font();
     f.setBold(bold);
-    tab->setFont(f);
+    tabs[page]->setFont(f);
 }
 
 bool TNavBar::pageBold(int page) const {
-    const auto tabs = box_->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<QAbstractButton*> tabs = captionButtons();
     return page >= 0 && page < tabs.size() && tabs[page]->font().bold();
+}
+
+void TNavBar::normalCaptions() {
+    for (int page = 0; page < pageCount(); ++page)
+        setPageBold(page, false);
+}
+
+int TNavBar::pageCaptionAt(const QPoint& pos) const {
+    const QList<QAbstractButton*> tabs = captionButtons();
+    for (int page = 0; page < tabs.size(); ++page) {
+        if (tabs[page]->isVisible() &&
+            QRect(tabs[page]->mapTo(this, QPoint(0, 0)), tabs[page]->size()).contains(pos))
+            return page;
+    }
+    return -1;
+}
+
+QMimeData* TNavBar::folderMimeData(int page, int button) {
+    auto* data = new QMimeData;
+    data->setData(kFolderMime, QByteArray::number(page) + ' ' + QByteArray::number(button));
+    return data;
+}
+
+void TNavBar::startButtonDrag(int page, int index) {
+    QToolButton* b = button(page, index);
+    pressPage_ = pressButton_ = -1;
+    if (!b)
+        return;
+    // The folder's own icon is the drag cursor.
+    const QPixmap picture = b->icon().pixmap(b->iconSize());
+    auto* drag = new QDrag(this); // not the button: a drop may rebuild the buttons
+    drag->setMimeData(folderMimeData(page, index));
+    drag->setPixmap(picture);
+    drag->setHotSpot(QPoint(picture.width() / 2, picture.height() / 2));
+    drag->setDragCursor(picture, Qt::MoveAction);
+    emit buttonDragStarted(page, index);
+    drag->exec(Qt::MoveAction);
+    normalCaptions();
+    emit buttonDragEnded(page, index);
+}
+
+void TNavBar::endButtonDrag(int index) {
+    if (QToolButton* b = button(activePage(), index))
+        b->setDown(false);
+    pressPage_ = pressButton_ = -1;
+    normalCaptions();
+}
+
+int TNavBar::folderTarget(const QMimeData* data, const QPoint& pos) const {
+    const QList<QByteArray> numbers = data->data(kFolderMime).split(' ');
+    if (numbers.size() != 2 || numbers[0].toInt() != activePage() ||
+        !button(numbers[0].toInt(), numbers[1].toInt()))
+        return -1;
+    const int page = pageCaptionAt(pos);
+    return page != activePage() ? page : -1;
 }
 
 void TNavBar::fitButtons() {
@@ -186,6 +248,33 @@ bool TNavBar::eventFilter(QObject* watched, QEvent* event) {
     int p, i;
     const bool isButton = locate(watched, &p, &i);
     switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        if (isButton && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            pressPage_ = p;
+            pressButton_ = i;
+            pressAt_ = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+        }
+        break;
+    case QEvent::MouseMove:
+        if (isButton && pressPage_ == p && pressButton_ == i) {
+            const auto* move = static_cast<QMouseEvent*>(event);
+            if (move->buttons() != Qt::LeftButton) {
+                // The left button came up unseen or another joined it: no drag.
+                pressPage_ = pressButton_ = -1;
+                emit buttonDragEnded(p, i);
+            } else if ((move->globalPosition().toPoint() - pressAt_).manhattanLength() >=
+                       QApplication::startDragDistance()) {
+                startButtonDrag(p, i);
+                return true;
+            }
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        if (isButton && pressPage_ == p && pressButton_ == i) {
+            pressPage_ = pressButton_ = -1;
+            emit buttonDragEnded(p, i);
+        }
+        break;
     case QEvent::Enter:
         if (isButton)
             emit buttonHovered(p, i);
@@ -202,9 +291,7 @@ bool TNavBar::eventFilter(QObject* watched, QEvent* event) {
                 buttonMenu->popup(at);
             return true;
         }
-        const auto tabs =
-            box_->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
-        const int page = int(tabs.indexOf(static_cast<QAbstractButton*>(watched)));
+        const int page = int(captionButtons().indexOf(static_cast<QAbstractButton*>(watched)));
         if (page >= 0) {
             emit pageMenuRequested(page, at);
             if (pageMenu)
@@ -220,11 +307,45 @@ bool TNavBar::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TNavBar::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls())
+    // A folder button is accepted everywhere so that its moves are seen; dragMoveEvent says
+    // where it may be dropped.
+    if (event->mimeData()->hasUrls() || event->mimeData()->hasFormat(kFolderMime))
         event->acceptProposedAction();
 }
 
+void TNavBar::dragMoveEvent(QDragMoveEvent* event) {
+    if (!event->mimeData()->hasFormat(kFolderMime)) {
+        if (event->mimeData()->hasUrls())
+            event->acceptProposedAction();
+        return;
+    }
+    const int target = folderTarget(event->mimeData(), event->position().toPoint());
+    normalCaptions();
+    if (target < 0) {
+        event->ignore();
+        return;
+    }
+    setPageBold(target, true);
+    event->acceptProposedAction();
+}
+
+void TNavBar::dragLeaveEvent(QDragLeaveEvent*) {
+    normalCaptions();
+}
+
 void TNavBar::dropEvent(QDropEvent* event) {
+    if (event->mimeData()->hasFormat(kFolderMime)) {
+        const int target = folderTarget(event->mimeData(), event->position().toPoint());
+        normalCaptions();
+        if (target < 0) {
+            event->ignore();
+            return;
+        }
+        event->acceptProposedAction();
+        const QList<QByteArray> numbers = event->mimeData()->data(kFolderMime).split(' ');
+        emit folderDropped(target, numbers[0].toInt(), numbers[1].toInt());
+        return;
+    }
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile())

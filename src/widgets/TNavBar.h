@@ -5,9 +5,13 @@
 #include <QPoint>
 #include <QWidget>
 
+class QAbstractButton;
 class QDragEnterEvent;
+class QDragLeaveEvent;
+class QDragMoveEvent;
 class QDropEvent;
 class QMenu;
+class QMimeData;
 class QToolBox;
 class QToolButton;
 class QVBoxLayout;
@@ -43,6 +47,14 @@ public:
     void fitButtons();
     void clear();
 
+    // The index of the page whose caption lies at `pos` (in this widget), or -1.
+    int pageCaptionAt(const QPoint& pos) const;
+    // What a dragged folder button carries: its page and its index there.
+    static QMimeData* folderMimeData(int page, int button);
+    // Ends what is left of a drag of a button of the active page: it is no longer pressed
+    // and every page caption is normal again.
+    void endButtonDrag(int button);
+
     // Popup menus the owner fills; shown on a right click of a page caption or a button.
     QMenu* pageMenu = nullptr;
     QMenu* buttonMenu = nullptr;
@@ -56,10 +68,18 @@ signals:
     void buttonMenuRequested(int page, int button, const QPoint& globalPos);
     // Files dropped from the desktop onto a button (-1 when onto no button).
     void filesDropped(int page, int button, const QStringList& paths);
+    // A folder button began to be dragged (its icon is the drag cursor), and its drag is over,
+    // dropped or not (also when a press of it ends without a drag).
+    void buttonDragStarted(int page, int button);
+    void buttonDragEnded(int page, int button);
+    // A dragged folder button was dropped on the caption of another page.
+    void folderDropped(int targetPage, int page, int button);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
@@ -69,8 +89,17 @@ private:
         QList<QToolButton*> buttons;
     };
     bool locate(QObject* object, int* page, int* button) const;
+    QList<QAbstractButton*> captionButtons() const;
+    void startButtonDrag(int page, int button);
+    // The page a folder dragged to `pos` would move to, or -1 (not over another page's caption).
+    int folderTarget(const QMimeData* data, const QPoint& pos) const;
+    void normalCaptions();
 
     QToolBox* box_ = nullptr;
     QList<Page> pages_;
     bool filling_ = false;
+    // The button pressed with the left mouse button, until its press or drag ends.
+    int pressPage_ = -1;
+    int pressButton_ = -1;
+    QPoint pressAt_;
 };

@@ -27,6 +27,7 @@ const char* const kInstalledFiles[] = {
     "share/quillbay/help/index.html",
     "share/quillbay/help/Getting_Started_For_The_First_Time.html",
     "share/quillbay/quillbay.png",
+    "share/quillbay/icons.dll",
     "share/applications/quillbay.desktop",
     "share/icons/hicolor/64x64/apps/quillbay.png",
     "share/icons/hicolor/scalable/apps/quillbay.svg",

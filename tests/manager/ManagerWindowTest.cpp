@@ -1,16 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
+#include <QToolBox>
 #include <QToolButton>
 
 #include "DialogAnswerer.h"
@@ -19,6 +27,7 @@
 #include "library/Sections.h"
 #include "manager/TfrmManager.h"
 #include "platform/MessageLoop.h"
+#include "platform/ShellIcons.h"
 #include "widgets/TFileList.h"
 #include "widgets/TNavBar.h"
 
@@ -109,6 +118,20 @@ TEST_F(ManagerWindow, FirstRunLaysOutTheDefaultLibrary) {
     ASSERT_EQ(m->Nav->pageCount(), 3);
     EXPECT_EQ(m->Nav->pageCaption(2), "Internet");
     EXPECT_EQ(m->Nav->buttonCaption(0, 3), "Applications");
+    // The folders show the pictures of the icon file shipped with the program.
+    const auto shown = [&](int page, int button) {
+        return m->Nav->button(page, button)
+            ->icon()
+            .pixmap(32, 32)
+            .toImage()
+            .convertToFormat(QImage::Format_ARGB32);
+    };
+    const auto shipped = [](int index) {
+        return platform::drawShippedIcon(index).convertToFormat(QImage::Format_ARGB32);
+    };
+    EXPECT_EQ(shown(0, 1), shipped(46)); // Games
+    EXPECT_EQ(shown(2, 1), shipped(44)); // E-Mail Files
+    EXPECT_NE(shown(0, 1), shown(0, 2));
     EXPECT_EQ(m->GetClickedPage(), 0);
     EXPECT_EQ(m->pnlCategory->text(), "Productivity");
     EXPECT_FALSE(m->edtDescription->isEnabled()); // an empty folder
@@ -278,19 +301,135 @@ TEST_F(ManagerWindow, FilesAppearingAndVanishingShowUp) {
     EXPECT_EQ(names, QStringList({"alpha.zip", "beta.zip", "delta.zip"}));
 }
 
+// The caption as a screen reader says it: without the mnemonic marks.
+QString spoken(QString caption) {
+    caption.replace("&&", QChar(0x1));
+    caption.remove('&');
+    caption.replace(QChar(0x1), "&");
+    return caption;
+}
+
+// Every object the accessibility tree below `root` reaches, with its interface.
+void collect(QAccessibleInterface* root, QHash<QObject*, QAccessibleInterface*>* reached,
+             int depth = 0) {
+    if (!root || depth > 40)
+        return;
+    if (root->object())
+        reached->insert(root->object(), root);
+    for (int i = 0; i < root->childCount(); ++i)
+        collect(root->child(i), reached, depth + 1);
+}
+
 TEST_F(ManagerWindow, ControlsAreNamedForAssistiveTechnology) {
     auto m = create();
     m->show();
     settle();
-    const auto nameOf = [](QObject* o) {
-        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(o);
-        return i ? i->text(QAccessible::Name) : QString("<none>");
+    QHash<QObject*, QAccessibleInterface*> reached;
+    collect(QAccessible::queryAccessibleInterface(m.get()), &reached);
+    const auto nameOf = [&](QObject* o) {
+        QAccessibleInterface* i = reached.value(o);
+        return i ? i->text(QAccessible::Name) : QString("<not reached>");
     };
     EXPECT_EQ(nameOf(m->edtDescription), "Description:");
     EXPECT_EQ(nameOf(m->edtSource), "Source:");
     EXPECT_EQ(nameOf(m->cbDelete), "Auto-Delete in");
     EXPECT_EQ(nameOf(m->mmoNotes), "Notes:");
     EXPECT_EQ(nameOf(m->Nav->button(0, 0)), "Games");
+
+    // Every control the user sees is reached, named by its caption or by its label.
+    int buttons = 0, entries = 0;
+    for (QWidget* w : m->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(m.get()) || w->rect().isEmpty())
+            continue;
+        if (qobject_cast<QHeaderView*>(w))
+            continue; // a list's column headers are reached as its header cells
+        const std::string what =
+            (w->metaObject()->className() + QString(" ") + w->objectName()).toStdString();
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            ++buttons;
+            EXPECT_EQ(nameOf(w),
+                      button->text().isEmpty() ? button->toolTip() : spoken(button->text()))
+                << what;
+            EXPECT_FALSE(nameOf(w).isEmpty()) << what;
+        } else if (auto* label = qobject_cast<QLabel*>(w)) {
+            if (!label->text().isEmpty()) {
+                EXPECT_EQ(nameOf(w), spoken(label->text())) << what;
+            }
+            if (label->buddy() && !label->text().isEmpty()) {
+                // A shown value keeps its text as its name and is labelled by its caption.
+                if (qobject_cast<QLabel*>(label->buddy())) {
+                    QAccessibleInterface* value = reached.value(label->buddy());
+                    ASSERT_TRUE(value) << what;
+                    bool labelled = false;
+                    for (const auto& [by, relation] : value->relations(QAccessible::Label))
+                        labelled = labelled || by->object() == label;
+                    EXPECT_TRUE(labelled) << what;
+                } else {
+                    EXPECT_EQ(nameOf(label->buddy()), spoken(label->text())) << what;
+                }
+            }
+        } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
+                   qobject_cast<QAbstractItemView*>(w) || qobject_cast<QComboBox*>(w) ||
+                   qobject_cast<QAbstractSpinBox*>(w)) {
+            if (qobject_cast<QAbstractSpinBox*>(w->parentWidget()) ||
+                qobject_cast<QComboBox*>(w->parentWidget()))
+                continue; // the editor inside a spin or combo box speaks through its box
+            EXPECT_FALSE(nameOf(w).isEmpty()) << what;
+            EXPECT_NE(nameOf(w), "<not reached>") << what;
+        }
+    }
+
+    // Every menu, of the menu bar and the popups, names its entries as they read.
+    for (QMenu* menu : m->findChildren<QMenu*>()) {
+        QAccessibleInterface* items = QAccessible::queryAccessibleInterface(menu);
+        ASSERT_TRUE(items) << menu->objectName().toStdString();
+        const QList<QAction*> actions = menu->actions();
+        ASSERT_EQ(items->childCount(), actions.size()) << menu->objectName().toStdString();
+        for (int i = 0; i < actions.size(); ++i) {
+            if (!actions[i]->isSeparator()) {
+                ++entries;
+                EXPECT_EQ(items->child(i)->text(QAccessible::Name), spoken(actions[i]->text()))
+                    << menu->objectName().toStdString() << " " << i;
+            }
+        }
+    }
+    // The walk saw the bar's buttons, the pane's check box and the popup menus' entries.
+    EXPECT_GE(buttons, 4);
+    EXPECT_GE(entries, 10);
+}
+
+TEST_F(ManagerWindow, AFolderDroppedOnAnotherSectionReachesTheMoveHandler) {
+    auto m = create();
+    m->show();
+    settle();
+    QList<QPair<int, int>> moves;
+    QObject::connect(m.get(), &TfrmManager::folderMoveRequested, [&](int section, int folder) {
+        moves.append({section, folder});
+    });
+    // Tools (the second folder of Programs) onto the caption of Notes.
+    QAbstractButton* notes = m->Nav->findChild<QToolBox*>()->findChildren<QAbstractButton*>(
+        QString(), Qt::FindDirectChildrenOnly)[1];
+    const QPointF at = notes->mapTo(m->Nav, notes->rect().center());
+    std::unique_ptr<QMimeData> data(TNavBar::folderMimeData(0, 1));
+    QDragEnterEvent enter(at.toPoint(), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m->Nav, &enter);
+    QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m->Nav, &drop);
+    // Posted: it arrives once the drop has returned, as 1-based numbers.
+    EXPECT_TRUE(moves.isEmpty());
+    settle();
+    EXPECT_EQ(moves, (QList<QPair<int, int>>{{2, 2}}));
+
+    // A press that ends is posted too, and leaves the button up.
+    QToolButton* tools = m->Nav->button(0, 1);
+    QTest::mousePress(tools, Qt::LeftButton);
+    EXPECT_TRUE(tools->isDown());
+    platform::postAppMessage(platform::UM_ENDBUTTONDRAG, 1);
+    settle();
+    EXPECT_FALSE(tools->isDown());
+    QTest::mouseRelease(tools, Qt::LeftButton);
+    settle();
+    EXPECT_EQ(moves.size(), 1);
 }
 
 TEST_F(ManagerWindow, ClosingHidesAndAsksForThePlacement) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QRegularExpression>
@@ -14,49 +15,103 @@
 using qbtest::readFile;
 using qbtest::writeFile;
 
-TEST(Icons, BuiltInFolderIconsAreAllThereAndDistinct) {
-    qbtest::TempHome home;
-    // No icon file in the program folder: the program's own icons stand in.
-    const QString iconFile = home.file("icons.dll");
-    QSet<QByteArray> pictures;
-    for (int i = 0; i < platform::kBuiltInIconCount; ++i) {
-        const QImage image = platform::iconImageFromFile(iconFile, i);
-        ASSERT_EQ(image.size(), QSize(platform::kStripIconSize, platform::kStripIconSize)) << i;
-        pictures.insert(
-            QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
-    }
-    EXPECT_EQ(pictures.size(), platform::kBuiltInIconCount);
-    EXPECT_TRUE(platform::iconImageFromFile(iconFile, -1).isNull());
-    EXPECT_TRUE(platform::iconImageFromFile(iconFile, platform::kBuiltInIconCount).isNull());
-    EXPECT_TRUE(platform::iconFromFile(iconFile, 200).isNull());
-    EXPECT_FALSE(platform::iconFromFile(iconFile, 61).isNull());
+namespace {
+
+QByteArray pixels(const QImage& image) {
+    const QImage plain = image.convertToFormat(QImage::Format_ARGB32);
+    return QByteArray(reinterpret_cast<const char*>(plain.constBits()), plain.sizeInBytes());
 }
 
-TEST(Icons, AnImageFileIsAStripReadByContentAndReReadWhenChanged) {
+// Dark strokes inside the folder's body: the picture drawn on it.
+bool hasPicture(const QImage& image) {
+    for (int y = 11; y < 27; ++y)
+        for (int x = 5; x < 28; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() > 200 && c.red() < 90 && c.green() < 90 && c.blue() < 90)
+                return true;
+        }
+    return false;
+}
+
+} // namespace
+
+TEST(Icons, TheShippedFileHoldsTheDrawnIconsPicturesWhereTheDefaultLibraryLooks) {
+    // The build draws the file beside the executable; the program reads it by index.
+    const QString iconFile = platform::folderIconFile("icons.dll");
+    ASSERT_EQ(iconFile, QString(QB_BIN_DIR) + "/resources/icons.dll");
+    ASSERT_TRUE(readFile(iconFile).startsWith("QBYICONS"));
+    EXPECT_EQ(platform::pictureIconIndexes(), QList<int>({1, 3, 15, 21, 30, 32, 39, 43, 44, 46}));
+    QSet<QByteArray> distinct{pixels(platform::plainFolderImage())};
+    for (int i = 0; i < platform::kShippedIconCount; ++i) {
+        SCOPED_TRACE(i);
+        const QImage image = platform::iconImageFromFile(iconFile, i);
+        ASSERT_EQ(image.size(), QSize(platform::kFolderIconSize, platform::kFolderIconSize));
+        EXPECT_EQ(pixels(image), pixels(platform::drawShippedIcon(i)));
+        EXPECT_EQ(hasPicture(image), platform::pictureIconIndexes().contains(i));
+        distinct.insert(pixels(image));
+    }
+    // Every icon differs from every other and from the plain stand-in.
+    EXPECT_EQ(distinct.size(), platform::kShippedIconCount + 1);
+    EXPECT_FALSE(hasPicture(platform::plainFolderImage()));
+    for (int outside : {-1, platform::kShippedIconCount, 1000})
+        EXPECT_EQ(pixels(platform::iconImageFromFile(iconFile, outside)),
+                  pixels(platform::plainFolderImage()))
+            << outside;
+    EXPECT_EQ(platform::folderIconFile("/elsewhere/mine.dll"), "/elsewhere/mine.dll");
+}
+
+TEST(Icons, AMissingOrDamagedFileGivesPlainFoldersAndAChangedFileIsReadAgain) {
     qbtest::TempHome home;
     const QString iconFile = home.file("icons.dll");
-    const auto writeStrip = [&](const QList<QColor>& colours) {
-        QImage strip(16 * colours.size(), 16, QImage::Format_ARGB32);
-        for (int i = 0; i < colours.size(); ++i) {
-            for (int x = 0; x < 16; ++x)
-                for (int y = 0; y < 16; ++y)
-                    strip.setPixelColor(i * 16 + x, y, colours[i]);
-        }
-        ASSERT_TRUE(strip.save(iconFile, "PNG"));
+    const QByteArray plain = pixels(platform::plainFolderImage());
+    QImage red(16, 16, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    QImage blue(16, 16, QImage::Format_ARGB32);
+    blue.fill(Qt::blue);
+    const QByteArray good = platform::iconFileBytes({red, blue});
+    ASSERT_TRUE(writeFile(iconFile, good));
+    EXPECT_EQ(platform::iconImageFromFile(iconFile, 1).pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_EQ(pixels(platform::iconImageFromFile(iconFile, 2)), plain);
+
+    QByteArray badVersion = good;
+    badVersion[8] = 2;
+    QByteArray tooMany = good;
+    tooMany[10] = char(0xff);
+    tooMany[11] = char(0xff);
+    QByteArray hugeLength = good;
+    hugeLength[15] = char(0x7f);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } damaged[] = {
+        {"empty", ""},
+        {"not ours", "MZ\x90\x00 a Windows library"},
+        {"header only", good.left(10)},
+        {"version 2", badVersion},
+        {"too many entries", tooMany},
+        {"length past the end", hugeLength},
+        {"cut short", good.chopped(1)},
+        {"trailing bytes", good + "x"},
     };
-    writeStrip({Qt::red, Qt::green, Qt::blue});
-    EXPECT_EQ(platform::iconImageFromFile(iconFile, 1).pixelColor(5, 5), QColor(Qt::green));
-    EXPECT_EQ(platform::iconImageFromFile(iconFile, 2).size(), QSize(16, 16));
-    EXPECT_TRUE(platform::iconImageFromFile(iconFile, 3).isNull());
+    for (const auto& d : damaged) {
+        SCOPED_TRACE(d.name);
+        ASSERT_TRUE(writeFile(iconFile, d.bytes));
+        for (int i : {0, 1, 61})
+            EXPECT_EQ(pixels(platform::iconImageFromFile(iconFile, i)), plain) << i;
+    }
 
-    writeStrip({Qt::black, Qt::white, Qt::yellow, Qt::cyan});
-    EXPECT_EQ(platform::iconImageFromFile(iconFile, 1).pixelColor(5, 5), QColor(Qt::white));
-    EXPECT_FALSE(platform::iconImageFromFile(iconFile, 3).isNull());
+    // One entry that is no picture: only that folder goes plain.
+    QByteArray badEntry = good;
+    const int secondPng = badEntry.indexOf("\x89PNG", 21);
+    ASSERT_GT(secondPng, 0);
+    badEntry[secondPng + 1] = 'X';
+    ASSERT_TRUE(writeFile(iconFile, badEntry));
+    EXPECT_EQ(platform::iconImageFromFile(iconFile, 0).pixelColor(5, 5), QColor(Qt::red));
+    EXPECT_EQ(pixels(platform::iconImageFromFile(iconFile, 1)), plain);
 
-    // Not an image at all: the built-in icons.
-    ASSERT_TRUE(writeFile(iconFile, "MZ this is no picture"));
-    EXPECT_EQ(platform::iconImageFromFile(iconFile, 61).size(),
-              QSize(platform::kStripIconSize, platform::kStripIconSize));
+    ASSERT_TRUE(QFile::remove(iconFile));
+    EXPECT_EQ(pixels(platform::iconImageFromFile(iconFile, 0)), plain);
+    EXPECT_FALSE(platform::iconFromFile(iconFile, 0).isNull());
 }
 
 TEST(Icons, ApplicationIconIsCompiledIn) {

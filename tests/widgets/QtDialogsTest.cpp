@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -80,6 +82,29 @@ TEST(QtDialogs, MessageBoxShowsTheRequestAsPlainTextAndReportsTheButton) {
     EXPECT_EQ(messageBox("Busy with <b>a.zip</b>.\r\rAbort first.", "Confirm",
                          MB_YESNOCANCEL | MB_ICONWARNING | MB_DEFBUTTON2),
               IDYES);
+}
+
+TEST(QtDialogs, AMessageBoxSpeaksItsTextAndButtons) {
+    WithQtDialogs qt;
+    QStringList spoken;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* i) {
+            if (!i)
+                return;
+            spoken.append(i->text(QAccessible::Name));
+            for (int c = 0; c < i->childCount(); ++c)
+                walk(i->child(c));
+        };
+        walk(QAccessible::queryAccessibleInterface(box));
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(messageBox("The file a.zip is gone.\r\rRemove its record?", "Quillbay",
+                         MB_YESNO | MB_ICONQUESTION),
+              IDNO);
+    EXPECT_TRUE(spoken.contains("The file a.zip is gone.\n\nRemove its record?"))
+        << spoken.join('|').toStdString();
+    EXPECT_TRUE(spoken.contains("Yes"));
+    EXPECT_TRUE(spoken.contains("No"));
 }
 
 TEST(QtDialogs, EscapeGivesTheSafeAnswer) {

@@ -1,7 +1,6 @@
 #include "library/ui/TfrmCategory.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +15,6 @@
 #include "library/ui/TfrmNewSection.h"
 #include "platform/Help.h"
 #include "platform/MessageLoop.h"
-#include "platform/Resources.h"
 #include "platform/ShellIcons.h"
 
 TfrmCategory::TfrmCategory(QWidget* parent) : NameDialog("New Folder", "frmCategory", parent) {
@@ -33,7 +31,7 @@ TfrmCategory::TfrmCategory(QWidget* parent) : NameDialog("New Folder", "frmCateg
     lvIcon = new QListWidget(this);
     lvIcon->setObjectName("lvIcon");
     lvIcon->setViewMode(QListView::IconMode);
-    lvIcon->setIconSize(QSize(platform::kStripIconSize, platform::kStripIconSize));
+    lvIcon->setIconSize(QSize(platform::kFolderIconSize, platform::kFolderIconSize));
     lvIcon->setGridSize(QSize(64, 60));
     lvIcon->setMovement(QListView::Static);
     lvIcon->setResizeMode(QListView::Adjust);
@@ -78,10 +76,7 @@ void TfrmCategory::FormShow() {
 void TfrmCategory::fillIcons() {
     const Settings settings;
     const int count = qBound(0, settings.readInteger("Main", "NumIcons"), kMaxIcons);
-    // A bare name is one of the files shipped with the program.
-    QString iconFile = settings.readString("Main", "IconFile");
-    if (QDir::isRelativePath(iconFile))
-        iconFile = platform::resourceFile(iconFile);
+    const QString iconFile = platform::folderIconFile(settings.readString("Main", "IconFile"));
     for (int i = 0; i < count; ++i) {
         auto* item = new QListWidgetItem(platform::iconFromFile(iconFile, i),
                                          QString("Icon %1").arg(i + 1), lvIcon);
