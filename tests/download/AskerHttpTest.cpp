@@ -12,8 +12,8 @@
 #include <QTimer>
 
 #include "AskerFixture.h"
-#include "library/Settings.h"
 #include "library/FileRecord.h"
+#include "library/Settings.h"
 #include "platform/Dates.h"
 #include "widgets/TProgressColumn.h"
 

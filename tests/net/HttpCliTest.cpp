@@ -104,11 +104,11 @@ TEST_P(HttpClientOver, APlainGetSendsTheRequestLineHostAndNothingElse) {
 }
 
 TEST_P(HttpClientOver, ARangeIsSentOnceAndAReceivedRangeIsNeverSentBack) {
-    ScriptedServer server(answerAll(response("HTTP/1.1 206 Partial Content",
-                                             {"Content-Length: 4000",
-                                              "Content-Range: bytes 1000-4999/5000"},
-                                             QByteArray(4000, 'x'))),
-                          scheme());
+    ScriptedServer server(
+        answerAll(response("HTTP/1.1 206 Partial Content",
+                           {"Content-Length: 4000", "Content-Range: bytes 1000-4999/5000"},
+                           QByteArray(4000, 'x'))),
+        scheme());
     LoggedClient client;
     client.http.URL = server.url("/f.bin");
     client.http.ContentRangeBegin = QString::number(1000);
