@@ -543,12 +543,10 @@ void TfrmManager::laterRunCreation() {
 // ---- navigation bar -----------------------------------------------------------------
 
 void TfrmManager::PopulateImageList() {
-    icons_.clear();
     Settings settings;
     const int count = qBound(0, settings.readInteger("Main", "NumIcons"), kMaxIcons);
     const QString file = platform::folderIconFile(settings.readString("Main", "IconFile"));
-    for (int i = 0; i < count; ++i)
-        icons_.append(platform::iconFromFile(file, i));
+    icons_ = platform::iconsFromFile(file, count);
 }
 
 QIcon TfrmManager::folderIcon(int index) const {

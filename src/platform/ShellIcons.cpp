@@ -3,8 +3,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QPixmap>
 #include <QtEndian>
 
@@ -45,28 +43,16 @@ QList<QByteArray> splitIconFile(const QByteArray& bytes) {
     return at == bytes.size() ? images : QList<QByteArray>();
 }
 
-struct CachedFile {
-    QByteArray bytes;
-    QList<QImage> images; // a null image where an entry does not decode
-};
-
-// The file is read at every call (it is small), and decoded again only when its bytes
-// changed: a time stamp can miss a rewrite of the same size within its resolution.
-const QList<QImage>& loadIcons(const QString& iconFile) {
-    static QHash<QString, CachedFile> cache;
-    static const QList<QImage> none;
+// Every picture of the file, a null image where an entry does not decode; none for a missing
+// or damaged file.
+QList<QImage> decodeIconFile(const QString& iconFile) {
+    QList<QImage> images;
     QFile file(iconFile);
     if (!file.open(QIODevice::ReadOnly))
-        return none;
-    const QByteArray bytes = file.readAll();
-    CachedFile& entry = cache[QFileInfo(iconFile).absoluteFilePath()];
-    if (entry.images.isEmpty() || entry.bytes != bytes) {
-        entry.bytes = bytes;
-        entry.images.clear();
-        for (const QByteArray& png : splitIconFile(bytes))
-            entry.images.append(QImage::fromData(png, "PNG"));
-    }
-    return entry.images;
+        return images;
+    for (const QByteArray& png : splitIconFile(file.readAll()))
+        images.append(QImage::fromData(png, "PNG"));
+    return images;
 }
 
 } // namespace
@@ -97,11 +83,25 @@ QByteArray iconFileBytes(const QList<QImage>& icons) {
     return bytes;
 }
 
+QList<QImage> iconImagesFromFile(const QString& iconFile, int count) {
+    const QList<QImage> decoded = decodeIconFile(iconFile);
+    QList<QImage> images;
+    for (int i = 0; i < count; ++i)
+        images.append(i < decoded.size() && !decoded[i].isNull() ? decoded[i] : plainFolderImage());
+    return images;
+}
+
 QImage iconImageFromFile(const QString& iconFile, int index) {
-    const QList<QImage>& icons = loadIcons(iconFile);
-    if (index >= 0 && index < icons.size() && !icons[index].isNull())
-        return icons[index];
-    return plainFolderImage();
+    if (index < 0)
+        return plainFolderImage();
+    return iconImagesFromFile(iconFile, index + 1).value(index);
+}
+
+QList<QIcon> iconsFromFile(const QString& iconFile, int count) {
+    QList<QIcon> icons;
+    for (const QImage& image : iconImagesFromFile(iconFile, count))
+        icons.append(QIcon(QPixmap::fromImage(image)));
+    return icons;
 }
 
 QIcon iconFromFile(const QString& iconFile, int index) {

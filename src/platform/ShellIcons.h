@@ -36,6 +36,9 @@ QByteArray iconFileBytes(const QList<QImage>& icons);
 // image in it that does not decode all give the plain folder icon: a folder never goes without.
 QImage iconImageFromFile(const QString& iconFile, int index);
 QIcon iconFromFile(const QString& iconFile, int index); // needs a QGuiApplication
+// The first `count` icons by the same rules, the file read and decoded once.
+QList<QImage> iconImagesFromFile(const QString& iconFile, int count);
+QList<QIcon> iconsFromFile(const QString& iconFile, int count); // needs a QGuiApplication
 
 // The icon file named by a setting: a relative name is one of the program's shipped files.
 QString folderIconFile(const QString& setting);

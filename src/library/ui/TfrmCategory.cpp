@@ -77,9 +77,9 @@ void TfrmCategory::fillIcons() {
     const Settings settings;
     const int count = qBound(0, settings.readInteger("Main", "NumIcons"), kMaxIcons);
     const QString iconFile = platform::folderIconFile(settings.readString("Main", "IconFile"));
+    const QList<QIcon> icons = platform::iconsFromFile(iconFile, count);
     for (int i = 0; i < count; ++i) {
-        auto* item = new QListWidgetItem(platform::iconFromFile(iconFile, i),
-                                         QString("Icon %1").arg(i + 1), lvIcon);
+        auto* item = new QListWidgetItem(icons[i], QString("Icon %1").arg(i + 1), lvIcon);
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
     }
 }
