@@ -48,6 +48,10 @@ FileRecord FileRecord::of(const QString& section, const QString& folder, const Q
     return FileRecord(recordFilePath(section, folder), fileName);
 }
 
+QString FileRecord::defaultValue(const char* key) {
+    return defaultOf(key);
+}
+
 QString FileRecord::readString(const char* key) const {
     return file_.readString(name_, key, defaultOf(key));
 }

@@ -64,6 +64,9 @@ public:
     QStringList notes() const;
     void writeNotes(const QStringList& lines);
 
+    // What a read of `key` yields when the record does not hold it.
+    static QString defaultValue(const char* key);
+
     // Whether the record holds any key.
     bool exists() const;
     // Removes the whole record.

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -24,6 +25,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -120,6 +122,8 @@ TfrmManager::TfrmManager(QWidget* parent) : QMainWindow(parent) {
     resize(569, 419);
     buildLayout();
     buildMenus();
+    buildLibraryOperations();
+    buildDropMenu();
 }
 
 TfrmManager::~TfrmManager() {
@@ -356,7 +360,18 @@ void TfrmManager::buildLayout() {
         hoverPage_ = page;
         hoverFolder_ = button;
     });
-    connect(Nav, &TNavBar::filesDropped, this, &TfrmManager::filesDropped);
+    // Handled once the drop has ended: a menu and questions follow.
+    connect(Nav, &TNavBar::filesDropped, this,
+            [this](int page, int button, const QStringList& paths) {
+                const QPoint at = QCursor::pos();
+                QTimer::singleShot(0, this, [this, page, button, paths, at] {
+                    DropFile1DropFiles(page, button, paths, at);
+                });
+            });
+    connect(FEDownloads, &TFileList::filesDropped, this, &TfrmManager::DropFile2DropFiles);
+    // After the drag: the bar is rebuilt, the dragged button with it.
+    connect(Nav, &TNavBar::folderReordered, this, &TfrmManager::exchangeFolders,
+            Qt::QueuedConnection);
     // Both run after the drag's own mouse handling has returned.
     connect(Nav, &TNavBar::folderDropped, this, [](int target, int, int button) {
         platform::postAppMessage(platform::UM_MOVEFOLDER, target + 1, button + 1);
@@ -553,10 +568,6 @@ QIcon TfrmManager::folderIcon(int index) const {
     if (index >= 0 && index < icons_.size())
         return icons_[index];
     return QIcon(QPixmap::fromImage(platform::plainFolderImage()));
-}
-
-void TfrmManager::MoveCatToSection(int section, int folder) {
-    emit folderMoveRequested(section, folder);
 }
 
 void TfrmManager::PopulateHeaders() {

@@ -17,6 +17,8 @@ class QStatusBar;
 class QWidget;
 class TFileList;
 class TNavBar;
+class TfrmDelete;
+class TfrmSectionProps;
 
 // The library manager: the navigation bar of sections and folders, the file list of the
 // current folder and the details pane of the selected file's record. Created once and
@@ -51,10 +53,32 @@ public:
     QString sectionLocation() const { return sectionLocation_; }
     QString recordFile() const;
     QIcon folderIcon(int index) const;
-    // UM_MOVEFOLDER's handler: move folder `folder` (1-based, of the current section) into
-    // section `section` (1-based). The move itself comes with the library operations; until
-    // then the request is only announced (folderMoveRequested).
+    // UM_MOVEFOLDER's handler: moves folder `folder` (1-based, of the page shown) with its
+    // files and records to the end of section `section` (1-based).
     void MoveCatToSection(int section, int folder);
+
+    // ---- section and folder operations (TfrmManagerLibrary.cpp) -----------------------
+    // The in-place editor over the current page's caption or the current folder's button;
+    // Enter commits (RenameHeader, RenameCategory), Escape and leaving it cancel.
+    void mnuRenSectionClick();
+    void mnuRenCatClick();
+    bool RenameHeader();
+    bool RenameCategory();
+    // "Confirm Delete" for the current section; the current folder after its question.
+    void mnuDelSectionClick();
+    void mnuDelCatClick();
+    void DelCat();
+    // "Properties" of the current section or folder.
+    void mnuSectionPropsClick();
+    void mnuCatPropsClick();
+    // Folders `button` and `onto` of page `page` change places (a button dropped on another).
+    void exchangeFolders(int page, int button, int onto);
+    // Rebuilds the bar from the library and shows page `page` with folder `folder` (-1: the
+    // page's first), after sections or folders were renamed, removed or moved.
+    void reloadBar(int page, int folder);
+    QLineEdit* edtRename = nullptr;
+    TfrmDelete* frmDelete = nullptr;
+    TfrmSectionProps* frmSectionProps = nullptr;
 
     // ---- details pane ----------------------------------------------------------------
     void UpdateInfo();
@@ -78,6 +102,16 @@ public:
     void PopupMenu1Popup();
     void mnuOpenClick();
     void mnuPropsClick();
+    // Scans the selected file, or the whole folder when several are selected.
+    void mnuScanClick();
+    // Confirm, then DelFile to the trash / for good.
+    void mnuRecBinClick();
+    void N17Click();
+    // Deletes the selected files; only those really gone lose their records. Returns the
+    // names that could not be deleted (also shown to the user).
+    QStringList DelFile(bool toTrash);
+    // Selects the first file and shows it, or clears the pane when the list is empty.
+    void AfterDelete();
     // Applies a stored [Main] ViewStyle number (1 large icons, 2 list, 3 details, 4 small).
     void applyViewStyle(int stored);
     void applyShowMenu();
@@ -98,8 +132,12 @@ public:
     void refreshAfterScan();
     // A download's scan stamped a record: the pane shows it when that file is shown.
     void fileScanned(const QString& recordFile, const QString& fileName);
-    // Files dropped from the desktop onto a folder button move into that folder.
-    void filesDropped(int page, int button, const QStringList& paths);
+    // ---- dropped files (TfrmManagerDrop.cpp) ------------------------------------------
+    // Files dropped onto folder button `button` of page `page` (DropFile1) or onto the file
+    // list (DropFile2): pmFileDrop asks move, copy or cancel at `at`.
+    void DropFile1DropFiles(int page, int button, const QStringList& paths, const QPoint& at);
+    void DropFile2DropFiles(const QStringList& paths, const QPoint& at);
+    QMenu* pmFileDrop = nullptr;
     void deletionRefused(const QString& directory, const QString& fileName);
 
     // Controls, named as the program names them (also their object names).
@@ -137,7 +175,6 @@ public:
     QAction* mnuEditLink = nullptr;
 
 signals:
-    void folderMoveRequested(int section, int folder);
     // The window closes (hides): its placement is to be stored.
     void closing();
     // The speed is not set: the options dialog's download page is wanted.
@@ -163,12 +200,21 @@ private:
     void redownload(const QString& localName);
     bool appMessage(QEvent* event);
     void fieldKeyUp(QWidget* field, int key);
+    void buildLibraryOperations();
+    void buildDropMenu();
+    void startRename(QWidget* over, const QString& text, bool section);
+    void afterFolderGone(int page, int removed);
+    // pmFileDrop at `at`: 1 move, 2 copy, 0 cancel.
+    int askDropChoice(const QPoint& at);
 
     QList<QIcon> icons_;
     int currentSection_ = -1;
     int currentFolder_ = -1;
     int hoverPage_ = -1;
     int hoverFolder_ = -1;
+    int renamePage_ = -1;
+    int renameFolder_ = -1;
+    bool renaming_ = false;
     QString sectionLocation_;
     bool headersPopulated_ = false;
     bool catClicking_ = false;

@@ -32,12 +32,14 @@
 #include <stdexcept>
 
 #include "library/Categories.h"
+#include "library/FileOperations.h"
 #include "library/FileRecord.h"
 #include "library/LibraryOperations.h"
 #include "library/LibraryPaths.h"
 #include "library/Sections.h"
 #include "library/Settings.h"
 #include "manager/EventScanner.h"
+#include "manager/TfrmFileProps.h"
 #include "platform/Clock.h"
 #include "platform/Dates.h"
 #include "platform/Dialogs.h"
@@ -144,8 +146,68 @@ void TfrmManager::mnuOpenClick() {
 
 void TfrmManager::mnuPropsClick() {
     const QString name = FEDownloads->firstSelectedName();
-    if (!name.isEmpty())
-        platform::shellProperties(FEDownloads->pathOf(name));
+    if (name.isEmpty())
+        return;
+    auto* props = new TfrmFileProps(FEDownloads->pathOf(name), recordFile(), this);
+    props->setAttribute(Qt::WA_DeleteOnClose);
+    props->show();
+}
+
+void TfrmManager::mnuScanClick() {
+    const QStringList names = FEDownloads->selectedNames();
+    if (names.isEmpty() || FEDownloads->folder().isEmpty())
+        return;
+    library::scanFiles(FEDownloads->folder(), names, recordFile());
+    lblVChecked->setText(platform::todayStamp());
+}
+
+void TfrmManager::mnuRecBinClick() {
+    const QStringList names = FEDownloads->selectedNames();
+    if (!names.isEmpty() &&
+        platform::messageBox(library::deleteQuestion(names, true), library::kDeleteCaption,
+                             platform::MB_OKCANCEL) == platform::IDOK)
+        DelFile(true);
+}
+
+void TfrmManager::N17Click() {
+    const QStringList names = FEDownloads->selectedNames();
+    if (!names.isEmpty() &&
+        platform::messageBox(library::deleteQuestion(names, false), library::kDeleteCaption,
+                             platform::MB_OKCANCEL) == platform::IDOK)
+        DelFile(false);
+}
+
+QStringList TfrmManager::DelFile(bool toTrash) {
+    const QPointer<TfrmManager> self(this);
+    // The list must not change under the loop.
+    FEDownloads->setAutoRefresh(false);
+    const QStringList stayed = library::deleteFiles(
+        FEDownloads->folder(), FEDownloads->selectedNames(), recordFile(), toTrash);
+    platform::processMessages();
+    if (!self)
+        return stayed;
+    FEDownloads->refresh();
+    AfterDelete();
+    FEDownloads->setAutoRefresh(true);
+    if (!stayed.isEmpty())
+        platform::showMessage((stayed.size() == 1 ? "This file could not be deleted:\n"
+                                                  : "These files could not be deleted:\n") +
+                              stayed.join('\n'));
+    return stayed;
+}
+
+void TfrmManager::AfterDelete() {
+    if (FEDownloads->hasFirstItem()) {
+        FEDownloads->selectFirst();
+        if (!edtDescription->isEnabled())
+            ReEnable();
+        lblFilename->setText(FEDownloads->firstSelectedName());
+        UpdateInfo();
+    } else {
+        ClearAll(true);
+        GrayAll();
+        pnlCategory->setText(currentFolderName());
+    }
 }
 
 void TfrmManager::applyViewStyle(int stored) {
@@ -228,37 +290,6 @@ void TfrmManager::mnuGoThereClick() {
         platform::shellOpen(source);
 }
 
-void TfrmManager::filesDropped(int page, int button, const QStringList& paths) {
-    // Paths dropped where there is no folder are ignored.
-    const QString folder = Nav->buttonCaption(page, button);
-    if (button < 0 || folder.isEmpty())
-        return;
-    const int n = library::HeaderNumber(Nav->pageCaption(page));
-    const QString target = library::folderDirectory(library::sectionLocation(n), folder);
-    if (n == 0 || QDir::isRelativePath(target))
-        return;
-    for (const QString& path : paths) {
-        const QFileInfo info(path);
-        if (info.isDir()) {
-            platform::showMessage(QString("Cannot add the folder \"%1\"").arg(path));
-            continue;
-        }
-        // A name with wildcards would move more than the one file.
-        if (info.fileName().contains('*') || info.fileName().contains('?')) {
-            std::fprintf(stderr, "Quillbay: not moved, wildcard in name: %s\n", qPrintable(path));
-            continue;
-        }
-        if (!platform::shellMove(path, target))
-            std::fprintf(stderr, "Quillbay: could not move %s\n", qPrintable(path));
-        platform::processMessages();
-    }
-    if (paths.isEmpty())
-        return;
-    refreshAfterScan();
-    if (page == currentSection_ && button == currentFolder_)
-        CatClick();
-}
-
 QMenu* TfrmManager::desktopMenu() {
     const QString name = FEDownloads->firstSelectedName();
     if (name.isEmpty())
@@ -284,11 +315,8 @@ QMenu* TfrmManager::desktopMenu() {
     menu->addSeparator();
     menu->addAction("Open Containing Folder", this,
                     [path] { platform::shellOpen(QFileInfo(path).absolutePath()); });
-    menu->addAction("Move to Trash", this, [this, path] {
-        if (!QFile::moveToTrash(path))
-            std::fprintf(stderr, "Quillbay: could not move %s to the trash\n", qPrintable(path));
-        refreshAfterScan();
-    });
+    // The trash's own rules and the record's: only a file really gone loses its record.
+    menu->addAction("Move to Trash", this, [this] { DelFile(true); });
     menu->addSeparator();
     menu->addAction("Properties", this, &TfrmManager::mnuPropsClick);
     return menu;

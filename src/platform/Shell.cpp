@@ -156,6 +156,14 @@ void shellStart(const QString& commandLine, const QStringList& arguments) {
         QProcess::startDetached(program, words + arguments);
 }
 
+QString programOf(const QString& commandLine) {
+    const QFileInfo info(commandLine);
+    if (info.isFile() && info.isExecutable())
+        return info.absoluteFilePath();
+    const QStringList words = QProcess::splitCommand(commandLine);
+    return words.isEmpty() ? QString() : resolveProgram(words.first());
+}
+
 void shellProperties(const QString& path) {
     if (logRequest("properties", path, QString()))
         return;

@@ -43,6 +43,13 @@ QString shellLogFile();
 // trashed stays where it is (it is never deleted for good instead).
 bool shellDelete(const QString& pathOrPattern, bool toTrash);
 
+// Deletes exactly `path` (no wildcards: a name with "*" stays one name), as shellDelete does
+// with one entry. True when it is gone afterwards.
+bool deletePath(const QString& path, bool toTrash);
+
+// The program a command line starts (its first word, by path or on PATH); empty when none.
+QString programOf(const QString& commandLine);
+
 // Moves one path, or every entry matching a pattern as above, into `targetFolder` (created
 // when missing), silently. A file of the same name in the target is replaced; a folder of
 // the same name receives the moved folder's contents. Works across file systems. Returns

@@ -166,6 +166,19 @@ bool shellDelete(const QString& pathOrPattern, bool toTrash) {
     return ok;
 }
 
+bool deletePath(const QString& path, bool toTrash) {
+    const QFileInfo info(withoutTrailingSlash(path));
+    if (!entryExists(info))
+        return false;
+    const QString entry = info.absoluteFilePath();
+    if (toTrash)
+        moveToTrash(entry);
+    else
+        removeForGood(entry);
+    const QFileInfo after(entry);
+    return !entryExists(after);
+}
+
 bool shellMove(const QString& pathOrPattern, const QString& targetFolder) {
     const QStringList matches = shellMatches(pathOrPattern);
     const QString target = QFileInfo(withoutTrailingSlash(targetFolder)).absoluteFilePath();

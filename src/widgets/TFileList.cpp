@@ -1,7 +1,10 @@
 #include "widgets/TFileList.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QDrag>
+#include <QDropEvent>
 #include <QFileIconProvider>
 #include <QFileSystemWatcher>
 #include <QHash>
@@ -9,12 +12,14 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QLocale>
+#include <QMimeData>
 #include <QMimeDatabase>
 #include <QMouseEvent>
 #include <QStackedLayout>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
+#include <QUrl>
 #include <algorithm>
 
 namespace {
@@ -109,6 +114,7 @@ TFileList::TFileList(QWidget* parent) : QWidget(parent) {
          {static_cast<QAbstractItemView*>(details_), static_cast<QAbstractItemView*>(icons_)}) {
         v->installEventFilter(this);
         v->viewport()->installEventFilter(this);
+        v->viewport()->setAcceptDrops(true);
         v->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(v, &QWidget::customContextMenuRequested, this, [this, v](const QPoint& at) {
             emit contextMenuRequested(v->viewport()->mapToGlobal(at));
@@ -312,8 +318,48 @@ bool TFileList::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        if (static_cast<QDropEvent*>(event)->mimeData()->hasUrls()) {
+            static_cast<QDropEvent*>(event)->acceptProposedAction();
+            return true;
+        }
+        break;
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        QStringList paths;
+        for (const QUrl& url : drop->mimeData()->urls()) {
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+        }
+        if (paths.isEmpty())
+            break;
+        drop->acceptProposedAction();
+        const QPoint at = static_cast<QWidget*>(watched)->mapToGlobal(drop->position().toPoint());
+        // After the drag has ended: the owner may show a menu and ask questions.
+        QTimer::singleShot(0, this, [this, paths, at] { emit filesDropped(paths, at); });
+        return true;
+    }
+    case QEvent::MouseMove: {
+        auto* move = static_cast<QMouseEvent*>(event);
+        if (dragFrom_.x() >= 0 && (move->buttons() & Qt::LeftButton) &&
+            (move->position().toPoint() - dragFrom_).manhattanLength() >=
+                QApplication::startDragDistance() &&
+            selectedCount() > 0) {
+            dragFrom_ = QPoint(-1, -1);
+            startFileDrag();
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonRelease:
+        dragFrom_ = QPoint(-1, -1);
+        break;
     case QEvent::MouseButtonPress:
         if (watched == details_->viewport() || watched == icons_->viewport()) {
+            const auto* press = static_cast<QMouseEvent*>(event);
+            dragFrom_ =
+                press->button() == Qt::LeftButton ? press->position().toPoint() : QPoint(-1, -1);
             // Let the view set its selection first; the owner reads it afterwards.
             QTimer::singleShot(0, this, [this] { emit mouseDown(); });
         }
@@ -330,6 +376,17 @@ bool TFileList::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TFileList::startFileDrag() {
+    QList<QUrl> urls;
+    for (const QString& name : selectedNames())
+        urls << QUrl::fromLocalFile(pathOf(name));
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
 }
 
 void TFileList::showEvent(QShowEvent* event) {

@@ -64,6 +64,8 @@ signals:
     void doubleClicked(bool* suppress);
     void refreshed();
     void contextMenuRequested(const QPoint& globalPos);
+    // Files dropped onto the list (local paths of a URI list), after the drop has ended.
+    void filesDropped(const QStringList& paths, const QPoint& globalPos);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -72,6 +74,8 @@ protected:
 
 private:
     void reload(bool keepSelection);
+    // Drags the selected files as a URI list, to a folder button or another program.
+    void startFileDrag();
     bool listingChanged() const;
 
     QString folder_;
@@ -86,4 +90,6 @@ private:
     bool autoRefresh_ = true;
     // Name, size and modification time of each listed file, as last read.
     QStringList signature_;
+    // Where a left press began in a view, while a drag may start from it.
+    QPoint dragFrom_{-1, -1};
 };

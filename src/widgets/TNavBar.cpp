@@ -215,6 +215,28 @@ int TNavBar::folderTarget(const QMimeData* data, const QPoint& pos) const {
     return page != activePage() ? page : -1;
 }
 
+int TNavBar::buttonAt(const QPoint& pos) const {
+    for (QWidget* w = childAt(pos); w && w != this; w = w->parentWidget()) {
+        int p, i;
+        if (locate(w, &p, &i))
+            return p == activePage() ? i : -1;
+    }
+    return -1;
+}
+
+int TNavBar::reorderTarget(const QMimeData* data, const QPoint& pos) const {
+    const QList<QByteArray> numbers = data->data(kFolderMime).split(' ');
+    if (numbers.size() != 2 || numbers[0].toInt() != activePage())
+        return -1;
+    const int onto = buttonAt(pos);
+    return onto != numbers[1].toInt() ? onto : -1;
+}
+
+QWidget* TNavBar::pageCaptionWidget(int page) const {
+    const QList<QAbstractButton*> tabs = captionButtons();
+    return page >= 0 && page < tabs.size() ? tabs[page] : nullptr;
+}
+
 void TNavBar::fitButtons() {
     for (Page& page : pages_)
         for (QToolButton* b : page.buttons)
@@ -322,7 +344,10 @@ void TNavBar::dragMoveEvent(QDragMoveEvent* event) {
     const int target = folderTarget(event->mimeData(), event->position().toPoint());
     normalCaptions();
     if (target < 0) {
-        event->ignore();
+        if (reorderTarget(event->mimeData(), event->position().toPoint()) >= 0)
+            event->acceptProposedAction();
+        else
+            event->ignore();
         return;
     }
     setPageBold(target, true);
@@ -337,12 +362,18 @@ void TNavBar::dropEvent(QDropEvent* event) {
     if (event->mimeData()->hasFormat(kFolderMime)) {
         const int target = folderTarget(event->mimeData(), event->position().toPoint());
         normalCaptions();
+        const QList<QByteArray> numbers = event->mimeData()->data(kFolderMime).split(' ');
+        const int onto = reorderTarget(event->mimeData(), event->position().toPoint());
+        if (target < 0 && onto >= 0) {
+            event->acceptProposedAction();
+            emit folderReordered(numbers[0].toInt(), numbers[1].toInt(), onto);
+            return;
+        }
         if (target < 0) {
             event->ignore();
             return;
         }
         event->acceptProposedAction();
-        const QList<QByteArray> numbers = event->mimeData()->data(kFolderMime).split(' ');
         emit folderDropped(target, numbers[0].toInt(), numbers[1].toInt());
         return;
     }

@@ -49,6 +49,10 @@ public:
 
     // The index of the page whose caption lies at `pos` (in this widget), or -1.
     int pageCaptionAt(const QPoint& pos) const;
+    // The index of the active page's button at `pos` (in this widget), or -1.
+    int buttonAt(const QPoint& pos) const;
+    // The caption of a page, for an editor laid over it; null for no such page.
+    QWidget* pageCaptionWidget(int page) const;
     // What a dragged folder button carries: its page and its index there.
     static QMimeData* folderMimeData(int page, int button);
     // Ends what is left of a drag of a button of the active page: it is no longer pressed
@@ -74,6 +78,8 @@ signals:
     void buttonDragEnded(int page, int button);
     // A dragged folder button was dropped on the caption of another page.
     void folderDropped(int targetPage, int page, int button);
+    // A dragged folder button was dropped on another button of its own page.
+    void folderReordered(int page, int button, int onto);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -93,6 +99,8 @@ private:
     void startButtonDrag(int page, int button);
     // The page a folder dragged to `pos` would move to, or -1 (not over another page's caption).
     int folderTarget(const QMimeData* data, const QPoint& pos) const;
+    // The button of the same page a dragged folder would change places with, or -1.
+    int reorderTarget(const QMimeData* data, const QPoint& pos) const;
     void normalCaptions();
 
     QToolBox* box_ = nullptr;

@@ -398,40 +398,6 @@ TEST_F(ManagerWindow, ControlsAreNamedForAssistiveTechnology) {
     EXPECT_GE(entries, 10);
 }
 
-TEST_F(ManagerWindow, AFolderDroppedOnAnotherSectionReachesTheMoveHandler) {
-    auto m = create();
-    m->show();
-    settle();
-    QList<QPair<int, int>> moves;
-    QObject::connect(m.get(), &TfrmManager::folderMoveRequested, [&](int section, int folder) {
-        moves.append({section, folder});
-    });
-    // Tools (the second folder of Programs) onto the caption of Notes.
-    QAbstractButton* notes = m->Nav->findChild<QToolBox*>()->findChildren<QAbstractButton*>(
-        QString(), Qt::FindDirectChildrenOnly)[1];
-    const QPointF at = notes->mapTo(m->Nav, notes->rect().center());
-    std::unique_ptr<QMimeData> data(TNavBar::folderMimeData(0, 1));
-    QDragEnterEvent enter(at.toPoint(), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m->Nav, &enter);
-    QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m->Nav, &drop);
-    // Posted: it arrives once the drop has returned, as 1-based numbers.
-    EXPECT_TRUE(moves.isEmpty());
-    settle();
-    EXPECT_EQ(moves, (QList<QPair<int, int>>{{2, 2}}));
-
-    // A press that ends is posted too, and leaves the button up.
-    QToolButton* tools = m->Nav->button(0, 1);
-    QTest::mousePress(tools, Qt::LeftButton);
-    EXPECT_TRUE(tools->isDown());
-    platform::postAppMessage(platform::UM_ENDBUTTONDRAG, 1);
-    settle();
-    EXPECT_FALSE(tools->isDown());
-    QTest::mouseRelease(tools, Qt::LeftButton);
-    settle();
-    EXPECT_EQ(moves.size(), 1);
-}
-
 TEST_F(ManagerWindow, ClosingHidesAndAsksForThePlacement) {
     auto m = create();
     int closings = 0;
@@ -444,26 +410,6 @@ TEST_F(ManagerWindow, ClosingHidesAndAsksForThePlacement) {
     m->show();
     settle();
     EXPECT_EQ(m->Nav->pageCount(), 2); // the bar is built once
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(ManagerWindow, DroppedFilesMoveIntoTheFolderFoldersAreRefused) {
-    auto m = create();
-    const QString outside = lib.home.folder() + "incoming/";
-    qbtest::writeFile(outside + "new.iso", "iso");
-    QDir().mkpath(outside + "adir");
-    boxes.answer(platform::IDOK);
-    m->filesDropped(0, 1, {outside + "adir", outside + "new.iso"});
-    EXPECT_EQ(boxes.texts(), QStringList({"Cannot add the folder \"" + outside + "adir\""}));
-    EXPECT_TRUE(QFileInfo::exists(lib.path("Programs", "Tools", "new.iso")));
-    EXPECT_FALSE(QFileInfo::exists(outside + "new.iso"));
-    // Onto no button: nothing moves.
-    qbtest::writeFile(outside + "stay.txt", "x");
-    m->filesDropped(0, -1, {outside + "stay.txt"});
-    EXPECT_TRUE(QFileInfo::exists(outside + "stay.txt"));
 }
 
 } // namespace

@@ -9,7 +9,7 @@ set(allowed_setup platform setup)
 set(allowed_widgets platform widgets)
 set(allowed_setup/ui platform net library widgets setup setup/ui)
 set(allowed_library/ui platform net library widgets library/ui)
-set(allowed_manager platform net library widgets manager)
+set(allowed_manager platform net library widgets library/ui manager)
 set(allowed_download platform net library library/ui widgets download)
 set(allowed_app platform net handoff library setup setup/ui widgets library/ui download manager app)
 
