@@ -214,6 +214,10 @@ TEST_F(Edits, FreeNameSkipsCaseVariantsAndStrayDirectories) {
     QDir().mkpath(folderDir("Other", "Games1"));
     EXPECT_EQ(freeFolderName("Other", "Games"), "Games2");
     EXPECT_EQ(freeFolderName("Other", "Music"), "Music");
+    // "A-B" + "C" would spell the record file of section A's folder "B-C".
+    section("A", {"B-C"});
+    section("A-B", {});
+    EXPECT_EQ(freeFolderName("A-B", "C"), "C1");
 }
 
 // A socket cannot be copied, so a move to another file system leaves it behind.

@@ -300,6 +300,20 @@ TEST_F(LibraryWindow, DeleteAsksThenDeletesAndShowsTheNextFile) {
     EXPECT_FALSE(m->edtDescription->isEnabled());
 }
 
+TEST_F(LibraryWindow, FilesThatResistDeletionAreNamedAndKeepTheirRecords) {
+    // A trash that cannot be made: nothing goes, nothing is deleted for good instead.
+    qbtest::writeFile(qEnvironmentVariable("XDG_DATA_HOME") + "/Trash", "not a folder");
+    m->FEDownloads->selectName("alpha.zip");
+    boxes.answer(platform::IDOK).answer(platform::IDOK);
+    m->mnuRecBinClick();
+    settle();
+    EXPECT_EQ(boxes.texts(),
+              (QStringList{"Are you sure you want to send alpha.zip to the recycle bin?",
+                           "This file could not be deleted:\nalpha.zip"}));
+    EXPECT_TRUE(exists(lib.path("Programs", "Games", "alpha.zip")));
+    EXPECT_EQ(desc("Programs", "Games", "alpha.zip"), "First");
+}
+
 TEST_F(LibraryWindow, ScanningTwoFilesStampsTheWholeFolder) {
     Settings().writeString("VirusScanner", "CommandLine", "/bin/true");
     m->FEDownloads->selectNames({"alpha.zip", "gamma.zip"});
@@ -349,6 +363,14 @@ TEST_F(LibraryWindow, ListFileDraggedOntoAButtonTakesItsRecordAlong) {
     EXPECT_EQ(qbtest::readFile(lib.path("Programs", "Tools", "beta.zip")), "desktop beta");
     EXPECT_EQ(desc("Programs", "Tools", "beta.zip"), "Click here to edit");
     EXPECT_EQ(desc("Programs", "Games", "beta.zip"), "Second");
+
+    // Onto the bar outside any button: no menu, nothing moves.
+    qbtest::writeFile(outside + "stay.txt", "x");
+    data.reset(uris({outside + "stay.txt"}));
+    dropOnNav(caption(1), data.get());
+    settle();
+    EXPECT_EQ(menusShown, 2);
+    EXPECT_TRUE(exists(outside + "stay.txt"));
 }
 
 TEST_F(LibraryWindow, DropOntoTheListAddsFilesWithoutRecords) {
