@@ -74,7 +74,8 @@ public:
     // Folders `button` and `onto` of page `page` change places (a button dropped on another).
     void exchangeFolders(int page, int button, int onto);
     // Rebuilds the bar from the library and shows page `page` with folder `folder` (-1: the
-    // page's first), after sections or folders were renamed, removed or moved.
+    // page's first; -2: none, the section's directory), after sections or folders were
+    // removed or moved.
     void reloadBar(int page, int folder);
     QLineEdit* edtRename = nullptr;
     TfrmDelete* frmDelete = nullptr;
@@ -132,13 +133,14 @@ public:
     void refreshAfterScan();
     // A download's scan stamped a record: the pane shows it when that file is shown.
     void fileScanned(const QString& recordFile, const QString& fileName);
+    void deletionRefused(const QString& directory, const QString& fileName);
+
     // ---- dropped files (TfrmManagerDrop.cpp) ------------------------------------------
     // Files dropped onto folder button `button` of page `page` (DropFile1) or onto the file
     // list (DropFile2): pmFileDrop asks move, copy or cancel at `at`.
     void DropFile1DropFiles(int page, int button, const QStringList& paths, const QPoint& at);
     void DropFile2DropFiles(const QStringList& paths, const QPoint& at);
     QMenu* pmFileDrop = nullptr;
-    void deletionRefused(const QString& directory, const QString& fileName);
 
     // Controls, named as the program names them (also their object names).
     TNavBar* Nav = nullptr;
