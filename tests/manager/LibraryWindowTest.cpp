@@ -237,6 +237,18 @@ TEST_F(LibraryWindow, FolderDraggedOntoAnotherSectionMovesThere) {
     QTest::mouseRelease(tools, Qt::LeftButton);
 }
 
+TEST_F(LibraryWindow, FolderWithoutDirectoryIsReportedAndStays) {
+    QDir(lib.sectionDir("Programs") + "Tools").removeRecursively();
+    boxes.answer(platform::IDOK);
+    m->MoveCatToSection(2, 2);
+    EXPECT_EQ(boxes.texts(), QStringList{"There was an error while moving the folder \"Tools\".  "
+                                         "Its corresponding folder could not be found."});
+    EXPECT_EQ(library::categoryNames("Programs"), (QStringList{"Games", "Tools"}));
+    EXPECT_EQ(library::categoryCount("Notes"), 0);
+    EXPECT_EQ(m->Nav->buttonCount(1), 0);
+    EXPECT_TRUE(m->Nav->isEnabled());
+}
+
 TEST_F(LibraryWindow, FolderDroppedOnAnotherButtonChangesPlaces) {
     std::unique_ptr<QMimeData> data(TNavBar::folderMimeData(0, 0));
     dropOnNav(m->Nav->button(0, 1), data.get());
