@@ -120,6 +120,9 @@ TfrmManager::TfrmManager(QWidget* parent) : QMainWindow(parent) {
     resize(569, 419);
     buildLayout();
     buildMenus();
+    buildPopupMenus();
+    buildToolBar();
+    buildMainMenu();
 }
 
 TfrmManager::~TfrmManager() {
@@ -398,26 +401,16 @@ void TfrmManager::buildMenus() {
     PopupMenu1->addSeparator();
     mnuViewStyle = PopupMenu1->addMenu("&View Style");
     mnuViewStyle->setObjectName("mnuViewStyle");
-    const auto style = [this](const char* caption, const char* name, TFileList::ViewStyle s) {
-        QAction* a = mnuViewStyle->addAction(caption, this, [this, s] {
-            FEDownloads->setViewStyle(s);
-            const int stored = s == TFileList::LargeIcons ? 1
-                               : s == TFileList::List     ? 2
-                               : s == TFileList::Details  ? 3
-                                                          : 4;
-            Settings().writeInteger("Main", "ViewStyle", stored);
-        });
+    const auto style = [this](const char* caption, const char* name, void (TfrmManager::*click)()) {
+        QAction* a = mnuViewStyle->addAction(caption, this, click);
         a->setObjectName(name);
         a->setCheckable(true);
         return a;
     };
-    mnuLargeIcons = style("&Large Icons", "mnuLargeIcons", TFileList::LargeIcons);
-    mnuSmallIcons = style("&Small Icons", "mnuSmallIcons", TFileList::SmallIcons);
-    mnuList = style("&List", "mnuList", TFileList::List);
-    mnuDetails = style("&Details", "mnuDetails", TFileList::Details);
-    auto* group = new QActionGroup(this);
-    for (QAction* a : {mnuLargeIcons, mnuSmallIcons, mnuList, mnuDetails})
-        group->addAction(a);
+    mnuLargeIcons = style("&Large Icons", "mnuLargeIcons", &TfrmManager::mnuFELargeIconsClick);
+    mnuSmallIcons = style("&Small Icons", "mnuSmallIcons", &TfrmManager::mnuFESmallIconsClick);
+    mnuList = style("&List", "mnuList", &TfrmManager::mnuFEListClick);
+    mnuDetails = style("&Details", "mnuDetails", &TfrmManager::mnuFEDetailsClick);
     mnuDetails->setChecked(true);
     mnuProps = PopupMenu1->addAction("&Properties", this, &TfrmManager::mnuPropsClick);
     mnuProps->setObjectName("mnuProps");
@@ -478,6 +471,7 @@ bool TfrmManager::firstRunCreation() {
         platform::errorBox(QString::fromUtf8(error.what()));
         return false;
     }
+    setFolderItemsEnabled(false);
     PopulateImageList();
     PopulateHeaders();
     sectionLocation_ = library::sectionLocation(1);
@@ -508,6 +502,7 @@ void TfrmManager::laterRunCreation() {
         currentSection_ = currentFolder_ = -1;
         sectionLocation_.clear();
         ClearAll(true);
+        setFolderItemsEnabled(false);
     } else {
         sectionLocation_ = library::sectionLocation(1);
         currentSection_ = 0;
@@ -629,8 +624,10 @@ void TfrmManager::HeadClick(int page) {
         currentFolder_ = -1;
         ClearAll(true);
         FEDownloads->setFolder(sectionLocation_);
+        setFolderItemsEnabled(false);
         return;
     }
+    setFolderItemsEnabled(true);
     // The list always follows the section's first folder, shown or not.
     currentFolder_ = 0;
     CatClick();
@@ -989,6 +986,7 @@ void TfrmManager::showEvent(QShowEvent* event) {
     // The list takes the focus first, so that no field opens for editing on its own.
     FEDownloads->view()->setFocus();
     FEDownloads->refresh();
+    GetToolBar();
     FEDownloadsMouseDown();
 }
 
