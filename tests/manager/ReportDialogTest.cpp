@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -187,6 +191,37 @@ TEST_F(ReportDialog, PrintModeCancelledStaysOpenAndF1OpensHelp) {
     EXPECT_TRUE(u.stayedOpen);
     EXPECT_EQ(boxes.printCaptions().size(), 1);
     EXPECT_EQ(lib.home.shellLog(), QStringList{"open\t" + platform::helpPage()});
+}
+
+// The preview beside the print dialog shows the same report, laid out on its pages.
+TEST_F(ReportDialog, PreviewShowsTheReportPages) {
+    for (int i = 0; i < 150; ++i)
+        source.names << QString("file%1.bin").arg(i);
+    int pages = 0;
+    bool previewed = false;
+    const Use u = use(true, [&] {
+        QTimer poll;
+        QElapsedTimer waited;
+        waited.start();
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+            if (!preview && waited.elapsed() < 5000)
+                return;
+            poll.stop();
+            ASSERT_TRUE(preview) << "no preview came";
+            previewed = true;
+            settle();
+            if (auto* widget = preview->findChild<QPrintPreviewWidget*>())
+                pages = widget->pageCount();
+            preview->reject();
+        });
+        poll.start(10);
+        dialog->cmdPreview->click();
+    });
+    EXPECT_TRUE(previewed);
+    EXPECT_GE(pages, 2);
+    EXPECT_TRUE(u.stayedOpen); // previewing prints nothing and keeps the choices open
+    EXPECT_TRUE(boxes.printCaptions().isEmpty());
 }
 
 // The printed page holds the report's lines in a fixed-pitch Courier (Nimbus Mono here),
