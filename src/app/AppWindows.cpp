@@ -3,6 +3,7 @@
 #include "library/ui/TfrmCategory.h"
 #include "library/ui/TfrmNewSection.h"
 #include "manager/TfrmManager.h"
+#include "manager/TfrmPrint.h"
 #include "setup/ui/TfrmConfig.h"
 #include "setup/ui/TfrmPreferences.h"
 #include "setup/ui/TfrmProgress.h"
@@ -14,3 +15,4 @@ QPointer<TfrmManager> frmManager;
 QPointer<TfrmPreferences> frmPreferences;
 QPointer<TfrmProgress> frmProgress;
 QPointer<TfrmConfig> frmConfig;
+QPointer<TfrmPrint> frmPrint;

@@ -14,6 +14,7 @@ class TfrmManager;
 class TfrmPreferences;
 class TfrmProgress;
 class TfrmConfig;
+class TfrmPrint;
 
 extern TfrmTray* frmTray;
 extern QPointer<TfrmAsker> frmAsker;
@@ -23,3 +24,4 @@ extern QPointer<TfrmManager> frmManager;
 extern QPointer<TfrmPreferences> frmPreferences;
 extern QPointer<TfrmProgress> frmProgress;
 extern QPointer<TfrmConfig> frmConfig;
+extern QPointer<TfrmPrint> frmPrint;

@@ -10,6 +10,7 @@
 #include "library/ui/TfrmCategory.h"
 #include "library/ui/TfrmNewSection.h"
 #include "manager/TfrmManager.h"
+#include "manager/TfrmPrint.h"
 #include "platform/MessageLoop.h"
 #include "setup/ui/TfrmConfig.h"
 #include "setup/ui/TfrmPreferences.h"
@@ -63,7 +64,22 @@ void createLongLivedWindows() {
         openOptionsDialog();
     });
     QObject::connect(frmPreferences, &TfrmPreferences::managerSettingsChanged, manager,
-                     [manager](bool) { manager->applyOptions(); });
+                     [manager](bool toolBarTouched) {
+                         manager->applyOptions();
+                         if (toolBarTouched)
+                             manager->GetToolBar();
+                     });
+    QObject::connect(manager, &TfrmManager::optionsRequested, manager, [] { openOptionsDialog(); });
+    QObject::connect(manager, &TfrmManager::toolBarOptionsRequested, manager, [] {
+        if (!frmPreferences)
+            return;
+        frmPreferences->showPage(TfrmPreferences::Toolbar);
+        openOptionsDialog();
+    });
+    QObject::connect(manager, &TfrmManager::aboutRequested, manager, [] {
+        if (frmTray)
+            frmTray->N3Click();
+    });
     manager->FormCreate();
     platform::processMessages();
 
@@ -77,6 +93,23 @@ void createLongLivedWindows() {
     QObject::connect(frmCategory, &TfrmCategory::folderAdded, manager,
                      [manager](int section, const QString& folder, int icon) {
                          manager->addButtonFor(section, folder, icon);
+                     });
+    QObject::connect(manager, &TfrmManager::newSectionRequested, manager, [] {
+        if (frmNewSection)
+            frmNewSection->exec();
+    });
+    QObject::connect(manager, &TfrmManager::newFolderRequested, manager, [](int page) {
+        if (frmCategory)
+            frmCategory->NewCatShow(page);
+    });
+    platform::processMessages();
+
+    frmPrint = longLived(new TfrmPrint);
+    frmPrint->FormCreate(manager->currentFolderName());
+    QObject::connect(manager, &TfrmManager::reportRequested, manager,
+                     [](bool print, const library::ReportSource& source) {
+                         if (frmPrint)
+                             frmPrint->ShowParams(print, source);
                      });
     platform::processMessages();
 }

@@ -124,6 +124,9 @@ TfrmManager::TfrmManager(QWidget* parent) : QMainWindow(parent) {
     buildMenus();
     buildLibraryOperations();
     buildDropMenu();
+    buildPopupMenus();
+    buildToolBar();
+    buildMainMenu();
 }
 
 TfrmManager::~TfrmManager() {
@@ -413,26 +416,16 @@ void TfrmManager::buildMenus() {
     PopupMenu1->addSeparator();
     mnuViewStyle = PopupMenu1->addMenu("&View Style");
     mnuViewStyle->setObjectName("mnuViewStyle");
-    const auto style = [this](const char* caption, const char* name, TFileList::ViewStyle s) {
-        QAction* a = mnuViewStyle->addAction(caption, this, [this, s] {
-            FEDownloads->setViewStyle(s);
-            const int stored = s == TFileList::LargeIcons ? 1
-                               : s == TFileList::List     ? 2
-                               : s == TFileList::Details  ? 3
-                                                          : 4;
-            Settings().writeInteger("Main", "ViewStyle", stored);
-        });
+    const auto style = [this](const char* caption, const char* name, void (TfrmManager::*click)()) {
+        QAction* a = mnuViewStyle->addAction(caption, this, click);
         a->setObjectName(name);
         a->setCheckable(true);
         return a;
     };
-    mnuLargeIcons = style("&Large Icons", "mnuLargeIcons", TFileList::LargeIcons);
-    mnuSmallIcons = style("&Small Icons", "mnuSmallIcons", TFileList::SmallIcons);
-    mnuList = style("&List", "mnuList", TFileList::List);
-    mnuDetails = style("&Details", "mnuDetails", TFileList::Details);
-    auto* group = new QActionGroup(this);
-    for (QAction* a : {mnuLargeIcons, mnuSmallIcons, mnuList, mnuDetails})
-        group->addAction(a);
+    mnuLargeIcons = style("&Large Icons", "mnuLargeIcons", &TfrmManager::mnuFELargeIconsClick);
+    mnuSmallIcons = style("&Small Icons", "mnuSmallIcons", &TfrmManager::mnuFESmallIconsClick);
+    mnuList = style("&List", "mnuList", &TfrmManager::mnuFEListClick);
+    mnuDetails = style("&Details", "mnuDetails", &TfrmManager::mnuFEDetailsClick);
     mnuDetails->setChecked(true);
     mnuProps = PopupMenu1->addAction("&Properties", this, &TfrmManager::mnuPropsClick);
     mnuProps->setObjectName("mnuProps");
@@ -493,6 +486,7 @@ bool TfrmManager::firstRunCreation() {
         platform::errorBox(QString::fromUtf8(error.what()));
         return false;
     }
+    setFolderItemsEnabled(false);
     PopulateImageList();
     PopulateHeaders();
     sectionLocation_ = library::sectionLocation(1);
@@ -523,6 +517,7 @@ void TfrmManager::laterRunCreation() {
         currentSection_ = currentFolder_ = -1;
         sectionLocation_.clear();
         ClearAll(true);
+        setFolderItemsEnabled(false);
     } else {
         sectionLocation_ = library::sectionLocation(1);
         currentSection_ = 0;
@@ -640,8 +635,10 @@ void TfrmManager::HeadClick(int page) {
         currentFolder_ = -1;
         ClearAll(true);
         FEDownloads->setFolder(sectionLocation_);
+        setFolderItemsEnabled(false);
         return;
     }
+    setFolderItemsEnabled(true);
     // The list always follows the section's first folder, shown or not.
     currentFolder_ = 0;
     CatClick();
@@ -1000,6 +997,7 @@ void TfrmManager::showEvent(QShowEvent* event) {
     // The list takes the focus first, so that no field opens for editing on its own.
     FEDownloads->view()->setFocus();
     FEDownloads->refresh();
+    GetToolBar();
     FEDownloadsMouseDown();
 }
 

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPoint>
 
+#include "library/Report.h"
 #include "manager/DetailsRules.h"
 
 class QAction;
@@ -12,6 +13,8 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QToolBar;
+class QToolButton;
 class QPlainTextEdit;
 class QStatusBar;
 class QWidget;
@@ -123,6 +126,45 @@ public:
     // Folder, Move to Trash, Properties. The caller owns the menu; null without a file.
     QMenu* desktopMenu();
 
+    // ---- tool bar (TfrmManagerToolBar.cpp) ---------------------------------------------
+    // Applies the tool bar settings; run at every showing and after the options dialog
+    // changed them. The labels are brought to the stored state (never toggled blindly).
+    void GetToolBar();
+    void GetVisibleButtons();
+    int GetProperWidth() const;
+    void WriteToolBarSettings(bool showLabels, int align);
+    void mnuLeftClick();
+    void mnuRightClick();
+    void mnuTopClick();
+    void mnuBottomClick();
+    void mnuShowLabelsClick();
+    bool toolLabelsShown() const { return labelsShown_; }
+    // 1 left, 2 right, 3 top, 4 bottom.
+    int toolBarSide() const { return side_; }
+    void tbNewClick();
+    void tbDeleteClick();
+    void tbPropsClick();
+    void tbStyleClick();
+    void tbReportClick();
+    void tbBrowserClick();
+    void tbScannerClick();
+
+    // ---- menus (TfrmManagerMenus.cpp) --------------------------------------------------
+    void N6Click();
+    void pmNewPopup();
+    void pmDeletePopup();
+    void N15Click();
+    void pmPrintPopup();
+    void mnuFELargeIconsClick();
+    void mnuFESmallIconsClick();
+    void mnuFEListClick();
+    void mnuFEDetailsClick();
+    void WriteStyle(int stored);
+    // Whether a report can be made: a section exists and the file list has an item.
+    bool canReport() const;
+    // The report of the current folder as the file list shows it.
+    library::ReportSource reportSource() const;
+
     // ---- source link -----------------------------------------------------------------
     void edtSourceChange();
     void SourceClick();
@@ -176,6 +218,84 @@ public:
     QAction* mnuGoThere = nullptr;
     QAction* mnuEditLink = nullptr;
 
+    // Tool bar: the cool bar `cb` holds ToolBar1 with its buttons and separators.
+    QToolBar* cb = nullptr;
+    QWidget* ToolBar1 = nullptr;
+    QToolButton* tbNew = nullptr;
+    QToolButton* tbDelete = nullptr;
+    QToolButton* tbProps = nullptr;
+    QToolButton* tbStyle = nullptr;
+    QToolButton* tbReport = nullptr;
+    QWidget* s2 = nullptr;
+    QToolButton* tbBrowser = nullptr;
+    QToolButton* tbScanner = nullptr;
+    QWidget* s3 = nullptr;
+    QToolButton* tbOptions = nullptr;
+    QToolButton* tbHelp = nullptr;
+    QMenu* pmToolBar = nullptr;
+    QAction* mnuButtons = nullptr;
+    QAction* mnuLeft = nullptr;
+    QAction* mnuRight = nullptr;
+    QAction* mnuTop = nullptr;
+    QAction* mnuBottom = nullptr;
+    QAction* mnuShowLabels = nullptr;
+
+    // Main menu.
+    QMenu* mnuFile = nullptr;
+    QMenu* N6 = nullptr; // "&New..."
+    QAction* mnuNewSect = nullptr;
+    QAction* mnuNewCat = nullptr;
+    QMenu* N15 = nullptr; // "&Report..."
+    QAction* mnuPrintReport = nullptr;
+    QAction* mnuSaveReport = nullptr;
+    QMenu* mnuWeb = nullptr;
+    QAction* mnuMainSite = nullptr;
+    QAction* mnuUpgrade = nullptr;
+    QAction* mnuOtherProducts = nullptr;
+    QAction* mnuWebSupport = nullptr;
+    QAction* mnuExit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QMenu* mnuRename = nullptr;
+    QAction* mnuRenSect = nullptr;
+    QAction* mnuRenCat = nullptr;
+    QMenu* mnuMainDelete = nullptr;
+    QAction* mnuMainDelSect = nullptr;
+    QAction* mnuMainDelCat = nullptr;
+    QAction* mnuRefresh = nullptr;
+    QMenu* mnuView = nullptr;
+    QAction* mnuOptions = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuContents = nullptr;
+    QAction* mnuGettingStarted = nullptr;
+    QAction* mnuTechSupport = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    // Popup menus of the pages, the folder buttons and the tool buttons.
+    QAction* mnuP_NewSect = nullptr;
+    QAction* mnuP_NewCat = nullptr;
+    QAction* mnuP_RenSect = nullptr;
+    QAction* mnuP_DelSect = nullptr;
+    QAction* mnuP_SectProps = nullptr;
+    QAction* mnuB_NewSect = nullptr;
+    QAction* mnuB_NewCat = nullptr;
+    QAction* mnuP_RenCat = nullptr;
+    QAction* mnuP_DelCat = nullptr;
+    QAction* mnuP_CatProps = nullptr;
+    QMenu* pmNew = nullptr;
+    QAction* mnuNewSection2 = nullptr;
+    QAction* mnuNewFolder2 = nullptr;
+    QMenu* pmDelete = nullptr;
+    QAction* mnuDeleteSection2 = nullptr;
+    QAction* mnuDeleteFolder2 = nullptr;
+    QMenu* pmPrint = nullptr;
+    QAction* mnuPrint2 = nullptr;
+    QAction* mnuSave2 = nullptr;
+    QMenu* pmViewStyle = nullptr;
+    QAction* mnuTBLargeIcons = nullptr;
+    QAction* mnuTBSmallIcons = nullptr;
+    QAction* mnuTBList = nullptr;
+    QAction* mnuTBDetails = nullptr;
+
 signals:
     // The window closes (hides): its placement is to be stored.
     void closing();
@@ -184,6 +304,15 @@ signals:
     // Re-download `source` into the current section and folder as `localName`.
     void redownloadRequested(const manager::Redownload& what, const QString& description,
                              int sectionPosition, int folderPosition, const QString& localName);
+    // The options dialog is wanted, modally; on its tool-bar page for the second.
+    void optionsRequested();
+    void toolBarOptionsRequested();
+    void aboutRequested();
+    // The report dialog, in print (true) or save (false) mode, for `source`.
+    void reportRequested(bool print, const library::ReportSource& source);
+    void newSectionRequested();
+    // A new folder, the dialog opened on section `page` (0-based).
+    void newFolderRequested(int page);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -194,6 +323,17 @@ protected:
 private:
     void buildLayout();
     void buildMenus();
+    void buildToolBar();
+    void buildMainMenu();
+    void buildPopupMenus();
+    void dockToolBar(int side);
+    void setToolButtonSize(int width, int height);
+    void showToolMenu(QMenu* menu);
+    void setFolderItemsEnabled(bool enabled);
+    void setViewStyleChecks(int stored);
+    void clickViewStyle(int stored);
+    void requestNewFolder();
+    void requestReport(bool print);
     void laterRunCreation();
     bool firstRunCreation();
     bool isField(QWidget* w) const;
@@ -221,6 +361,8 @@ private:
     bool headersPopulated_ = false;
     bool catClicking_ = false;
     bool filterInstalled_ = false;
+    bool labelsShown_ = true;
+    int side_ = 3;
     // Where a highlighted single-line field stood before it moved up.
     QList<QPair<QWidget*, QPoint>> homes_;
 };

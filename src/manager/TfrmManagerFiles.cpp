@@ -211,26 +211,13 @@ void TfrmManager::AfterDelete() {
 }
 
 void TfrmManager::applyViewStyle(int stored) {
-    // Applying the stored style checks its item and sets the view; it writes nothing back.
-    QAction* item = stored == 1   ? mnuLargeIcons
-                    : stored == 2 ? mnuList
-                    : stored == 3 ? mnuDetails
-                    : stored == 4 ? mnuSmallIcons
-                                  : nullptr;
+    // Applying the stored style checks its items and sets the view; it writes nothing back.
+    // Any other number leaves details with no check mark.
+    setViewStyleChecks(stored);
     const TFileList::ViewStyle style = stored == 1   ? TFileList::LargeIcons
                                        : stored == 2 ? TFileList::List
                                        : stored == 4 ? TFileList::SmallIcons
                                                      : TFileList::Details;
-    if (item) {
-        item->setChecked(true);
-    } else {
-        // 0 or 5 leave details with no check mark.
-        QActionGroup* group = mnuDetails->actionGroup();
-        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-        for (QAction* a : group->actions())
-            a->setChecked(false);
-        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
-    }
     FEDownloads->setViewStyle(style);
 }
 

@@ -13,11 +13,23 @@
 #include "library/ui/TfrmCategory.h"
 #include "library/ui/TfrmNewSection.h"
 #include "manager/TfrmManager.h"
+#include "manager/TfrmPrint.h"
+#include "setup/ui/TfrmPreferences.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
 #include <QFileInfo>
 #include <QLabel>
 #include <QSet>
+#include <functional>
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -135,6 +147,77 @@ TEST_F(LaterStart, InterceptCheckMarkFollowsTheDownloadDialog) {
     emit dialog->interceptionSwitched(true);
     EXPECT_TRUE(tray.mnuIntercept->isChecked());
     delete dialog;
+}
+
+} // namespace
+
+namespace {
+
+// Runs `inside` on the next modal dialog the program opens once it is up, then closes it.
+// A dialog that never comes fails the test instead of hanging it.
+void whileModal(const std::function<void(QWidget*)>& inside) {
+    auto* poll = new QTimer;
+    auto* started = new QElapsedTimer;
+    started->start();
+    QObject::connect(poll, &QTimer::timeout, [poll, started, inside] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && started->elapsed() < 5000)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        delete started;
+        ASSERT_TRUE(modal) << "no modal dialog came";
+        inside(modal);
+        if (modal->isVisible())
+            static_cast<QDialog*>(modal)->reject();
+    });
+    poll->start(10);
+}
+
+TEST_F(LaterStart, ManagerToolBarMenusOpenTheirDialogs) {
+    TfrmTray tray({});
+    ASSERT_TRUE(frmManager && frmPreferences && frmPrint);
+    // A double click on the bar (or "Buttons...") opens the options on the tool-bar page.
+    bool opened = false;
+    whileModal([&](QWidget* modal) {
+        opened = modal == frmPreferences.data();
+        EXPECT_EQ(frmPreferences->tabctrlOptions->currentIndex(), int(TfrmPreferences::Toolbar));
+    });
+    frmManager->mnuButtons->trigger();
+    EXPECT_TRUE(opened);
+    frmManager->mnuAbout->trigger();
+    auto* about = tray.findChild<TfrmAbout*>("frmAbout");
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(about->isVisible());
+}
+
+TEST_F(LaterStart, OptionsDialogRebuildsTheToolBarOnlyWhenItsPageWasTouched) {
+    TfrmTray tray({});
+    frmManager->show();
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(frmManager->cb->isHidden());
+    // Settings changed behind the dialog's back are not applied by an untouched OK.
+    for (const char* key :
+         {"New", "Delete", "Props", "Style", "Report", "Browser", "Virus", "Options", "Help"})
+        Settings().writeBool("ToolBar", key, false);
+    frmPreferences->show();
+    frmPreferences->cmdOKClick();
+    EXPECT_FALSE(frmManager->cb->isHidden());
+
+    // The page touched with every box left unchecked hides the bar.
+    frmPreferences->show();
+    frmPreferences->cbTBNew->click();
+    frmPreferences->cbTBNew->click();
+    ASSERT_FALSE(frmPreferences->cbTBNew->isChecked());
+    frmPreferences->cmdOKClick();
+    EXPECT_TRUE(frmManager->cb->isHidden());
+
+    frmPreferences->show();
+    frmPreferences->cbTBHelp->click();
+    frmPreferences->cmdOKClick();
+    EXPECT_FALSE(frmManager->cb->isHidden());
+    EXPECT_FALSE(frmManager->tbHelp->isHidden());
+    EXPECT_TRUE(frmManager->tbNew->isHidden());
 }
 
 } // namespace
