@@ -238,9 +238,16 @@ QWidget* TNavBar::pageCaptionWidget(int page) const {
 }
 
 void TNavBar::fitButtons() {
-    for (Page& page : pages_)
+    // The visible width, not the page's own: the buttons' minimum holds the page open, so
+    // measuring the page would never let them narrow again. Before the bar is laid out
+    // there is no width to fit.
+    if (!isVisible())
+        return;
+    for (Page& page : pages_) {
+        const int visible = page.body->parentWidget()->width();
         for (QToolButton* b : page.buttons)
-            b->setMinimumWidth(page.body->width() - 12);
+            b->setMinimumWidth(qMax(0, visible - 12));
+    }
 }
 
 void TNavBar::clear() {
