@@ -38,6 +38,14 @@ public:
     using QLineEdit::QLineEdit;
     std::function<void()> onEnter;
     bool holdFocus = false;
+    // Where the keyboard was before the rename: it goes back there when the editor closes.
+    QPointer<QWidget> returnTo;
+
+    void finish() {
+        if (hasFocus() && returnTo)
+            returnTo->setFocus();
+        hide();
+    }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
@@ -47,7 +55,7 @@ protected:
             return;
         }
         if (event->key() == Qt::Key_Escape) {
-            hide();
+            finish();
             return;
         }
         QLineEdit::keyPressEvent(event);
@@ -109,6 +117,7 @@ void TfrmManager::startRename(QWidget* over, const QString& text, bool section) 
     renameFolder_ = section ? -1 : currentFolder_;
     renamePage_ = currentSection_;
     edtRename->setGeometry(QRect(over->mapTo(Nav, QPoint(0, 0)), over->size()));
+    static_cast<RenameEditor*>(edtRename)->returnTo = QApplication::focusWidget();
     edtRename->setText(text);
     edtRename->selectAll();
     edtRename->show();
@@ -134,7 +143,7 @@ bool TfrmManager::RenameHeader() {
     auto* editor = static_cast<RenameEditor*>(edtRename);
     const int page = renamePage_;
     if (page < 0 || page >= Nav->pageCount()) {
-        editor->hide();
+        editor->finish();
         return false;
     }
     std::optional<QString> refusal;
@@ -147,7 +156,7 @@ bool TfrmManager::RenameHeader() {
         return false;
     }
     editor->holdFocus = false;
-    editor->hide();
+    editor->finish();
     if (!done)
         return false;
     const QString name = library::sectionName(page + 1);
@@ -167,7 +176,7 @@ bool TfrmManager::RenameCategory() {
     const int page = renamePage_;
     const int button = renameFolder_;
     if (page < 0 || button < 0 || button >= Nav->buttonCount(page)) {
-        editor->hide();
+        editor->finish();
         return false;
     }
     const QString section = Nav->pageCaption(page);
@@ -182,7 +191,7 @@ bool TfrmManager::RenameCategory() {
         return false;
     }
     editor->holdFocus = false;
-    editor->hide();
+    editor->finish();
     if (!done)
         return false;
     Nav->setButtonCaption(page, button, library::categoryName(section, button + 1));
@@ -251,7 +260,7 @@ void TfrmManager::afterFolderGone(int page, int removed) {
 }
 
 void TfrmManager::reloadBar(int page, int folder) {
-    edtRename->hide();
+    static_cast<RenameEditor*>(edtRename)->finish();
     Nav->clear();
     PopulateHeaders();
     if (page < 0 || page >= Nav->pageCount()) {

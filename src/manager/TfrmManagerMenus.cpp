@@ -133,6 +133,10 @@ void TfrmManager::buildMainMenu() {
             [] { platform::openHelp(platform::kGettingStartedTopic); });
     connect(mnuTechSupport, &QAction::triggered, this, [] { platform::openHelp(kSupportPage); });
     connect(mnuAbout, &QAction::triggered, this, &TfrmManager::aboutRequested);
+    connect(mnuRenSect, &QAction::triggered, this, &TfrmManager::mnuRenSectionClick);
+    connect(mnuRenCat, &QAction::triggered, this, &TfrmManager::mnuRenCatClick);
+    connect(mnuMainDelSect, &QAction::triggered, this, &TfrmManager::mnuDelSectionClick);
+    connect(mnuMainDelCat, &QAction::triggered, this, &TfrmManager::mnuDelCatClick);
 
     FEDownloads->installEventFilter(new ListShortcutFilter(this, N17));
 }
@@ -208,6 +212,14 @@ void TfrmManager::buildPopupMenus() {
         connect(a, &QAction::triggered, this, &TfrmManager::requestNewFolder);
     connect(mnuPrint2, &QAction::triggered, this, [this] { requestReport(true); });
     connect(mnuSave2, &QAction::triggered, this, [this] { requestReport(false); });
+    connect(mnuP_RenSect, &QAction::triggered, this, &TfrmManager::mnuRenSectionClick);
+    connect(mnuP_RenCat, &QAction::triggered, this, &TfrmManager::mnuRenCatClick);
+    for (QAction* a : {mnuP_DelSect, mnuDeleteSection2})
+        connect(a, &QAction::triggered, this, &TfrmManager::mnuDelSectionClick);
+    for (QAction* a : {mnuP_DelCat, mnuDeleteFolder2})
+        connect(a, &QAction::triggered, this, &TfrmManager::mnuDelCatClick);
+    connect(mnuP_SectProps, &QAction::triggered, this, &TfrmManager::mnuSectionPropsClick);
+    connect(mnuP_CatProps, &QAction::triggered, this, &TfrmManager::mnuCatPropsClick);
 }
 
 // ---- enabling rules ------------------------------------------------------------------

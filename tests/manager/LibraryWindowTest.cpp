@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTest>
 #include <QTimer>
 #include <QToolBox>
@@ -62,6 +63,7 @@ protected:
         m = std::make_unique<TfrmManager>();
         m->FormCreate();
         m->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m.get()));
         settle();
     }
     QString desc(const QString& section, const QString& folder, const QString& file) {
@@ -162,7 +164,38 @@ TEST_F(LibraryWindow, SectionRenamedInPlaceKeepsEverything) {
     EXPECT_EQ(m->edtDescription->text(), "First");
 }
 
+// The menus and their shortcuts reach the same operations as the bar.
+TEST_F(LibraryWindow, MenuShortcutsAndItemsReachTheOperations) {
+    m->activateWindow();
+    m->Nav->setFocus();
+    const std::pair<QKeyCombination, QString> renames[] = {
+        {Qt::ALT | Qt::Key_Backspace, "Programs"},
+        {Qt::SHIFT | Qt::ALT | Qt::Key_Backspace, "Games"}};
+    for (const auto& [keys, text] : renames) {
+        QTest::keySequence(m.get(), QKeySequence(keys));
+        ASSERT_TRUE(m->edtRename->isVisible()) << qPrintable(text);
+        EXPECT_EQ(m->edtRename->text(), text);
+        QTest::keyClick(m->edtRename, Qt::Key_Escape);
+    }
+    int asked = 0;
+    for (QDialog* dialog :
+         {static_cast<QDialog*>(m->frmDelete), static_cast<QDialog*>(m->frmSectionProps)})
+        QObject::connect(dialog, &QDialog::finished, dialog, [&] { ++asked; });
+    for (QAction* item :
+         {m->mnuP_DelSect, m->mnuDeleteSection2, m->mnuP_SectProps, m->mnuP_CatProps}) {
+        for (QDialog* dialog :
+             {static_cast<QDialog*>(m->frmDelete), static_cast<QDialog*>(m->frmSectionProps)})
+            whenShown(dialog, [dialog] { dialog->reject(); });
+        item->trigger();
+        settle();
+    }
+    EXPECT_EQ(asked, 4);
+    EXPECT_EQ(library::sectionNames(), (QStringList{"Programs", "Notes"}));
+}
+
 TEST_F(LibraryWindow, FolderRenamedInPlaceEscapeCancels) {
+    // The keyboard goes back where it was when the editor closes: F2 then works again.
+    m->Nav->button(0, 0)->setFocus();
     m->mnuRenCatClick();
     m->edtRename->setText("Nothing");
     QTest::keyClick(m->edtRename, Qt::Key_Escape);
@@ -247,6 +280,20 @@ TEST_F(LibraryWindow, FolderWithoutDirectoryIsReportedAndStays) {
     EXPECT_EQ(library::categoryCount("Notes"), 0);
     EXPECT_EQ(m->Nav->buttonCount(1), 0);
     EXPECT_TRUE(m->Nav->isEnabled());
+}
+
+// The buttons fill the bar's width and follow it when it narrows again, so a button is
+// never wider than the bar that shows it.
+TEST_F(LibraryWindow, FolderButtonsFollowTheBarWhenItNarrows) {
+    auto* splitter = m->findChild<QSplitter*>("Splitter1");
+    for (int width : {400, 130}) {
+        splitter->setSizes({width, 569 - width});
+        settle();
+        m->Nav->fitButtons();
+        settle();
+        EXPECT_LE(m->Nav->button(0, 0)->width(), m->Nav->width()) << width;
+        EXPECT_GE(m->Nav->button(0, 0)->width(), m->Nav->width() - 40) << width;
+    }
 }
 
 TEST_F(LibraryWindow, FolderDroppedOnAnotherButtonChangesPlaces) {

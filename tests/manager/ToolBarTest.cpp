@@ -449,6 +449,7 @@ TEST_F(ToolBar, ShiftDeleteBelongsToTheFileListWhileItHasTheFocus) {
     settle();
     QSignalSpy files(m->N17, &QAction::triggered);
     QSignalSpy folder(m->mnuMainDelCat, &QAction::triggered);
+    boxes.answer(platform::IDCANCEL).answer(platform::IDCANCEL);
     m->FEDownloads->view()->setFocus();
     QTest::keyClick(m->FEDownloads->view(), Qt::Key_Delete, Qt::ShiftModifier);
     EXPECT_EQ(files.count(), 1);
@@ -457,6 +458,10 @@ TEST_F(ToolBar, ShiftDeleteBelongsToTheFileListWhileItHasTheFocus) {
     QTest::keyClick(m->Nav, Qt::Key_Delete, Qt::ShiftModifier);
     EXPECT_EQ(files.count(), 1);
     EXPECT_EQ(folder.count(), 1);
+    // Each asks its own question first.
+    ASSERT_EQ(boxes.texts().size(), 2);
+    EXPECT_TRUE(boxes.texts()[0].startsWith("Are you sure you want to permanently delete"));
+    EXPECT_TRUE(boxes.texts()[1].contains("are you sure you want to delete it?"));
 }
 
 } // namespace
