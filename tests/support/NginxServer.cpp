@@ -122,7 +122,9 @@ http {
     }
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
-        if (answers(port_))
+        // Only nginx's own sockets count: a port taken before nginx bound it answers too.
+        const qint64 pid = process_.processId();
+        if (answers(port_) && listenedBy(pid, port_) && (!tls || listenedBy(pid, tlsPort_)))
             return true;
         if (process_.waitForFinished(20))
             break;

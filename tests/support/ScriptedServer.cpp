@@ -4,8 +4,10 @@
 #include "platform/MessageLoop.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -425,6 +427,37 @@ quint16 closedPort() {
     const int fd = listenSocket(1, port);
     ::close(fd);
     return port;
+}
+
+bool listenedBy(qint64 pid, quint16 port) {
+    // The kernel's socket tables give the listening sockets' inodes; the process's open
+    // descriptors say whether one of them is its own.
+    QSet<QByteArray> inodes;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        file.readLine(); // the column names
+        while (!file.atEnd()) {
+            // sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode ...
+            const QList<QByteArray> fields = file.readLine().simplified().split(' ');
+            if (fields.size() < 10 || fields[3] != "0A")
+                continue;
+            bool ok = false;
+            const QByteArray& local = fields[1];
+            if (local.mid(local.lastIndexOf(':') + 1).toUShort(&ok, 16) == port && ok)
+                inodes.insert("socket:[" + fields[9] + "]");
+        }
+    }
+    const QByteArray folder = "/proc/" + QByteArray::number(pid) + "/fd/";
+    for (const QString& fd : QDir(QString::fromLatin1(folder)).entryList(QDir::System)) {
+        char target[64];
+        const ssize_t n =
+            ::readlink((folder + fd.toLatin1()).constData(), target, sizeof target - 1);
+        if (n > 0 && inodes.contains(QByteArray(target, int(n))))
+            return true;
+    }
+    return false;
 }
 
 char patternByte(qint64 offset) {

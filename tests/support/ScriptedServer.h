@@ -154,6 +154,10 @@ private:
 // A port on 127.0.0.1 where nothing listens (connects are refused).
 quint16 closedPort();
 
+// Whether process `pid` itself listens on TCP `port` (IPv4 or IPv6). A port chosen free may
+// be taken by another program before a server binds it, and then it answers for the server.
+bool listenedBy(qint64 pid, quint16 port);
+
 // The byte at `offset` of the endless test pattern servers send as bodies.
 char patternByte(qint64 offset);
 QByteArray patternBytes(qint64 offset, qint64 count);

@@ -1,5 +1,7 @@
 #include "VsftpdServer.h"
 
+#include "ScriptedServer.h"
+
 #include "TestEnvironment.h"
 
 #include <QDeadlineTimer>
@@ -203,7 +205,8 @@ bool VsftpdServer::start(quint16 port, quint16 passiveFrom) {
                          .arg(QString::fromLocal8Bit(readFile(log)).trimmed());
             return false;
         }
-        if (greets(ipv6_, port)) {
+        // Another server that took the port first would greet as well.
+        if (greets(ipv6_, port) && listenedBy(pid, port)) {
             pid_ = pid;
             port_ = port;
             return true;
