@@ -2,9 +2,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,8 +15,10 @@
 #include "DialogAnswerer.h"
 #include "TestEnvironment.h"
 #include "library/Settings.h"
+#include "platform/Help.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "setup/NativeHostManifests.h"
 #include "setup/ui/TfrmConfig.h"
 
 using platform::Registry;
@@ -42,6 +47,8 @@ protected:
 
     void SetUp() override {
         wizard.setSearchRoot(tree());
+        // No browser of this machine may reach a test's answers.
+        wizard.setBrowserSearch({}, home.root() + "/desktop");
         wizard.useProgressWindow(&progress);
         wizard.FormShow();
     }
@@ -203,6 +210,101 @@ TEST_F(ConfigWizardTest, SpeedsAndAutoStartOnFinish) {
     wizard.EPWizard1FinishClick();
     EXPECT_FALSE(platform::autostartEntryExists());
     EXPECT_FALSE(Settings().readBool("General", "AutoStart"));
+}
+
+// The browsers of the desktop get a box each; Finish connects the checked ones through their
+// host manifest and takes it away from the unchecked ones, and the choice is kept.
+TEST_F(ConfigWizardTest, CheckedBrowsersOfTheDesktopAreConnectedOnFinish) {
+    const QString desktop = home.root() + "/desktop/";
+    for (const char* name : {"bin/chromium", "opt/google/chrome/google-chrome"}) {
+        ASSERT_TRUE(qbtest::writeFile(desktop + name, "#!/bin/sh\n"));
+        QFile::setPermissions(desktop + name, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    wizard.setBrowserSearch({desktop + "bin"}, desktop);
+    const QList<setup::HostManifestPlace> places = setup::hostManifestPlaces();
+    const setup::HostManifestPlace& chromium = places[0];
+    const setup::HostManifestPlace& chrome = places[1];
+    const setup::HostManifestPlace& firefox = places[2];
+    ASSERT_EQ(firefox.name, "Firefox");
+    struct Case {
+        bool chromium;
+        bool chrome;
+    } cases[] = {{true, false}, {false, true}, {false, false}, {true, true}};
+    for (const Case& c : cases) {
+        QFile::remove(Settings().path());
+        wizard.FormShow();
+        wizard.setPage(TfrmConfig::Browsers);
+        ASSERT_TRUE(wizard.pnlBridges->isVisibleTo(&wizard));
+        const QList<QCheckBox*> boxes = wizard.bridgeBoxes();
+        ASSERT_EQ(boxes.size(), 2);
+        EXPECT_EQ(boxes[0]->accessibleName(), "Chromium");
+        EXPECT_EQ(boxes[0]->text(), "Chromium (" + desktop + "bin/chromium)");
+        EXPECT_EQ(boxes[1]->accessibleName(), "Google Chrome");
+        for (QCheckBox* box : boxes)
+            EXPECT_TRUE(box->isChecked()); // connecting is the default
+        boxes[0]->setChecked(c.chromium);
+        boxes[1]->setChecked(c.chrome);
+        wizard.setPage(TfrmConfig::Connection);
+        qbtest::DialogAnswerer answers;
+        wizard.EPWizard1FinishClick();
+        EXPECT_TRUE(answers.texts().isEmpty()) << qPrintable(answers.texts().join('\n'));
+        EXPECT_EQ(QFileInfo::exists(setup::hostManifestFile(chromium)), c.chromium);
+        EXPECT_EQ(QFileInfo::exists(setup::hostManifestFile(chrome)), c.chrome);
+        EXPECT_FALSE(QFileInfo::exists(setup::hostManifestFile(firefox)));
+        if (c.chrome) {
+            EXPECT_EQ(qbtest::readFile(setup::hostManifestFile(chrome)),
+                      setup::hostManifest(setup::nativeHostPath(), false));
+        }
+        Settings settings;
+        EXPECT_EQ(settings.readBool("Bridge", "Chromium"), c.chromium);
+        EXPECT_EQ(settings.readBool("Bridge", "GoogleChrome"), c.chrome);
+    }
+    // A later showing offers the choices made before.
+    Settings().writeBool("Bridge", "Chromium", false);
+    wizard.FormShow();
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_FALSE(wizard.bridgeBoxes()[0]->isChecked());
+    EXPECT_TRUE(wizard.bridgeBoxes()[1]->isChecked());
+
+    // A manifest that cannot be written is told, and the rest of Finish goes on.
+    QFile::remove(setup::hostManifestFile(chrome));
+    ASSERT_TRUE(QDir().mkpath(setup::hostManifestFile(chrome)));
+    wizard.setPage(TfrmConfig::Connection);
+    qbtest::DialogAnswerer answers;
+    answers.answer(platform::IDOK);
+    wizard.EPWizard1FinishClick();
+    ASSERT_EQ(answers.texts().size(), 1);
+    EXPECT_TRUE(answers.texts()[0].startsWith("Quillbay could not connect these browsers:\n"
+                                              "Google Chrome: "));
+    EXPECT_EQ(Settings().readString("Download", "Speed"), "28800");
+}
+
+// Enter presses the default button (Next, then Finish on the last page), F1 opens the help.
+TEST_F(ConfigWizardTest, KeyboardWalksThePagesAndAsksForHelp) {
+    const auto press = [&](int key) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(&wizard, &down);
+    };
+    wizard.show();
+    for (int page = TfrmConfig::Browsers; page <= TfrmConfig::Connection; ++page) {
+        press(Qt::Key_Return);
+        EXPECT_EQ(wizard.currentPage(), page);
+    }
+    EXPECT_TRUE(wizard.cmdFinish->isDefault());
+    EXPECT_FALSE(wizard.cmdNext->isEnabled());
+    press(Qt::Key_F1);
+    ASSERT_FALSE(home.shellLog().isEmpty());
+    EXPECT_EQ(home.shellLog().last(), "open\t" + platform::helpPage(QString()));
+    EXPECT_FALSE(settingsWritten());
+    press(Qt::Key_Return);
+    EXPECT_EQ(wizard.result(), int(QDialog::Accepted));
+    EXPECT_EQ(Settings().readString("Download", "Speed"), "28800");
+}
+
+TEST_F(ConfigWizardTest, NoBrowserOfTheDesktopShowsNoBoxes) {
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_FALSE(wizard.pnlBridges->isVisibleTo(&wizard));
+    EXPECT_TRUE(wizard.bridgeBoxes().isEmpty());
 }
 
 TEST_F(ConfigWizardTest, CancelAsksAndWritesNothing) {
