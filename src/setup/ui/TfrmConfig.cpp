@@ -289,8 +289,12 @@ void TfrmConfig::updateButtons() {
 }
 
 void TfrmConfig::EPWizard1Change(int page) {
-    if (page == Browsers && !searched_)
-        detect();
+    if (page != Browsers || searched_)
+        return;
+    // The search lets events run: Back and Next pressed meanwhile must not start a second
+    // one inside it.
+    searched_ = true;
+    detect();
 }
 
 void TfrmConfig::detect() {

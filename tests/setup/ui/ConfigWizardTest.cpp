@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "DialogAnswerer.h"
 #include "TestEnvironment.h"
@@ -114,6 +115,51 @@ TEST_F(ConfigWizardTest, DetectionListsFoundScannersAfterTheFixedEntriesOnce) {
     EXPECT_EQ(settings.readString("ToolBar", "BrowserCL"), netscapeHome + "/Program/Netscape.exe");
     EXPECT_TRUE(settings.readBool("General", "DetectNS"));
     EXPECT_FALSE(settings.readBool("General", "DetectIE"));
+}
+
+// Back and Next pressed while the search runs neither start a second search inside it nor
+// take the "Scanning..." window away before the search ends.
+TEST_F(ConfigWizardTest, PagesChangedDuringTheSearchDoNotSearchAgain) {
+    scanners({"a/NAV.EXE", "b/x", "c/x", "d/x", "e/x"});
+    bool visibleAfterBackAndNext = false;
+    QTimer::singleShot(0, &wizard, [&] {
+        wizard.cmdBack->click();
+        wizard.cmdNext->click();
+        QTimer::singleShot(0, &wizard, [&] { visibleAfterBackAndNext = progress.isVisible(); });
+    });
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_TRUE(visibleAfterBackAndNext);
+    EXPECT_FALSE(progress.isVisible());
+    EXPECT_EQ(wizard.currentPage(), int(TfrmConfig::Browsers));
+    EXPECT_EQ(entries().size(), 3);
+}
+
+TEST_F(ConfigWizardTest, OwnScannerMustBeAProgram) {
+    const QString program = home.root() + "/my scanner";
+    const QString text = home.root() + "/readme";
+    ASSERT_TRUE(qbtest::writeFile(program, "#!/bin/sh\n"));
+    ASSERT_TRUE(qbtest::writeFile(text, "x"));
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    scanners({});
+    wizard.setPage(TfrmConfig::Browsers);
+    ASSERT_EQ(wizard.cbScanner->currentIndex(), 1);
+    struct Case {
+        QString chosen; // empty: the file dialog is cancelled
+        bool refused;
+        QString scanLine;
+    } cases[] = {{text, true, ""}, {"", false, ""}, {program, false, program}};
+    for (const Case& c : cases) {
+        qbtest::DialogAnswerer answers;
+        answers.answerFile(c.chosen);
+        if (c.refused)
+            answers.answer(platform::IDOK);
+        wizard.cmdsBrowse->click();
+        ASSERT_EQ(answers.fileDialogs().size(), 1);
+        EXPECT_EQ(answers.fileDialogs()[0].caption, "Browse for Virus Scanner");
+        EXPECT_EQ(answers.boxes().size(), c.refused ? 1 : 0) << qPrintable(c.chosen);
+        EXPECT_EQ(wizard.edtScanLine->text(), c.scanLine);
+        EXPECT_EQ(wizard.cbAutoScan->isEnabled(), !c.scanLine.isEmpty());
+    }
 }
 
 TEST_F(ConfigWizardTest, NoScannerSelectsOwnScanner) {
