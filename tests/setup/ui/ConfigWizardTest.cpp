@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +22,8 @@
 #include "platform/Shell.h"
 #include "setup/NativeHostManifests.h"
 #include "setup/ui/TfrmConfig.h"
+#include "setup/ui/TfrmProgress.h"
+#include "widgets/TActivityBar.h"
 
 using platform::Registry;
 
@@ -132,6 +135,29 @@ TEST_F(ConfigWizardTest, PagesChangedDuringTheSearchDoNotSearchAgain) {
     EXPECT_FALSE(progress.isVisible());
     EXPECT_EQ(wizard.currentPage(), int(TfrmConfig::Browsers));
     EXPECT_EQ(entries().size(), 3);
+}
+
+// "Scanning..." stands above the wizard with its animation running while the search runs,
+// and cannot be closed halfway.
+TEST_F(ConfigWizardTest, ScanningWindowAnimatesDuringTheSearch) {
+    TfrmProgress scanning;
+    wizard.useProgressWindow(&scanning);
+    EXPECT_EQ(scanning.windowTitle(), "Scanning...");
+    EXPECT_EQ(scanning.lblText->text(),
+              "Please wait while Quillbay scans your system for installed Virus Scanner software. "
+              " This may take up to 30 seconds.");
+    const Qt::WindowFlags flags = scanning.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
+    scanners({"a/x", "b/x"});
+    bool animating = false;
+    QTimer::singleShot(
+        0, &wizard, [&] { animating = scanning.isVisible() && scanning.aniFind->isAnimating(); });
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_TRUE(animating);
+    EXPECT_FALSE(scanning.isVisible());
+    EXPECT_FALSE(scanning.aniFind->isAnimating());
 }
 
 TEST_F(ConfigWizardTest, OwnScannerMustBeAProgram) {
