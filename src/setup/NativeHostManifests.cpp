@@ -160,7 +160,11 @@ QList<BridgeBrowser> findBridgeBrowsers(const QStringList& searchPath, const QSt
     };
     const auto runnable = [](const QString& path) {
         const QFileInfo file(path);
-        return file.isFile() && file.isExecutable();
+        if (!file.isFile() || !file.isExecutable())
+            return false;
+        const QString real = file.canonicalFilePath();
+        return !real.contains("/snap/bin/") && !real.startsWith("/snap/") &&
+               !real.contains("/flatpak/exports/bin/");
     };
     const QString base = root.endsWith('/') ? root : root + '/';
     QList<BridgeBrowser> found;

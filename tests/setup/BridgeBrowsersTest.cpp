@@ -21,6 +21,8 @@ TEST(BridgeBrowsers, FoundOnThePathOrInTheirInstallPlacesWhenRunnable) {
     QTemporaryDir dir;
     const QString first = dir.path() + "/bin1";
     const QString second = dir.path() + "/bin2";
+    const QString snap = dir.path() + "/bin1/snap/bin";
+    const QString flatpak = dir.path() + "/bin1/flatpak/exports/bin";
     const QString root = dir.path() + "/root";
     ASSERT_TRUE(QDir().mkpath(root));
     struct Case {
@@ -40,6 +42,11 @@ TEST(BridgeBrowsers, FoundOnThePathOrInTheirInstallPlacesWhenRunnable) {
          {},
          {"bin1/firefox"},
          {"bin2/google-chrome"},
+         {}},
+        {"Snap and Flatpak builds cannot be reached",
+         {"bin1/snap/bin/chromium", "bin1/flatpak/exports/bin/firefox"},
+         {},
+         {},
          {}},
         {"install places below the root, in the installer's order",
          {"root/opt/google/chrome/google-chrome", "root/usr/lib/firefox-esr/firefox-esr",
@@ -61,7 +68,8 @@ TEST(BridgeBrowsers, FoundOnThePathOrInTheirInstallPlacesWhenRunnable) {
         for (const QString& p : c.folders)
             ASSERT_TRUE(QDir().mkpath(dir.path() + "/" + p)) << c.what;
         QStringList found;
-        for (const setup::BridgeBrowser& b : setup::findBridgeBrowsers({first, second}, root))
+        for (const setup::BridgeBrowser& b :
+             setup::findBridgeBrowsers({first, snap, flatpak, second}, root))
             found << b.place.name + "=" + QDir(dir.path()).relativeFilePath(b.program);
         EXPECT_EQ(found, c.expected) << c.what;
     }
