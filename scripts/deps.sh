@@ -3,7 +3,7 @@ QB_PACKAGES=(
   build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
   libssl-dev libgtest-dev libgmock-dev libxcb1-dev libx11-dev liblz4-dev
   xvfb xauth trayer xdotool x11-utils imagemagick locales poppler-utils
-  fonts-dejavu-core fonts-urw-base35 nginx-light vsftpd clang clang-format chromium
+  fonts-dejavu-core fonts-urw-base35 nginx-light vsftpd clang clang-format chromium clamav
   desktop-file-utils appstream openssl ccache
 )
 

@@ -128,7 +128,11 @@ void TfrmTray::startUp(const QStringList& arguments) {
     const bool detect = Settings().readBool("Download", "DownloadDetect");
     mnuIntercept->setChecked(detect);
     setInterceptionTitle(detect);
-    setup::registerWithBrowsers();
+    QStringList refusedBridges;
+    for (const setup::HostManifestPlace& place : setup::hostManifestPlaces())
+        if (!Settings().readBool("Bridge", place.settingKey))
+            refusedBridges << place.name;
+    setup::registerWithBrowsers(refusedBridges);
 
     // The icon shows at once; without a tray area it docks as soon as one appears.
     mdTray1->show();

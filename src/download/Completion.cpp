@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QPointer>
+#include <QProcess>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -44,8 +45,12 @@ void TfrmAsker::VirusScan(const QString& path) {
         return;
     download::stampRecord(recordFile(), QFileInfo(path).fileName(),
                           library::RecordKey::LastScanned);
-    // The path is one argument whatever it holds; it is never split again.
-    platform::shellStart(scanner, {path});
+    // The path is one argument whatever it holds; it is never split again. The scanner's
+    // own parameters follow it, as on a scan from the manager: a scanner that needs them
+    // would otherwise run without doing its work while the record says it was scanned.
+    const QString parameters =
+        Settings().readString(QStringLiteral("VirusScanner"), QStringLiteral("Parameters"));
+    platform::shellStart(scanner, QStringList{path} + QProcess::splitCommand(parameters));
     emit fileScanned(recordFile(), QFileInfo(path).fileName());
 }
 

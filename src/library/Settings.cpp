@@ -31,6 +31,10 @@ const SettingEntry kSettings[] = {
     {"General", "AutoStart", "1"},
     {"General", "DetectIE", "0"},
     {"General", "DetectNS", "0"},
+    // Browsers the extension may reach through its native host (the wizard asks).
+    {"Bridge", "Chromium", "1"},
+    {"Bridge", "GoogleChrome", "1"},
+    {"Bridge", "Firefox", "1"},
     {"Download", "DownloadDetect", "1"},
     {"Download", "DefaultSection", "0"},
     {"Download", "DefaultCat", "0"},

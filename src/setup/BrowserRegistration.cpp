@@ -104,11 +104,11 @@ void unregisterPluginLibrary(bool quiet) {
     report(platform::unregisterPlugin(), "Failed to unregister QBYAuto.DLL", quiet);
 }
 
-void registerWithBrowsers() {
+void registerWithBrowsers(const QStringList& refusedBridges) {
     registerWithNetscape();
     registerPluginLibrary();
     registerWithInternetExplorer();
-    installNativeHostManifests();
+    installNativeHostManifests(refusedBridges);
 }
 
 } // namespace setup

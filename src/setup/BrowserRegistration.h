@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 // Connects the browser helper library (QBYAuto.dll beside the executable) to the browsers
 // while the program runs: its class becomes Netscape Navigator's handler for http and ftp,
 // the library registers itself, and Internet Explorer gets the class as name-space handler
@@ -33,7 +35,8 @@ void registerWithInternetExplorer();
 void unregisterPluginLibrary(bool quiet = false);
 
 // Start-up's order: Netscape, then the library, then Internet Explorer, then the manifests
-// that let today's browsers start the extension's native-messaging host.
-void registerWithBrowsers();
+// that let today's browsers start the extension's native-messaging host (not for the
+// browsers named in `refusedBridges`, which the user chose not to connect).
+void registerWithBrowsers(const QStringList& refusedBridges = {});
 
 } // namespace setup

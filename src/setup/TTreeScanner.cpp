@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include "platform/MessageLoop.h"
@@ -193,6 +194,11 @@ void TTreeScanner::Execute() {
     for (const char* pseudo : {"/proc/", "/sys/", "/dev/", "/run/"})
         skipped_.insert(pseudo);
     skipped_.remove(initialDirectory_);
+    // The masks cannot change during the walk: each is made ready once.
+    expressions_.clear();
+    for (const QString& mask : masks_)
+        expressions_ << maskExpression(mask);
+    firstEntry(initialDirectory_);
     scan(initialDirectory_);
     searching_ = false;
     fire(OnSearchDone);
@@ -204,57 +210,51 @@ void TTreeScanner::scan(const QString& directory) {
     fileFound_ = directory;
     fire(OnDirectoryFound);
 
-    struct stat self {};
-    if (::stat(QFile::encodeName(directory).constData(), &self) == 0)
-        entered_.insert({quint64(self.st_dev), quint64(self.st_ino)});
-
-    // Subdirectories: symbolic links count by what they point at; system entries and,
-    // unless allowed, hidden ones are not returned.
-    QStringList subdirectories;
+    // One read of the directory: each entry comes with its type, so only links, entries of
+    // unknown type and the files a mask matches cost a call of their own. Symbolic links
+    // count by what they point at; system entries and, unless allowed, hidden ones are
+    // not returned as subdirectories.
     struct Found {
         QString path;
         qint64 size;
     };
+    QStringList subdirectories;
     QList<Found> files;
-    const QStringList names = QDir(directory).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    QList<QRegularExpression> expressions;
-    for (const QString& mask : masks_)
-        expressions << maskExpression(mask);
-
-    QList<std::pair<QString, qint64>> candidates;
-    for (const QString& name : names) {
-        const QString path = directory + name;
-        struct stat info {};
-        if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-            continue;
-        const bool hidden = name.startsWith('.');
-        if (S_ISDIR(info.st_mode)) {
-            if (hidden && !FindHiddenFolders)
+    const QByteArray encoded = QFile::encodeName(directory);
+    if (DIR* handle = ::opendir(encoded.constData())) {
+        while (const dirent* entry = ::readdir(handle)) {
+            const char* raw = entry->d_name;
+            if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
                 continue;
-            subdirectories << path + '/';
-        } else if (S_ISREG(info.st_mode)) {
+            const bool hidden = raw[0] == '.';
+            const QByteArray path = encoded + raw;
+            struct stat info {};
+            bool haveInfo = false;
+            bool isDirectory = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                if (::stat(path.constData(), &info) != 0)
+                    continue; // a dangling link
+                haveInfo = true;
+                isDirectory = S_ISDIR(info.st_mode);
+            }
+            const QString name = QFile::decodeName(raw);
+            if (isDirectory) {
+                if (!hidden || FindHiddenFolders)
+                    subdirectories << directory + name + '/';
+                continue;
+            }
+            // Regular files and system entries alike are reported when a mask matches;
+            // a file matched by two masks is still one entry.
             if (hidden && !FindHiddenFiles)
                 continue;
-            candidates.append({name, qint64(info.st_size)});
-        } else {
-            // A system entry: reported by a matching mask like any file (its size is its own).
-            if (hidden && !FindHiddenFiles)
+            const bool matched =
+                std::any_of(expressions_.begin(), expressions_.end(),
+                            [&](const QRegularExpression& e) { return e.match(name).hasMatch(); });
+            if (!matched || (!haveInfo && ::stat(path.constData(), &info) != 0))
                 continue;
-            candidates.append({name, qint64(info.st_size)});
+            files.append({directory + name, qint64(info.st_size)});
         }
-    }
-    // Masks in list order; a file matched by two masks is kept once.
-    for (const QRegularExpression& expression : expressions) {
-        for (const auto& [name, size] : candidates) {
-            if (!expression.match(name).hasMatch())
-                continue;
-            const QString path = directory + name;
-            const bool known = std::any_of(files.begin(), files.end(),
-                                           [&](const Found& f) { return f.path == path; });
-            if (!known)
-                files.append({path, size});
-        }
+        ::closedir(handle);
     }
     std::sort(files.begin(), files.end(),
               [](const Found& a, const Found& b) { return lessWithoutCase(a.path, b.path); });
@@ -273,14 +273,20 @@ void TTreeScanner::scan(const QString& directory) {
             fire(OnDirectoryFound);
             continue;
         }
-        if (skipped_.contains(subdirectory))
-            continue;
-        struct stat info {};
-        if (::stat(QFile::encodeName(subdirectory).constData(), &info) != 0)
-            continue;
-        if (entered_.contains({quint64(info.st_dev), quint64(info.st_ino)}))
+        if (skipped_.contains(subdirectory) || !firstEntry(subdirectory))
             continue;
         scan(subdirectory);
     }
     fire(OnDirectoryDone);
+}
+
+bool TTreeScanner::firstEntry(const QString& directory) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(directory).constData(), &info) != 0)
+        return false;
+    const std::pair<quint64, quint64> id{quint64(info.st_dev), quint64(info.st_ino)};
+    if (entered_.contains(id))
+        return false;
+    entered_.insert(id);
+    return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QRegularExpression>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -63,9 +65,13 @@ private:
     void scan(const QString& directory);
     void fire(const Event& event);
     void insertMask(const QString& mask);
+    // Records a directory about to be entered; false when it was entered before (a link
+    // loop) or cannot be examined.
+    bool firstEntry(const QString& directory);
 
     QString initialDirectory_;
     QStringList masks_;
+    QList<QRegularExpression> expressions_;
     QString fileFound_;
     qint64 fileSize_ = 0;
     bool searching_ = false;

@@ -11,6 +11,7 @@
 #include "HelperLibrary.h"
 #include "TestEnvironment.h"
 #include "app/TfrmTray.h"
+#include "library/Settings.h"
 #include "setup/NativeHostManifests.h"
 
 namespace {
@@ -58,6 +59,23 @@ TEST(NativeHostManifests, WrittenForTheUsersBrowsersWhileTheProgramRuns) {
     EXPECT_FALSE(QFileInfo::exists(manifestIn(chromium)));
     EXPECT_FALSE(QFileInfo::exists(manifestIn(firefox)));
     EXPECT_TRUE(boxes.texts().isEmpty()) << qPrintable(boxes.texts().join('\n'));
+}
+
+// A browser the user chose not to connect gets no manifest at the start, and one left from
+// before is taken away; the others are written as ever.
+TEST(NativeHostManifests, NotWrittenForABrowserTheUserTurnedOff) {
+    qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    qbtest::DialogAnswerer boxes;
+    const QString config = home.root() + "/home/.config";
+    const QString chromium = config + "/chromium/NativeMessagingHosts";
+    const QString firefox = home.root() + "/home/.mozilla/native-messaging-hosts";
+    ASSERT_TRUE(QDir().mkpath(home.root() + "/home/.mozilla"));
+    ASSERT_TRUE(qbtest::writeFile(manifestIn(chromium), "{}"));
+    Settings().writeBool("Bridge", "Chromium", false);
+    TfrmTray tray({});
+    EXPECT_FALSE(QFileInfo::exists(manifestIn(chromium)));
+    EXPECT_TRUE(QFileInfo::exists(manifestIn(firefox)));
 }
 
 // The IDs the manifests allow are the ones the packaged extension really has: Chromium's

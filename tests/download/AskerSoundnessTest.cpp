@@ -582,14 +582,16 @@ TEST(AskerSoundNames, DeleteFileNeverDeletesAFolder) {
     EXPECT_FALSE(QFileInfo::exists(home.root() + "/one.txt"));
 }
 
-// The scanner gets the downloaded file as one argument, whatever its name holds.
-TEST(AskerSoundScanner, TheScannerGetsThePathAsOneArgument) {
+// The scanner gets the downloaded file as one argument, whatever its name holds, followed by
+// the scanner's parameters split as a command line.
+TEST(AskerSoundScanner, TheScannerGetsThePathAsOneArgumentThenItsParameters) {
     AskerFixture f;
     const QString out = f.home.root() + "/args.txt";
     const QString scanner = f.home.root() + "/scan.sh";
+    // The arguments appear at once and whole: written aside, then renamed.
     ASSERT_TRUE(qbtest::writeFile(scanner, ("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' "
                                             "\"$a\"; done > '" +
-                                            out + "'\n")
+                                            out + ".part' && mv '" + out + ".part' '" + out + "'\n")
                                                .toUtf8()));
     QFile::setPermissions(scanner, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     Settings().writeString("VirusScanner", "CommandLine", scanner);
@@ -597,11 +599,19 @@ TEST(AskerSoundScanner, TheScannerGetsThePathAsOneArgument) {
     dialog->cbAutoScan->setEnabled(true);
     dialog->cbAutoScan->setChecked(true);
     const QString path = f.folderDir() + "my \"new\" tool 'v2'.bin";
-    qunsetenv("QUILLBAY_SHELL_LOG");
-    dialog->VirusScan(path);
-    qputenv("QUILLBAY_SHELL_LOG", f.home.shellLogFile().toUtf8());
-    ASSERT_TRUE(qbtest::pumpUntil([&] { return QFileInfo(out).size() > 0; }, 10000));
-    EXPECT_EQ(QString::fromUtf8(qbtest::readFile(out)), path + "\n");
+    const std::pair<QString, QString> cases[] = {
+        {"", ""},
+        {"--no-summary -d \"/my dbs/own.hdb\"  -r", "--no-summary\n-d\n/my dbs/own.hdb\n-r\n"},
+    };
+    for (const auto& [parameters, words] : cases) {
+        QFile::remove(out);
+        Settings().writeString("VirusScanner", "Parameters", parameters);
+        qunsetenv("QUILLBAY_SHELL_LOG");
+        dialog->VirusScan(path);
+        qputenv("QUILLBAY_SHELL_LOG", f.home.shellLogFile().toUtf8());
+        ASSERT_TRUE(qbtest::pumpUntil([&] { return QFileInfo(out).size() > 0; }, 10000));
+        EXPECT_EQ(QString::fromUtf8(qbtest::readFile(out)), path + "\n" + words);
+    }
 }
 
 // A record that cannot be written during a redirect shows the error and leaves the dialog

@@ -115,6 +115,13 @@ QWidget* TfrmConfig::buildBrowserPage() {
         layout->addWidget(edit, r, 0, 1, 2);
         layout->addWidget(button, r++, 2);
     }
+    pnlBridges = named(new QWidget, "pnlBridges");
+    bridgeLayout_ = new QVBoxLayout(pnlBridges);
+    bridgeLayout_->setContentsMargins(0, 0, 0, 0);
+    bridgeLayout_->addWidget(
+        text("These browsers of this desktop can hand their downloads to Quillbay:"));
+    pnlBridges->hide();
+    layout->addWidget(pnlBridges, r, 0, 1, 3);
     connect(edtNSLoc, &QLineEdit::textChanged, this, &TfrmConfig::edtNSLocChange);
     connect(edtIELoc, &QLineEdit::textChanged, this, &TfrmConfig::edtIELocChange);
     connect(cmdChangeNS, &QPushButton::clicked, this, [this] {
@@ -282,8 +289,12 @@ void TfrmConfig::updateButtons() {
 }
 
 void TfrmConfig::EPWizard1Change(int page) {
-    if (page == Browsers && !searched_)
-        detect();
+    if (page != Browsers || searched_)
+        return;
+    // The search lets events run: Back and Next pressed meanwhile must not start a second
+    // one inside it.
+    searched_ = true;
+    detect();
 }
 
 void TfrmConfig::detect() {
@@ -297,6 +308,7 @@ void TfrmConfig::detect() {
     edtIELoc->setText(browsers.explorer);
     edtNSLocChange();
     edtIELocChange();
+    listBridgeBrowsers();
     const QStringList found = setup::findScanners(searchRoot_);
     if (progress_)
         progress_->hide();
@@ -309,6 +321,31 @@ void TfrmConfig::detect() {
     cbScanner->addItems(found);
     cbScanner->setCurrentIndex(cbScanner->count() < 3 ? 1 : 2);
     cbScannerChange();
+}
+
+void TfrmConfig::listBridgeBrowsers() {
+    for (const auto& [box, browser] : bridges_)
+        delete box;
+    bridges_.clear();
+    const Settings settings;
+    for (const setup::BridgeBrowser& browser :
+         setup::findBridgeBrowsers(browserPath_, browserRoot_)) {
+        auto* box = new QCheckBox(QString("%1 (%2)").arg(browser.place.name, browser.program));
+        box->setObjectName("cbBridge" + browser.place.settingKey);
+        box->setAccessibleName(browser.place.name);
+        // A choice made before (the setting defaults to connecting) is kept.
+        box->setChecked(settings.readBool("Bridge", browser.place.settingKey));
+        bridgeLayout_->addWidget(box);
+        bridges_.append({box, browser});
+    }
+    pnlBridges->setVisible(!bridges_.isEmpty());
+}
+
+QList<QCheckBox*> TfrmConfig::bridgeBoxes() const {
+    QList<QCheckBox*> boxes;
+    for (const auto& [box, browser] : bridges_)
+        boxes << box;
+    return boxes;
 }
 
 void TfrmConfig::edtNSLocChange() {
@@ -391,6 +428,10 @@ void TfrmConfig::EPWizard1FinishClick() {
         platform::errorBox(QString::fromUtf8(error.what()));
         return;
     }
+    if (!bridgeFailures_.isEmpty())
+        platform::messageBox("Quillbay could not connect these browsers:\n" +
+                                 bridgeFailures_.join('\n'),
+                             QString(), platform::MB_OK | platform::MB_ICONWARNING);
     platform::openHelp(platform::kGettingStartedTopic);
     closing_ = true;
     accept();
@@ -410,6 +451,18 @@ void TfrmConfig::writeSettings() {
     }
     settings.writeBool("General", "DetectIE", optIE->isChecked());
     settings.writeBool("General", "DetectNS", optNetscape->isChecked());
+    // The browsers of this desktop: a checked one gets its host manifest now (the program
+    // renews it at every start), an unchecked one loses it and is left alone from now on.
+    bridgeFailures_.clear();
+    for (const auto& [box, browser] : bridges_) {
+        settings.writeBool("Bridge", browser.place.settingKey, box->isChecked());
+        if (!box->isChecked()) {
+            setup::removeNativeHostManifest(browser.place);
+            continue;
+        }
+        if (const QString error = setup::installNativeHostManifest(browser.place); !error.isEmpty())
+            bridgeFailures_ << browser.place.name + ": " + error;
+    }
 
     const int position = cbScanner->currentIndex();
     const QString command =

@@ -1,6 +1,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
+#include <QStringList>
+
+#include <utility>
+
+#include "setup/NativeHostManifests.h"
 
 class QCheckBox;
 class QComboBox;
@@ -9,6 +15,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QStackedWidget;
+class QVBoxLayout;
 class QWidget;
 
 // The first-run configuration wizard: finds the browsers and virus scanners, asks what
@@ -25,6 +32,12 @@ public:
     void useProgressWindow(QWidget* progress) { progress_ = progress; }
     // Where the scanner search starts: the root of the file system unless a test says.
     void setSearchRoot(const QString& root) { searchRoot_ = root; }
+    // Where the browsers the extension can reach are looked for: $PATH and the install
+    // places under "/" unless a test says.
+    void setBrowserSearch(const QStringList& path, const QString& root) {
+        browserPath_ = path;
+        browserRoot_ = root;
+    }
 
     int currentPage() const;
     void setPage(int page);
@@ -49,6 +62,10 @@ public:
     QCheckBox* optIE = nullptr;
     QLineEdit* edtIELoc = nullptr;
     QPushButton* cmdChangeIE = nullptr;
+    // One check box per browser of this desktop that the extension can reach; a checked
+    // one is connected on Finish. Hidden when none is found.
+    QWidget* pnlBridges = nullptr;
+    QList<QCheckBox*> bridgeBoxes() const;
 
     QComboBox* cbScanner = nullptr;
     QLabel* lblPath = nullptr;
@@ -90,9 +107,15 @@ private:
     void speedLineChanged();
     void updateButtons();
     void writeSettings();
+    void listBridgeBrowsers();
 
     QWidget* progress_ = nullptr;
     QString searchRoot_ = "/";
+    QStringList browserPath_ = setup::executableSearchPath();
+    QString browserRoot_ = "/";
+    QVBoxLayout* bridgeLayout_ = nullptr;
+    QList<std::pair<QCheckBox*, setup::BridgeBrowser>> bridges_;
+    QStringList bridgeFailures_;
     bool searched_ = false;
     bool closing_ = false;
 };

@@ -2,19 +2,28 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "DialogAnswerer.h"
 #include "TestEnvironment.h"
 #include "library/Settings.h"
+#include "platform/Help.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "setup/NativeHostManifests.h"
 #include "setup/ui/TfrmConfig.h"
+#include "setup/ui/TfrmProgress.h"
+#include "widgets/TActivityBar.h"
 
 using platform::Registry;
 
@@ -42,6 +51,8 @@ protected:
 
     void SetUp() override {
         wizard.setSearchRoot(tree());
+        // No browser of this machine may reach a test's answers.
+        wizard.setBrowserSearch({}, home.root() + "/desktop");
         wizard.useProgressWindow(&progress);
         wizard.FormShow();
     }
@@ -107,6 +118,74 @@ TEST_F(ConfigWizardTest, DetectionListsFoundScannersAfterTheFixedEntriesOnce) {
     EXPECT_EQ(settings.readString("ToolBar", "BrowserCL"), netscapeHome + "/Program/Netscape.exe");
     EXPECT_TRUE(settings.readBool("General", "DetectNS"));
     EXPECT_FALSE(settings.readBool("General", "DetectIE"));
+}
+
+// Back and Next pressed while the search runs neither start a second search inside it nor
+// take the "Scanning..." window away before the search ends.
+TEST_F(ConfigWizardTest, PagesChangedDuringTheSearchDoNotSearchAgain) {
+    scanners({"a/NAV.EXE", "b/x", "c/x", "d/x", "e/x"});
+    bool visibleAfterBackAndNext = false;
+    QTimer::singleShot(0, &wizard, [&] {
+        wizard.cmdBack->click();
+        wizard.cmdNext->click();
+        QTimer::singleShot(0, &wizard, [&] { visibleAfterBackAndNext = progress.isVisible(); });
+    });
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_TRUE(visibleAfterBackAndNext);
+    EXPECT_FALSE(progress.isVisible());
+    EXPECT_EQ(wizard.currentPage(), int(TfrmConfig::Browsers));
+    EXPECT_EQ(entries().size(), 3);
+}
+
+// "Scanning..." stands above the wizard with its animation running while the search runs,
+// and cannot be closed halfway.
+TEST_F(ConfigWizardTest, ScanningWindowAnimatesDuringTheSearch) {
+    TfrmProgress scanning;
+    wizard.useProgressWindow(&scanning);
+    EXPECT_EQ(scanning.windowTitle(), "Scanning...");
+    EXPECT_EQ(scanning.lblText->text(),
+              "Please wait while Quillbay scans your system for installed Virus Scanner software. "
+              " This may take up to 30 seconds.");
+    const Qt::WindowFlags flags = scanning.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
+    scanners({"a/x", "b/x"});
+    bool animating = false;
+    QTimer::singleShot(
+        0, &wizard, [&] { animating = scanning.isVisible() && scanning.aniFind->isAnimating(); });
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_TRUE(animating);
+    EXPECT_FALSE(scanning.isVisible());
+    EXPECT_FALSE(scanning.aniFind->isAnimating());
+}
+
+TEST_F(ConfigWizardTest, OwnScannerMustBeAProgram) {
+    const QString program = home.root() + "/my scanner";
+    const QString text = home.root() + "/readme";
+    ASSERT_TRUE(qbtest::writeFile(program, "#!/bin/sh\n"));
+    ASSERT_TRUE(qbtest::writeFile(text, "x"));
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    scanners({});
+    wizard.setPage(TfrmConfig::Browsers);
+    ASSERT_EQ(wizard.cbScanner->currentIndex(), 1);
+    struct Case {
+        QString chosen; // empty: the file dialog is cancelled
+        bool refused;
+        QString scanLine;
+    } cases[] = {{text, true, ""}, {"", false, ""}, {program, false, program}};
+    for (const Case& c : cases) {
+        qbtest::DialogAnswerer answers;
+        answers.answerFile(c.chosen);
+        if (c.refused)
+            answers.answer(platform::IDOK);
+        wizard.cmdsBrowse->click();
+        ASSERT_EQ(answers.fileDialogs().size(), 1);
+        EXPECT_EQ(answers.fileDialogs()[0].caption, "Browse for Virus Scanner");
+        EXPECT_EQ(answers.boxes().size(), c.refused ? 1 : 0) << qPrintable(c.chosen);
+        EXPECT_EQ(wizard.edtScanLine->text(), c.scanLine);
+        EXPECT_EQ(wizard.cbAutoScan->isEnabled(), !c.scanLine.isEmpty());
+    }
 }
 
 TEST_F(ConfigWizardTest, NoScannerSelectsOwnScanner) {
@@ -203,6 +282,101 @@ TEST_F(ConfigWizardTest, SpeedsAndAutoStartOnFinish) {
     wizard.EPWizard1FinishClick();
     EXPECT_FALSE(platform::autostartEntryExists());
     EXPECT_FALSE(Settings().readBool("General", "AutoStart"));
+}
+
+// The browsers of the desktop get a box each; Finish connects the checked ones through their
+// host manifest and takes it away from the unchecked ones, and the choice is kept.
+TEST_F(ConfigWizardTest, CheckedBrowsersOfTheDesktopAreConnectedOnFinish) {
+    const QString desktop = home.root() + "/desktop/";
+    for (const char* name : {"bin/chromium", "opt/google/chrome/google-chrome"}) {
+        ASSERT_TRUE(qbtest::writeFile(desktop + name, "#!/bin/sh\n"));
+        QFile::setPermissions(desktop + name, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    wizard.setBrowserSearch({desktop + "bin"}, desktop);
+    const QList<setup::HostManifestPlace> places = setup::hostManifestPlaces();
+    const setup::HostManifestPlace& chromium = places[0];
+    const setup::HostManifestPlace& chrome = places[1];
+    const setup::HostManifestPlace& firefox = places[2];
+    ASSERT_EQ(firefox.name, "Firefox");
+    struct Case {
+        bool chromium;
+        bool chrome;
+    } cases[] = {{true, false}, {false, true}, {false, false}, {true, true}};
+    for (const Case& c : cases) {
+        QFile::remove(Settings().path());
+        wizard.FormShow();
+        wizard.setPage(TfrmConfig::Browsers);
+        ASSERT_TRUE(wizard.pnlBridges->isVisibleTo(&wizard));
+        const QList<QCheckBox*> boxes = wizard.bridgeBoxes();
+        ASSERT_EQ(boxes.size(), 2);
+        EXPECT_EQ(boxes[0]->accessibleName(), "Chromium");
+        EXPECT_EQ(boxes[0]->text(), "Chromium (" + desktop + "bin/chromium)");
+        EXPECT_EQ(boxes[1]->accessibleName(), "Google Chrome");
+        for (QCheckBox* box : boxes)
+            EXPECT_TRUE(box->isChecked()); // connecting is the default
+        boxes[0]->setChecked(c.chromium);
+        boxes[1]->setChecked(c.chrome);
+        wizard.setPage(TfrmConfig::Connection);
+        qbtest::DialogAnswerer answers;
+        wizard.EPWizard1FinishClick();
+        EXPECT_TRUE(answers.texts().isEmpty()) << qPrintable(answers.texts().join('\n'));
+        EXPECT_EQ(QFileInfo::exists(setup::hostManifestFile(chromium)), c.chromium);
+        EXPECT_EQ(QFileInfo::exists(setup::hostManifestFile(chrome)), c.chrome);
+        EXPECT_FALSE(QFileInfo::exists(setup::hostManifestFile(firefox)));
+        if (c.chrome) {
+            EXPECT_EQ(qbtest::readFile(setup::hostManifestFile(chrome)),
+                      setup::hostManifest(setup::nativeHostPath(), false));
+        }
+        Settings settings;
+        EXPECT_EQ(settings.readBool("Bridge", "Chromium"), c.chromium);
+        EXPECT_EQ(settings.readBool("Bridge", "GoogleChrome"), c.chrome);
+    }
+    // A later showing offers the choices made before.
+    Settings().writeBool("Bridge", "Chromium", false);
+    wizard.FormShow();
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_FALSE(wizard.bridgeBoxes()[0]->isChecked());
+    EXPECT_TRUE(wizard.bridgeBoxes()[1]->isChecked());
+
+    // A manifest that cannot be written is told, and the rest of Finish goes on.
+    QFile::remove(setup::hostManifestFile(chrome));
+    ASSERT_TRUE(QDir().mkpath(setup::hostManifestFile(chrome)));
+    wizard.setPage(TfrmConfig::Connection);
+    qbtest::DialogAnswerer answers;
+    answers.answer(platform::IDOK);
+    wizard.EPWizard1FinishClick();
+    ASSERT_EQ(answers.texts().size(), 1);
+    EXPECT_TRUE(answers.texts()[0].startsWith("Quillbay could not connect these browsers:\n"
+                                              "Google Chrome: "));
+    EXPECT_EQ(Settings().readString("Download", "Speed"), "28800");
+}
+
+// Enter presses the default button (Next, then Finish on the last page), F1 opens the help.
+TEST_F(ConfigWizardTest, KeyboardWalksThePagesAndAsksForHelp) {
+    const auto press = [&](int key) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(&wizard, &down);
+    };
+    wizard.show();
+    for (int page = TfrmConfig::Browsers; page <= TfrmConfig::Connection; ++page) {
+        press(Qt::Key_Return);
+        EXPECT_EQ(wizard.currentPage(), page);
+    }
+    EXPECT_TRUE(wizard.cmdFinish->isDefault());
+    EXPECT_FALSE(wizard.cmdNext->isEnabled());
+    press(Qt::Key_F1);
+    ASSERT_FALSE(home.shellLog().isEmpty());
+    EXPECT_EQ(home.shellLog().last(), "open\t" + platform::helpPage(QString()));
+    EXPECT_FALSE(settingsWritten());
+    press(Qt::Key_Return);
+    EXPECT_EQ(wizard.result(), int(QDialog::Accepted));
+    EXPECT_EQ(Settings().readString("Download", "Speed"), "28800");
+}
+
+TEST_F(ConfigWizardTest, NoBrowserOfTheDesktopShowsNoBoxes) {
+    wizard.setPage(TfrmConfig::Browsers);
+    EXPECT_FALSE(wizard.pnlBridges->isVisibleTo(&wizard));
+    EXPECT_TRUE(wizard.bridgeBoxes().isEmpty());
 }
 
 TEST_F(ConfigWizardTest, CancelAsksAndWritesNothing) {
