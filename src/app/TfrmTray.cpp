@@ -17,6 +17,7 @@
 #include "platform/Help.h"
 #include "platform/MessageLoop.h"
 #include "platform/RequestServer.h"
+#include "platform/RunningCopies.h"
 #include "platform/SessionEnd.h"
 #include "platform/Shell.h"
 #include "platform/ShellIcons.h"
@@ -39,6 +40,7 @@ TfrmTray::TfrmTray(const QStringList& arguments, QWidget* parent) : QWidget(pare
     setAttribute(Qt::WA_DontShowOnScreen);
     setWindowFlags(Qt::Tool);
     frmTray = this;
+    copy_ = std::make_unique<platform::RunningCopy>();
     buildTrayMenu();
     // The helper's requests arrive under the window title, which follows the switch.
     requestServer_ = new platform::RequestServer(
@@ -56,8 +58,11 @@ TfrmTray::TfrmTray(const QStringList& arguments, QWidget* parent) : QWidget(pare
 TfrmTray::~TfrmTray() {
     delete requestServer_;
     requestServer_ = nullptr;
-    setup::unregisterPluginLibrary();
-    setup::removeNativeHostManifests();
+    // Another running copy still needs what the browsers were given.
+    copy_->whenLast([] {
+        setup::unregisterPluginLibrary();
+        setup::removeNativeHostManifests();
+    });
     if (frmTray == this) {
         frmTray = nullptr;
         platform::onSessionEnd({});
@@ -231,8 +236,10 @@ void TfrmTray::onSessionEnd() {
     // The session may end: agree and go at once, writing nothing. No box may hold up the
     // end, so a failed unregistration is only logged.
     requestServer_->close();
-    setup::unregisterPluginLibrary(true);
-    setup::removeNativeHostManifests();
+    copy_->whenLast([] {
+        setup::unregisterPluginLibrary(true);
+        setup::removeNativeHostManifests();
+    });
     platform::endProcessNow(0);
 }
 

@@ -5,11 +5,14 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
 
 namespace platform {
+class RunningCopy;
 class RequestServer;
 struct Request;
 } // namespace platform
@@ -87,4 +90,6 @@ private:
     bool menuAttached_ = false;
     bool doubleClickOpens_ = false;
     platform::RequestServer* requestServer_ = nullptr;
+    // Taken before start-up registers anything with the browsers.
+    std::unique_ptr<platform::RunningCopy> copy_;
 };

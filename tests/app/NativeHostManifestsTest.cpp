@@ -12,6 +12,7 @@
 #include "TestEnvironment.h"
 #include "app/TfrmTray.h"
 #include "library/Settings.h"
+#include "platform/RunningCopies.h"
 #include "setup/NativeHostManifests.h"
 
 namespace {
@@ -76,6 +77,24 @@ TEST(NativeHostManifests, NotWrittenForABrowserTheUserTurnedOff) {
     TfrmTray tray({});
     EXPECT_FALSE(QFileInfo::exists(manifestIn(chromium)));
     EXPECT_TRUE(QFileInfo::exists(manifestIn(firefox)));
+}
+
+// A copy started while another runs must not take the browsers' connection from the one
+// that stays: only the last copy to end removes the manifests.
+TEST(NativeHostManifests, KeptWhileAnotherCopyRuns) {
+    qbtest::TempHome home;
+    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    qbtest::DialogAnswerer boxes;
+    const QString chromium = home.root() + "/home/.config/chromium";
+    ASSERT_TRUE(QDir().mkpath(chromium));
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question on later starts
+    {
+        platform::RunningCopy otherCopy;
+        { TfrmTray tray({}); }
+        EXPECT_TRUE(QFileInfo::exists(manifestIn(chromium + "/NativeMessagingHosts")));
+    }
+    { TfrmTray tray({}); }
+    EXPECT_FALSE(QFileInfo::exists(manifestIn(chromium + "/NativeMessagingHosts")));
 }
 
 // The IDs the manifests allow are the ones the packaged extension really has: Chromium's
