@@ -17,12 +17,11 @@
 #include <atomic>
 #include <csignal>
 #include <memory>
+#include <utility>
 
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
-
-#include <unistd.h>
 
 #include "AskerFixture.h"
 #include "FtpTestServer.h"
@@ -88,30 +87,12 @@ QStringList failureLines(const AskerFixture& f) {
 
 // A RETR that sends `file` from the REST offset, with the 150 reply counting either the
 // whole file or what follows the offset, optionally held after `holdAfter` bytes.
-void serveRest(FtpSession& s, const QByteArray& file, bool countWhole, qint64 holdAfter = -1,
+void serveRest(FtpSession& s, const QByteArray& file, bool countWhole, qint64 holdAfter = 0,
                std::shared_ptr<std::atomic<bool>> release = {}) {
-    const QByteArray rest = file.mid(s.restOffset);
-    s.restOffset = 0; // a restart point holds for one transfer only
-
-    const qint64 announced = countWhole ? file.size() : rest.size();
-    s.reply("150 Opening BINARY mode data connection for tool.bin (" +
-            QByteArray::number(announced) + " bytes).");
-    const int fd = s.openData();
-    if (fd < 0) {
-        s.reply("425 Failed to establish connection.");
-        return;
-    }
-    bool sent = true;
-    if (holdAfter >= 0 && release) {
-        sent = FtpSession::sendData(fd, rest.left(holdAfter));
-        while (sent && !*release && s.control.sleep(5)) {
-        }
-        sent = sent && FtpSession::sendData(fd, rest.mid(holdAfter));
-    } else {
-        sent = FtpSession::sendData(fd, rest);
-    }
-    ::close(fd);
-    s.reply(sent ? "226 Transfer complete." : "426 Failure writing network stream.");
+    // A restart point holds for one transfer only.
+    const QByteArray rest = file.mid(std::exchange(s.restOffset, 0));
+    FtpTestServer::sendFile(
+        s, rest, {countWhole ? file.size() : rest.size(), holdAfter, std::move(release)});
 }
 
 QString ftpUrl(const FtpTestServer& server, const QString& path = "pub/tool.bin") {
@@ -527,33 +508,6 @@ TEST(AskerSoundProbe, ABareDocumentAnsweringTheProbeCompletesNothing) {
     EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
 }
 
-// While a transfer runs its section and folder stay: the file and its record land in the
-// same folder, and the notice names it.
-TEST(AskerSoundPlace, ANewFolderElsewhereDoesNotMoveARunningDownload) {
-    AskerFixture f;
-    qbtest::FileServerOptions options;
-    options.holdAfter = 1000;
-    options.release = std::make_shared<std::atomic<bool>>(false);
-    TfrmAsker* dialog = f.openServed(kBody, options);
-    f.boxes.answer(platform::IDOK);
-    qbtest::whenTrue(
-        dialog, [dialog] { return dialog->stats().value() >= 1000; },
-        [&] {
-            // Ctrl+N and Ctrl+S are ignored, and so is a folder made meanwhile elsewhere.
-            QTest::keyClick(dialog->edtDesc, Qt::Key_N, Qt::ControlModifier);
-            QTest::keyClick(dialog->edtDesc, Qt::Key_S, Qt::ControlModifier);
-            dialog->SelectNewFolder(1);
-            *options.release = true;
-        });
-    f.press();
-    ASSERT_TRUE(f.waitUntilIdle());
-
-    EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
-    EXPECT_EQ(dialog->cbCategory->currentText(), "Utilities");
-    EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
-    EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
-}
-
 // The record and the file carry one name, without surrounding blanks.
 TEST(AskerSoundNames, BlanksAroundTheNameAreTrimmed) {
     AskerFixture f;
@@ -568,18 +522,6 @@ TEST(AskerSoundNames, BlanksAroundTheNameAreTrimmed) {
         library::FileRecord(f.recordFile(), "tool.bin").readString(library::RecordKey::Source),
         f.server().url("/tool.bin"));
     EXPECT_EQ(dialog->edtName->text(), "tool.bin");
-}
-
-TEST(AskerSoundNames, DeleteFileNeverDeletesAFolder) {
-    qbtest::TempHome home;
-    const QString folder = home.root() + "/keep";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_TRUE(qbtest::writeFile(folder + "/inside.txt", "x"));
-    TfrmAsker::DeleteFile(folder, false);
-    EXPECT_TRUE(QFileInfo::exists(folder + "/inside.txt"));
-    ASSERT_TRUE(qbtest::writeFile(home.root() + "/one.txt", "x"));
-    TfrmAsker::DeleteFile(home.root() + "/one.txt", false);
-    EXPECT_FALSE(QFileInfo::exists(home.root() + "/one.txt"));
 }
 
 // The scanner gets the downloaded file as one argument, whatever its name holds.
@@ -635,10 +577,6 @@ TEST(AskerSoundHandlers, ARefusedRecordWriteDuringARedirectShowsTheErrorAndGoesI
     EXPECT_TRUE(dialog->Button2->isEnabled());
 }
 
-} // namespace
-
-namespace {
-
 // Enter is the Download button and Escape the Exit button, from whichever box has focus.
 TEST(AskerKeyboard, EnterDownloadsAndEscapeCloses) {
     for (const char* focus : {"edtDesc", "edtName", "edtSource"}) {
@@ -662,8 +600,10 @@ TEST(AskerKeyboard, EnterDownloadsAndEscapeCloses) {
     }
 }
 
-// While a transfer runs, a stray Enter does not abort it and Escape cannot close it.
-TEST(AskerKeyboard, KeysDoNotStopARunningTransfer) {
+// While a transfer runs, a stray Enter does not abort it and Escape cannot close it; Ctrl+N
+// and Ctrl+S are ignored, and a folder made meanwhile elsewhere does not move it: the file
+// and its record land in the folder the notice names.
+TEST(AskerKeyboard, NothingMovesOrStopsARunningTransfer) {
     AskerFixture f;
     qbtest::FileServerOptions options;
     options.holdAfter = 1000;
@@ -673,14 +613,20 @@ TEST(AskerKeyboard, KeysDoNotStopARunningTransfer) {
     qbtest::whenTrue(
         dialog, [dialog] { return dialog->stats().value() >= 1000; },
         [&] {
-            QTest::keyClick(dialog->edtDesc, Qt::Key_Return);
-            QTest::keyClick(dialog->edtDesc, Qt::Key_Escape);
+            for (const auto& [key, modifiers] : {std::pair{Qt::Key_Return, Qt::NoModifier},
+                                                 {Qt::Key_Escape, Qt::NoModifier},
+                                                 {Qt::Key_N, Qt::ControlModifier},
+                                                 {Qt::Key_S, Qt::ControlModifier}})
+                QTest::keyClick(dialog->edtDesc, key, modifiers);
+            dialog->SelectNewFolder(1);
             *options.release = true;
         });
     QTest::keyClick(dialog->edtDesc, Qt::Key_Enter, Qt::KeypadModifier);
     ASSERT_TRUE(f.waitUntilIdle());
     ASSERT_TRUE(f.dialog);
     EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
+    EXPECT_EQ(dialog->cbCategory->currentText(), "Utilities");
     EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
     EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
 }
