@@ -143,23 +143,6 @@ TEST(AskerHttp, ACompleteLocalFileAsksBeforeDownloadingAgain) {
     }
 }
 
-TEST(AskerHttp, AServerIgnoringTheRangeRewritesTheFileFromTheStart) {
-    AskerFixture f;
-    FileServerOptions options;
-    options.honourRange = false;
-    const QString path = f.folderDir() + "tool.bin";
-    ASSERT_TRUE(qbtest::writeFile(path, kBody.left(1000)));
-    TfrmAsker* dialog = f.openServed(kBody, options);
-    dialog->cbPromptDone->setChecked(false);
-    f.press();
-
-    EXPECT_TRUE(qbtest::requestLines(f.server()).value(1).contains("Range: bytes=1000-"));
-    EXPECT_EQ(qbtest::readFile(path), kBody);
-    EXPECT_EQ(dialog->stats().maximum(), 5000);
-    EXPECT_EQ(dialog->lblETA->text(), "Complete");
-    EXPECT_TRUE(f.logHas("Received 5000 bytes"));
-}
-
 TEST(AskerHttp, ALocationRestartsTheDownloadAtTheNewUrl) {
     for (const bool relative : {false, true}) {
         SCOPED_TRACE(relative ? "relative Location" : "absolute Location");
