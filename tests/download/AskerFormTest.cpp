@@ -155,39 +155,44 @@ TEST(AskerForm, BadFileNamesAreRefusedAndNothingIsWritten) {
     }
 }
 
-TEST(AskerForm, ClosingAnIdleDialogWritesTheRecordAndTheDefaults) {
-    AskerFixture f;
-    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
-    dialog->cbCategory->setCurrentIndex(1);
-    dialog->cbClose->setChecked(true);
-    dialog->edtDesc->setText("Kept on close");
-    ASSERT_TRUE(dialog->close());
-    const library::FileRecord record(library::recordFilePath("Programs", "Games"), "tool.bin");
-    EXPECT_EQ(record.readString(library::RecordKey::Desc), "Kept on close");
-    EXPECT_EQ(record.readString(library::RecordKey::DateDownloaded), platform::todayStamp());
-    EXPECT_EQ(Settings().readInteger("Download", "DefaultCat"), 1);
-    EXPECT_TRUE(Settings().readBool("Download", "AutoClose"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(f.dialog.isNull());
-}
-
-TEST(AskerForm, ClosingWithoutAUsableNameKeepsTheDefaultsButWritesNoRecord) {
-    AskerFixture f;
-    TfrmAsker* dialog = f.open("http://127.0.0.1:1/", QString());
-    dialog->cbOpenWhen->setCurrentIndex(1);
-    ASSERT_TRUE(dialog->close());
-    EXPECT_FALSE(QFileInfo::exists(f.recordFile()));
-    EXPECT_EQ(Settings().readInteger("Download", "OpenWhen"), 1);
-}
-
-TEST(AskerForm, ClosingWithoutTheDefaultsBoxWritesNothing) {
-    AskerFixture f;
-    TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin");
-    dialog->cbDefault->setChecked(false);
-    ASSERT_TRUE(dialog->close());
-    EXPECT_FALSE(QFileInfo::exists(f.recordFile()));
-    EXPECT_FALSE(Settings().readBool("Download", "SaveAsDefault"));
-    EXPECT_EQ(Settings().readString("Download", "OpenWhen", "absent"), "absent");
+// Closing an idle dialog files the record of the named file and keeps the choices as the
+// defaults; with the defaults box cleared it writes neither.
+TEST(AskerForm, ClosingWritesTheRecordAndTheDefaultsUnlessTheBoxIsCleared) {
+    struct Case {
+        const char* what;
+        const char* name;
+        bool saveDefaults;
+    };
+    for (const Case& c : {Case{"a named file", "tool.bin", true}, Case{"no name", "", true},
+                          Case{"the defaults box cleared", "tool.bin", false}}) {
+        SCOPED_TRACE(c.what);
+        AskerFixture f;
+        TfrmAsker* dialog = f.open("http://127.0.0.1:1/tool.bin", QString(c.name));
+        dialog->cbCategory->setCurrentIndex(1);
+        dialog->cbOpenWhen->setCurrentIndex(1);
+        dialog->cbClose->setChecked(true);
+        dialog->edtDesc->setText("Kept on close");
+        dialog->cbDefault->setChecked(c.saveDefaults);
+        ASSERT_TRUE(dialog->close());
+        const QString recordFile = library::recordFilePath("Programs", "Games");
+        const bool recorded = c.saveDefaults && *c.name;
+        ASSERT_EQ(QFileInfo::exists(recordFile), recorded);
+        if (recorded) {
+            const library::FileRecord record(recordFile, "tool.bin");
+            EXPECT_EQ(record.readString(library::RecordKey::Desc), "Kept on close");
+            EXPECT_EQ(record.readString(library::RecordKey::DateDownloaded),
+                      platform::todayStamp());
+        }
+        if (!c.saveDefaults) {
+            EXPECT_FALSE(Settings().readBool("Download", "SaveAsDefault"));
+        }
+        EXPECT_EQ(Settings().readString("Download", "OpenWhen", "absent"),
+                  c.saveDefaults ? "1" : "absent");
+        EXPECT_EQ(Settings().readBool("Download", "AutoClose"), c.saveDefaults);
+        EXPECT_EQ(Settings().readInteger("Download", "DefaultCat"), c.saveDefaults ? 1 : 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(f.dialog.isNull());
+    }
 }
 
 TEST(AskerForm, KeysActOnlyWithCtrlAlone) {
