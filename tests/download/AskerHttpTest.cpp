@@ -112,37 +112,6 @@ TEST(AskerHttp, APartialLocalFileResumesFromItsSize) {
     EXPECT_TRUE(f.logHas("Received 5000 bytes"));
 }
 
-TEST(AskerHttp, ACompleteLocalFileAsksBeforeDownloadingAgain) {
-    for (const int answer : {platform::IDNO, platform::IDYES}) {
-        SCOPED_TRACE(answer == platform::IDYES ? "Yes" : "No");
-        AskerFixture f;
-        const QByteArray old = qbtest::randomBytes(5000, 99);
-        const QString path = f.folderDir() + "tool.bin";
-        ASSERT_TRUE(qbtest::writeFile(path, old));
-        TfrmAsker* dialog = f.openServed(kBody);
-        dialog->cbPromptDone->setChecked(false);
-        f.boxes.answer(answer);
-        f.press();
-
-        ASSERT_EQ(f.boxes.boxes().size(), 1);
-        EXPECT_EQ(f.boxes.boxes()[0].text,
-                  "Complete file exists already, would you like to re-download?");
-        EXPECT_EQ(f.boxes.boxes()[0].caption, "File Exists");
-        EXPECT_EQ(f.boxes.boxes()[0].defaultAnswer(), platform::IDNO);
-        EXPECT_FALSE(dialog->isDownloading());
-        const QList<QStringList> requests = qbtest::requestLines(f.server());
-        if (answer == platform::IDNO) {
-            EXPECT_EQ(requests.size(), 1);
-            EXPECT_EQ(qbtest::readFile(path), old);
-        } else {
-            ASSERT_EQ(requests.size(), 2);
-            EXPECT_TRUE(requests[1].contains("Range: bytes=0-"));
-            EXPECT_TRUE(f.logHas("Quillbay:  Starting download at byte 0"));
-            EXPECT_EQ(qbtest::readFile(path), kBody);
-        }
-    }
-}
-
 TEST(AskerHttp, ALocationRestartsTheDownloadAtTheNewUrl) {
     for (const bool relative : {false, true}) {
         SCOPED_TRACE(relative ? "relative Location" : "absolute Location");

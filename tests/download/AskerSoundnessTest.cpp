@@ -410,31 +410,46 @@ TEST(AskerSoundFtp, TheSizeAfterARestartEndsInTheWholeFileEitherWay) {
     }
 }
 
-// A complete file asks the same question over FTP as over HTTP; No keeps it as it is.
-TEST(AskerSoundFtp, ACompleteFileAsksBeforeDownloadingAgain) {
-    for (const int answer : {platform::IDNO, platform::IDYES}) {
-        SCOPED_TRACE(answer == platform::IDYES ? "Yes" : "No");
-        AskerFixture f;
-        const QByteArray file = qbtest::randomBytes(6000, 43);
-        const QByteArray old = qbtest::randomBytes(6000, 44);
-        FtpTestServer server;
-        server.on("RETR", [&](FtpSession& s, const QByteArray&) { serveRest(s, file, true); });
-        server.start();
-        const QString path = f.folderDir() + "tool.bin";
-        ASSERT_TRUE(qbtest::writeFile(path, old));
-        f.open(ftpUrl(server));
-        f.boxes.answer(answer);
-        if (answer == platform::IDYES)
-            f.boxes.answer(platform::IDOK);
-        f.press();
-        ASSERT_TRUE(f.waitUntilIdle(20000));
+// A file on disk as long as the server's asks before it is downloaded again, over HTTP as
+// over FTP: No keeps it as it is, Yes fetches it whole from its start.
+TEST(AskerSoundComplete, ACompleteFileAsksBeforeDownloadingAgain) {
+    const QByteArray old = qbtest::randomBytes(kBody.size(), 99);
+    for (const bool overFtp : {false, true}) {
+        for (const int answer : {platform::IDNO, platform::IDYES}) {
+            const bool yes = answer == platform::IDYES;
+            SCOPED_TRACE(testing::Message()
+                         << (overFtp ? "ftp, " : "http, ") << (yes ? "Yes" : "No"));
+            AskerFixture f;
+            const QString path = f.folderDir() + "tool.bin";
+            ASSERT_TRUE(qbtest::writeFile(path, old));
+            FtpTestServer ftp;
+            ftp.on("RETR", [](FtpSession& s, const QByteArray&) { serveRest(s, kBody, true); });
+            if (overFtp)
+                ftp.start();
+            TfrmAsker* dialog = overFtp ? f.open(ftpUrl(ftp)) : f.openServed(kBody);
+            dialog->cbPromptDone->setChecked(false);
+            f.boxes.answer(answer);
+            f.press();
+            ASSERT_TRUE(f.waitUntilIdle(20000));
 
-        ASSERT_FALSE(f.boxes.boxes().isEmpty());
-        EXPECT_EQ(f.boxes.boxes()[0].text,
-                  "Complete file exists already, would you like to re-download?");
-        EXPECT_EQ(qbtest::readFile(path), answer == platform::IDYES ? file : old);
-        EXPECT_EQ(folderNames(f), QStringList({"tool.bin"}));
-        EXPECT_FALSE(f.log().join('\n').contains("press Download to resume"));
+            ASSERT_EQ(f.boxes.boxes().size(), 1);
+            EXPECT_EQ(f.boxes.boxes()[0].text,
+                      "Complete file exists already, would you like to re-download?");
+            EXPECT_EQ(f.boxes.boxes()[0].caption, "File Exists");
+            EXPECT_EQ(f.boxes.boxes()[0].defaultAnswer(), platform::IDNO);
+            EXPECT_EQ(qbtest::readFile(path), yes ? kBody : old);
+            EXPECT_EQ(folderNames(f), QStringList({"tool.bin"}));
+            EXPECT_FALSE(dialog->isDownloading());
+            EXPECT_FALSE(f.log().join('\n').contains("press Download to resume"));
+            if (!overFtp) {
+                const QList<QStringList> requests = qbtest::requestLines(f.server());
+                ASSERT_EQ(requests.size(), yes ? 2 : 1);
+                if (yes) {
+                    EXPECT_TRUE(requests[1].contains("Range: bytes=0-"));
+                    EXPECT_TRUE(f.logHas("Quillbay:  Starting download at byte 0"));
+                }
+            }
+        }
     }
 }
 
