@@ -264,40 +264,35 @@ TEST(AskerHttp, AbortWhileARedirectWaitsStopsTheRestart) {
     EXPECT_EQ(mirror.connectionCount(), 1); // the probe the client followed, nothing more
 }
 
-TEST(AskerHttp, ClosingRightAfterAnAbortInsideTheTransferFreesTheDialogOnlyLater) {
-    AskerFixture f;
-    FileServerOptions options;
-    options.stallAfter = 1000;
-    TfrmAsker* dialog = f.openServed(kBody, options);
-    bool closed = false;
-    qbtest::whenTrue(
-        dialog, [dialog] { return dialog->stats().value() >= 1000; },
-        [&, dialog] {
-            dialog->cmdOK->click();
-            closed = dialog->close();
-        });
-    f.press();
-    ASSERT_TRUE(closed);
-    // The transfer was still on the stack when the dialog closed: it is freed afterwards.
-    ASSERT_FALSE(f.dialog.isNull());
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_TRUE(f.logHas("Failed : 404 Connection aborted on request"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(f.dialog.isNull());
-    EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody.left(1000));
-}
-
-TEST(AskerHttp, AutoExitClosesAndFreesTheDialogOnlyAfterTheTransferHasReturned) {
-    AskerFixture f;
-    TfrmAsker* dialog = f.openServed(kBody);
-    dialog->cbPromptDone->setChecked(false);
-    dialog->cbClose->setChecked(true);
-    f.press();
-    EXPECT_FALSE(f.dialog.isNull()); // still on the stack a moment ago: freed later
-    ASSERT_FALSE(dialog->isVisible());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(f.dialog.isNull());
-    EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
+// A dialog closed while the transfer is still on the stack, by the user right after Abort or
+// by the auto-exit at the end, is freed only once the transfer has returned.
+TEST(AskerHttp, ADialogClosedInsideTheTransferIsFreedOnlyAfterwards) {
+    for (const bool autoExit : {false, true}) {
+        SCOPED_TRACE(autoExit ? "auto-exit" : "closed after Abort");
+        AskerFixture f;
+        FileServerOptions options;
+        options.stallAfter = autoExit ? -1 : 1000;
+        TfrmAsker* dialog = f.openServed(kBody, options);
+        dialog->cbPromptDone->setChecked(false);
+        dialog->cbClose->setChecked(autoExit);
+        bool closed = autoExit;
+        if (!autoExit)
+            qbtest::whenTrue(
+                dialog, [dialog] { return dialog->stats().value() >= 1000; },
+                [&, dialog] {
+                    dialog->cmdOK->click();
+                    closed = dialog->close();
+                });
+        f.press();
+        ASSERT_TRUE(closed);
+        ASSERT_FALSE(f.dialog.isNull());
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_EQ(f.logHas("Failed : 404 Connection aborted on request"), !autoExit);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(f.dialog.isNull());
+        EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"),
+                  autoExit ? kBody : kBody.left(1000));
+    }
 }
 
 TEST(AskerHttp, OpenImmediatelyOpensTheFinishedFileButNotAnAbortedOne) {
