@@ -69,24 +69,16 @@ TEST(QbygetHttps, TrustComesFromTheCaFileOrSslCertFileOnly) {
     EXPECT_EQ(qbtest::readFile(target), "abc");
 }
 
-TEST(QbygetHttps, EachFailureGivesItsReasonAndLeavesNoFile) {
+TEST(QbygetHttps, EachKindOfFailureGivesItsReasonAndLeavesNoFile) {
     const TestCertificates& c = TestCertificates::get();
     NginxTls tls10 = qbtest::nginxTls(c.good());
     tls10.protocols = "TLSv1";
     tls10.ciphers = "DEFAULT:@SECLEVEL=0";
+    // The client's own tests go through every reason; here each kind reaches the user.
     const std::pair<NginxTls, QString> servers[] = {
-        {qbtest::nginxTls(c.wrongHost()),
-         "Certificate check failed for localhost: the certificate's name "
-         "does not match: it is for other.example"},
         {qbtest::nginxTls(c.expired()),
          "Certificate check failed for localhost: the certificate has "
          "expired (valid until Feb  1 00:00:00 2020 GMT)"},
-        {qbtest::nginxTls(c.unknownIssuer()),
-         "Certificate check failed for localhost: the certificate's issuer is unknown: CN = "
-         "Nobody's Test CA is not a trusted certificate authority"},
-        {qbtest::nginxTls(c.selfSigned()),
-         "Certificate check failed for localhost: the certificate is "
-         "self-signed (CN = localhost) and not trusted"},
         {tls10, "TLS handshake with localhost failed: the server does not offer TLS 1.2 or newer"},
     };
     qbtest::TempHome home;
