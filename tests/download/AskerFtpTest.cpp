@@ -211,14 +211,12 @@ struct FailureCase {
     const char* line;
 };
 
+// The client's own tests go through the refusals; here a resumed and a fresh transfer show
+// how one reaches the log and what stays on disk.
 TEST(AskerFtp, RefusalsShowTheErrorLineAndLeaveAnIdleDialog) {
     const FailureCase cases[] = {
         {"REST not implemented", "REST", "502 Command not implemented.",
          "FTP Error#502 - last Response was: '502 Command not implemented.'"},
-        {"login refused", "PASS", "530 Login incorrect.",
-         "FTP Error#530 - last Response was: '530 Login incorrect.'"},
-        {"missing directory", "CWD", "550 Failed to change directory.",
-         "FTP Error#550 - last Response was: '550 Failed to change directory.'"},
         {"missing file", "RETR", "550 Failed to open file.",
          "FTP Error#550 - last Response was: '550 Failed to open file.'"},
     };
