@@ -33,7 +33,7 @@
 namespace {
 
 QString trayTitle(bool on) {
-    return TfrmTray::interceptionTitle(on);
+    return on ? "QBY" : "QBY - Download Detect Disabled";
 }
 
 // A later start with a stored speed: no wizard and no speed question.
@@ -75,17 +75,6 @@ TEST(TfrmTray, FirstRunLaysOutTheLibraryAndNeverEchoesArguments) {
     EXPECT_EQ(frmTray, &tray);
 }
 
-TEST(TfrmTray, TrayMenuEntriesComeInTheirOrder) {
-    qbtest::TempHome home;
-    TfrmTray tray({});
-    QStringList captions;
-    for (QAction* action : tray.PopupMenu1->actions())
-        captions << (action->isSeparator() ? QString("-") : action->text());
-    EXPECT_EQ(captions, QStringList({"Open Download File Manager", "Setup Options", "Help", "-",
-                                     "Visit Verrin on the Web", "-", "Intercept Clicked Downloads",
-                                     "-", "Exit"}));
-}
-
 TEST(TfrmTray, LaterStartEchoesTheFirstTwoArguments) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
@@ -103,14 +92,6 @@ TEST(TfrmTray, LaterStartEchoesTheFirstTwoArguments) {
     qbtest::DialogAnswerer none;
     TfrmTray quiet({});
     EXPECT_TRUE(none.boxes().isEmpty());
-}
-
-TEST(TfrmTray, StoredSwitchOffGivesTheDisabledTitleAndNoCheckMark) {
-    qbtest::TempHome home;
-    Settings().writeBool("Download", "DownloadDetect", false);
-    TfrmTray tray({});
-    EXPECT_EQ(tray.windowTitle(), "QBY - Download Detect Disabled");
-    EXPECT_FALSE(tray.mnuIntercept->isChecked());
 }
 
 // A later start without a connection speed asks for it and opens the options dialog on its
@@ -169,23 +150,23 @@ TEST(TfrmTray, SetupOptionsOpensTheOptionsDialogOnceAndItsSwitchReachesTheTitle)
     EXPECT_FALSE(Settings().readBool("Download", "DownloadDetect"));
 }
 
-TEST(TfrmTray, InterceptionToggleTwiceReturnsToTheStart) {
+// The stored switch is read at start; each toggle shows in the title and the check mark,
+// and is stored.
+TEST(TfrmTray, TheInterceptionSwitchStartsAsStoredAndToggles) {
     qbtest::TempHome home;
+    Settings().writeBool("Download", "DownloadDetect", false);
     TfrmTray tray({});
     QStringList titles;
     QObject::connect(&tray, &TfrmTray::interceptionTitleChanged,
                      [&](const QString& t) { titles << t; });
-
-    tray.mnuIntercept->trigger();
-    EXPECT_EQ(tray.windowTitle(), trayTitle(false));
-    EXPECT_FALSE(tray.mnuIntercept->isChecked());
-    EXPECT_FALSE(Settings().readBool("Download", "DownloadDetect"));
-
-    tray.mnuIntercept->trigger();
-    EXPECT_EQ(tray.windowTitle(), trayTitle(true));
-    EXPECT_TRUE(tray.mnuIntercept->isChecked());
-    EXPECT_TRUE(Settings().readBool("Download", "DownloadDetect"));
-    EXPECT_EQ(titles, QStringList({trayTitle(false), trayTitle(true)}));
+    for (const bool on : {false, true, false}) {
+        SCOPED_TRACE(on);
+        EXPECT_EQ(tray.windowTitle(), trayTitle(on));
+        EXPECT_EQ(tray.mnuIntercept->isChecked(), on);
+        EXPECT_EQ(Settings().readBool("Download", "DownloadDetect", true), on);
+        tray.mnuIntercept->trigger();
+    }
+    EXPECT_EQ(titles, QStringList({trayTitle(true), trayTitle(false), trayTitle(true)}));
 }
 
 TEST(WindowPlacement, HiddenWindowStoresNothingAndNoPlacementCentres) {

@@ -83,41 +83,6 @@ bool pollUntil(const std::function<bool()>& done, int timeoutMs, int intervalMs)
     return true;
 }
 
-XvfbDisplay::XvfbDisplay() {
-    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-    if (xvfb.isEmpty()) {
-        error_ = "Xvfb is not installed";
-        return;
-    }
-    // Xvfb picks a free display number and writes it to the given descriptor: its output.
-    process_.start(xvfb, {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-    QByteArray number;
-    const bool told = process_.waitForStarted(10000) &&
-                      pollUntil(
-                          [&] {
-                              process_.waitForReadyRead(50);
-                              number += process_.readAll();
-                              return number.contains('\n') || process_.state() != QProcess::Running;
-                          },
-                          20000, 10);
-    bool numeric = false;
-    number.trimmed().toInt(&numeric);
-    if (told && numeric && process_.state() == QProcess::Running)
-        name_ = ":" + QString::fromLatin1(number.trimmed());
-    else
-        error_ = "Xvfb did not start: " + QString::fromLocal8Bit(process_.readAllStandardError());
-}
-
-XvfbDisplay::~XvfbDisplay() {
-    if (process_.state() == QProcess::NotRunning)
-        return;
-    process_.terminate();
-    if (!process_.waitForFinished(10000)) {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-}
-
 bool xdotool(const QString& display, const QStringList& args) {
     QProcess run;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

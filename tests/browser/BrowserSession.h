@@ -13,24 +13,6 @@ namespace qbtest {
 // Calls `done` every `intervalMs` until it holds or `timeoutMs` have passed; its last answer.
 bool pollUntil(const std::function<bool()>& done, int timeoutMs, int intervalMs = 100);
 
-// An Xvfb server on a free display number, stopped by the destructor.
-class XvfbDisplay {
-public:
-    XvfbDisplay();
-    ~XvfbDisplay();
-    XvfbDisplay(const XvfbDisplay&) = delete;
-    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
-
-    bool running() const { return !name_.isEmpty(); }
-    QString name() const { return name_; } // ":<number>"
-    QString error() const { return error_; }
-
-private:
-    QProcess process_;
-    QString name_;
-    QString error_;
-};
-
 // The ids of the top-level windows on `display` whose title contains `title` (xdotool).
 QStringList windowsTitled(const QString& display, const QString& title);
 

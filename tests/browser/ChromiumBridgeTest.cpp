@@ -5,13 +5,13 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRandomGenerator>
 
 #include <csignal>
 
 #include "BrowserSession.h"
 #include "HelperLibrary.h"
 #include "NginxServer.h"
+#include "ScriptedServer.h"
 #include "TestCertificates.h"
 #include "TestEnvironment.h"
 #include "library/Settings.h"
@@ -28,23 +28,6 @@ constexpr int kStartMs = 60000;
 constexpr int kStepMs = 30000;
 
 const char* const kDialogTitle = "Download a File";
-
-// nginx serves the same files over TLS with a certificate of the test authority, which
-// the program trusts through SSL_CERT_FILE.
-qbtest::NginxTls testTls() {
-    qbtest::NginxTls tls;
-    tls.certificate = qbtest::TestCertificates::get().good().certificate;
-    tls.key = qbtest::TestCertificates::get().good().key;
-    return tls;
-}
-
-QByteArray randomBytes(int size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(4711);
-    for (char& c : bytes)
-        c = char(generator.generate() & 0xff);
-    return bytes;
-}
 
 // Everything one browser run needs: a display, nginx with a log, a home with a Chromium
 // profile in the user's config folder (where the program writes the host manifest), and
@@ -245,8 +228,11 @@ protected:
     qbtest::XvfbDisplay display_;
     QTemporaryDir logDir_;
     QString accessLog_ = logDir_.path() + "/access.log";
-    qbtest::NginxServer nginx_{nginxDirectives(accessLog_), testTls()};
-    const QByteArray content_ = randomBytes(600 * 1024);
+    // The same files over TLS, with a certificate of the test authority, which the program
+    // trusts through SSL_CERT_FILE.
+    qbtest::NginxServer nginx_{nginxDirectives(accessLog_),
+                               qbtest::nginxTls(qbtest::TestCertificates::get().good())};
+    const QByteArray content_ = qbtest::randomBytes(600 * 1024, 4711);
     const QByteArray text_ = QByteArray("Plain notes, kept by the browser.\n").repeated(10000);
     QProcess program_;
     std::unique_ptr<ChromiumBrowser> browser_;

@@ -105,10 +105,6 @@ TEST(AskerFtpVsftpd, AnHttpRedirectToFtpDownloadsIntoTheLibrary) {
     EXPECT_TRUE(dialog->Button2->isEnabled());
 }
 
-} // namespace
-
-namespace {
-
 // In a chrooted anonymous area the login directory is the top: a file there downloads
 // without any CWD, and one in a folder with a CWD relative to it.
 TEST(AskerFtpVsftpd, PathsStartWhereTheLoginLeavesTheClient) {

@@ -1,20 +1,20 @@
 // An abort part-way and a resume through the dialog, against real servers: the file that
-// arrives is the server's, byte for byte, and the notice comes once.
+// arrives is the server's, byte for byte, the notice comes once, and the record holds the
+// dialog's choices.
 
 #include <gtest/gtest.h>
 
-#include <QCryptographicHash>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "AskerFixture.h"
 #include "NginxServer.h"
 #include "VsftpdServer.h"
+#include "library/FileRecord.h"
+#include "platform/Dates.h"
 
 namespace {
-
-QByteArray sha256(const QByteArray& bytes) {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-}
 
 const qint64 kSize = 4 * 1024 * 1024 + 321;
 
@@ -22,6 +22,9 @@ const qint64 kSize = 4 * 1024 * 1024 + 321;
 void abortAtFortyPercentAndResume(qbtest::AskerFixture& f, const QString& url,
                                   const QByteArray& content) {
     TfrmAsker* dialog = f.open(url);
+    dialog->edtDesc->setText("Big 2.1");
+    dialog->cbAutoDelete->setChecked(true);
+    dialog->meDeleteDays->setText("21");
     const qint64 abortAt = kSize * 4 / 10;
     f.abortAt(abortAt);
     f.press();
@@ -38,10 +41,18 @@ void abortAtFortyPercentAndResume(qbtest::AskerFixture& f, const QString& url,
     EXPECT_TRUE(f.logHas(QString("Quillbay:  Starting download at byte %1").arg(part.size())) ||
                 f.log().join('\n').contains(QString("REST %1").arg(part.size())))
         << qPrintable(f.log().join('\n'));
-    EXPECT_EQ(sha256(qbtest::readFile(f.folderDir() + "big.bin")), sha256(content));
+    EXPECT_EQ(qbtest::sha256(qbtest::readFile(f.folderDir() + "big.bin")), qbtest::sha256(content));
     ASSERT_EQ(f.boxes.texts().size(), 1);
     EXPECT_TRUE(f.boxes.texts()[0].startsWith("Download Complete for big.bin"));
     EXPECT_FALSE(dialog->isDownloading());
+    const library::FileRecord record(f.recordFile(), "big.bin");
+    namespace key = library::RecordKey;
+    EXPECT_EQ(record.readString(key::Desc), "Big 2.1");
+    EXPECT_EQ(record.readString(key::Source), url);
+    EXPECT_EQ(record.readString(key::Delete), "1");
+    EXPECT_EQ(record.readString(key::DeleteDays), "21");
+    EXPECT_EQ(record.readString(key::DateDownloaded), platform::todayStamp());
+    EXPECT_EQ(record.readString(key::LastOpened), "Never");
 }
 
 TEST(AskerResumeEndToEnd, AnAbortAtFortyPercentResumesToTheSameFile) {

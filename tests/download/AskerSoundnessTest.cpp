@@ -17,12 +17,11 @@
 #include <atomic>
 #include <csignal>
 #include <memory>
+#include <utility>
 
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
-
-#include <unistd.h>
 
 #include "AskerFixture.h"
 #include "FtpTestServer.h"
@@ -88,30 +87,12 @@ QStringList failureLines(const AskerFixture& f) {
 
 // A RETR that sends `file` from the REST offset, with the 150 reply counting either the
 // whole file or what follows the offset, optionally held after `holdAfter` bytes.
-void serveRest(FtpSession& s, const QByteArray& file, bool countWhole, qint64 holdAfter = -1,
+void serveRest(FtpSession& s, const QByteArray& file, bool countWhole, qint64 holdAfter = 0,
                std::shared_ptr<std::atomic<bool>> release = {}) {
-    const QByteArray rest = file.mid(s.restOffset);
-    s.restOffset = 0; // a restart point holds for one transfer only
-
-    const qint64 announced = countWhole ? file.size() : rest.size();
-    s.reply("150 Opening BINARY mode data connection for tool.bin (" +
-            QByteArray::number(announced) + " bytes).");
-    const int fd = s.openData();
-    if (fd < 0) {
-        s.reply("425 Failed to establish connection.");
-        return;
-    }
-    bool sent = true;
-    if (holdAfter >= 0 && release) {
-        sent = FtpSession::sendData(fd, rest.left(holdAfter));
-        while (sent && !*release && s.control.sleep(5)) {
-        }
-        sent = sent && FtpSession::sendData(fd, rest.mid(holdAfter));
-    } else {
-        sent = FtpSession::sendData(fd, rest);
-    }
-    ::close(fd);
-    s.reply(sent ? "226 Transfer complete." : "426 Failure writing network stream.");
+    // A restart point holds for one transfer only.
+    const QByteArray rest = file.mid(std::exchange(s.restOffset, 0));
+    FtpTestServer::sendFile(
+        s, rest, {countWhole ? file.size() : rest.size(), holdAfter, std::move(release)});
 }
 
 QString ftpUrl(const FtpTestServer& server, const QString& path = "pub/tool.bin") {
@@ -336,7 +317,7 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
             seen = true;
             conn.send(c.reply.right(100));
         });
-        f.open(server->url("/tool.bin"));
+        TfrmAsker* dialog = f.open(server->url("/tool.bin"));
         if (c.answer)
             f.boxes.answer(c.answer);
         if (c.complete)
@@ -349,7 +330,11 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
         EXPECT_EQ(seenDuringGet, c.local);
         EXPECT_EQ(folderNames(f), QStringList({"tool.bin"}));
         EXPECT_EQ(f.boxes.texts().contains(notice()), c.complete);
-        if (!c.complete) {
+        if (c.complete) {
+            // A whole answer to a range counts from its own start, not from the part on disk.
+            EXPECT_EQ(dialog->stats().maximum(), kBody.size());
+            EXPECT_TRUE(f.logHas("Received 5000 bytes")) << qPrintable(f.log().join('\n'));
+        } else {
             EXPECT_FALSE(failureLines(f).isEmpty()) << qPrintable(f.log().join('\n'));
         }
     }
@@ -425,31 +410,46 @@ TEST(AskerSoundFtp, TheSizeAfterARestartEndsInTheWholeFileEitherWay) {
     }
 }
 
-// A complete file asks the same question over FTP as over HTTP; No keeps it as it is.
-TEST(AskerSoundFtp, ACompleteFileAsksBeforeDownloadingAgain) {
-    for (const int answer : {platform::IDNO, platform::IDYES}) {
-        SCOPED_TRACE(answer == platform::IDYES ? "Yes" : "No");
-        AskerFixture f;
-        const QByteArray file = qbtest::randomBytes(6000, 43);
-        const QByteArray old = qbtest::randomBytes(6000, 44);
-        FtpTestServer server;
-        server.on("RETR", [&](FtpSession& s, const QByteArray&) { serveRest(s, file, true); });
-        server.start();
-        const QString path = f.folderDir() + "tool.bin";
-        ASSERT_TRUE(qbtest::writeFile(path, old));
-        f.open(ftpUrl(server));
-        f.boxes.answer(answer);
-        if (answer == platform::IDYES)
-            f.boxes.answer(platform::IDOK);
-        f.press();
-        ASSERT_TRUE(f.waitUntilIdle(20000));
+// A file on disk as long as the server's asks before it is downloaded again, over HTTP as
+// over FTP: No keeps it as it is, Yes fetches it whole from its start.
+TEST(AskerSoundComplete, ACompleteFileAsksBeforeDownloadingAgain) {
+    const QByteArray old = qbtest::randomBytes(kBody.size(), 99);
+    for (const bool overFtp : {false, true}) {
+        for (const int answer : {platform::IDNO, platform::IDYES}) {
+            const bool yes = answer == platform::IDYES;
+            SCOPED_TRACE(testing::Message()
+                         << (overFtp ? "ftp, " : "http, ") << (yes ? "Yes" : "No"));
+            AskerFixture f;
+            const QString path = f.folderDir() + "tool.bin";
+            ASSERT_TRUE(qbtest::writeFile(path, old));
+            FtpTestServer ftp;
+            ftp.on("RETR", [](FtpSession& s, const QByteArray&) { serveRest(s, kBody, true); });
+            if (overFtp)
+                ftp.start();
+            TfrmAsker* dialog = overFtp ? f.open(ftpUrl(ftp)) : f.openServed(kBody);
+            dialog->cbPromptDone->setChecked(false);
+            f.boxes.answer(answer);
+            f.press();
+            ASSERT_TRUE(f.waitUntilIdle(20000));
 
-        ASSERT_FALSE(f.boxes.boxes().isEmpty());
-        EXPECT_EQ(f.boxes.boxes()[0].text,
-                  "Complete file exists already, would you like to re-download?");
-        EXPECT_EQ(qbtest::readFile(path), answer == platform::IDYES ? file : old);
-        EXPECT_EQ(folderNames(f), QStringList({"tool.bin"}));
-        EXPECT_FALSE(f.log().join('\n').contains("press Download to resume"));
+            ASSERT_EQ(f.boxes.boxes().size(), 1);
+            EXPECT_EQ(f.boxes.boxes()[0].text,
+                      "Complete file exists already, would you like to re-download?");
+            EXPECT_EQ(f.boxes.boxes()[0].caption, "File Exists");
+            EXPECT_EQ(f.boxes.boxes()[0].defaultAnswer(), platform::IDNO);
+            EXPECT_EQ(qbtest::readFile(path), yes ? kBody : old);
+            EXPECT_EQ(folderNames(f), QStringList({"tool.bin"}));
+            EXPECT_FALSE(dialog->isDownloading());
+            EXPECT_FALSE(f.log().join('\n').contains("press Download to resume"));
+            if (!overFtp) {
+                const QList<QStringList> requests = qbtest::requestLines(f.server());
+                ASSERT_EQ(requests.size(), yes ? 2 : 1);
+                if (yes) {
+                    EXPECT_TRUE(requests[1].contains("Range: bytes=0-"));
+                    EXPECT_TRUE(f.logHas("Quillbay:  Starting download at byte 0"));
+                }
+            }
+        }
     }
 }
 
@@ -527,33 +527,6 @@ TEST(AskerSoundProbe, ABareDocumentAnsweringTheProbeCompletesNothing) {
     EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
 }
 
-// While a transfer runs its section and folder stay: the file and its record land in the
-// same folder, and the notice names it.
-TEST(AskerSoundPlace, ANewFolderElsewhereDoesNotMoveARunningDownload) {
-    AskerFixture f;
-    qbtest::FileServerOptions options;
-    options.holdAfter = 1000;
-    options.release = std::make_shared<std::atomic<bool>>(false);
-    TfrmAsker* dialog = f.openServed(kBody, options);
-    f.boxes.answer(platform::IDOK);
-    qbtest::whenTrue(
-        dialog, [dialog] { return dialog->stats().value() >= 1000; },
-        [&] {
-            // Ctrl+N and Ctrl+S are ignored, and so is a folder made meanwhile elsewhere.
-            QTest::keyClick(dialog->edtDesc, Qt::Key_N, Qt::ControlModifier);
-            QTest::keyClick(dialog->edtDesc, Qt::Key_S, Qt::ControlModifier);
-            dialog->SelectNewFolder(1);
-            *options.release = true;
-        });
-    f.press();
-    ASSERT_TRUE(f.waitUntilIdle());
-
-    EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
-    EXPECT_EQ(dialog->cbCategory->currentText(), "Utilities");
-    EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
-    EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
-}
-
 // The record and the file carry one name, without surrounding blanks.
 TEST(AskerSoundNames, BlanksAroundTheNameAreTrimmed) {
     AskerFixture f;
@@ -568,18 +541,6 @@ TEST(AskerSoundNames, BlanksAroundTheNameAreTrimmed) {
         library::FileRecord(f.recordFile(), "tool.bin").readString(library::RecordKey::Source),
         f.server().url("/tool.bin"));
     EXPECT_EQ(dialog->edtName->text(), "tool.bin");
-}
-
-TEST(AskerSoundNames, DeleteFileNeverDeletesAFolder) {
-    qbtest::TempHome home;
-    const QString folder = home.root() + "/keep";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_TRUE(qbtest::writeFile(folder + "/inside.txt", "x"));
-    TfrmAsker::DeleteFile(folder, false);
-    EXPECT_TRUE(QFileInfo::exists(folder + "/inside.txt"));
-    ASSERT_TRUE(qbtest::writeFile(home.root() + "/one.txt", "x"));
-    TfrmAsker::DeleteFile(home.root() + "/one.txt", false);
-    EXPECT_FALSE(QFileInfo::exists(home.root() + "/one.txt"));
 }
 
 // The scanner gets the downloaded file as one argument, whatever its name holds, followed by
@@ -645,10 +606,6 @@ TEST(AskerSoundHandlers, ARefusedRecordWriteDuringARedirectShowsTheErrorAndGoesI
     EXPECT_TRUE(dialog->Button2->isEnabled());
 }
 
-} // namespace
-
-namespace {
-
 // Enter is the Download button and Escape the Exit button, from whichever box has focus.
 TEST(AskerKeyboard, EnterDownloadsAndEscapeCloses) {
     for (const char* focus : {"edtDesc", "edtName", "edtSource"}) {
@@ -672,8 +629,10 @@ TEST(AskerKeyboard, EnterDownloadsAndEscapeCloses) {
     }
 }
 
-// While a transfer runs, a stray Enter does not abort it and Escape cannot close it.
-TEST(AskerKeyboard, KeysDoNotStopARunningTransfer) {
+// While a transfer runs, a stray Enter does not abort it and Escape cannot close it; Ctrl+N
+// and Ctrl+S are ignored, and a folder made meanwhile elsewhere does not move it: the file
+// and its record land in the folder the notice names.
+TEST(AskerKeyboard, NothingMovesOrStopsARunningTransfer) {
     AskerFixture f;
     qbtest::FileServerOptions options;
     options.holdAfter = 1000;
@@ -683,14 +642,20 @@ TEST(AskerKeyboard, KeysDoNotStopARunningTransfer) {
     qbtest::whenTrue(
         dialog, [dialog] { return dialog->stats().value() >= 1000; },
         [&] {
-            QTest::keyClick(dialog->edtDesc, Qt::Key_Return);
-            QTest::keyClick(dialog->edtDesc, Qt::Key_Escape);
+            for (const auto& [key, modifiers] : {std::pair{Qt::Key_Return, Qt::NoModifier},
+                                                 {Qt::Key_Escape, Qt::NoModifier},
+                                                 {Qt::Key_N, Qt::ControlModifier},
+                                                 {Qt::Key_S, Qt::ControlModifier}})
+                QTest::keyClick(dialog->edtDesc, key, modifiers);
+            dialog->SelectNewFolder(1);
             *options.release = true;
         });
     QTest::keyClick(dialog->edtDesc, Qt::Key_Enter, Qt::KeypadModifier);
     ASSERT_TRUE(f.waitUntilIdle());
     ASSERT_TRUE(f.dialog);
     EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
+    EXPECT_EQ(dialog->cbCategory->currentText(), "Utilities");
     EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
     EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
 }

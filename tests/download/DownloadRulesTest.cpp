@@ -6,13 +6,13 @@
 #include <QRegularExpression>
 
 #include "TestEnvironment.h"
-#include "library/Settings.h"
 #include "download/AskerDefaults.h"
 #include "download/AskerKeys.h"
-#include "library/DownloadPaths.h"
 #include "download/DownloadRecord.h"
-#include "library/HeaderLines.h"
+#include "library/DownloadPaths.h"
 #include "library/FileRecord.h"
+#include "library/HeaderLines.h"
+#include "library/Settings.h"
 #include "platform/Dates.h"
 
 namespace {
@@ -202,10 +202,6 @@ TEST(AskerDefaults, AnAbsentFileGivesTheTableDefaultsAndAWriteKeepsItsOrder) {
     EXPECT_TRUE(back.autoClose);
     EXPECT_EQ(back.deleteDays, "5");
 }
-
-} // namespace
-
-namespace {
 
 // The FTP side splits the URL directory into the server and the folder to change to.
 TEST(DownloadRules, FtpUrlDirectoriesNameTheServerPortLoginAndFolder) {

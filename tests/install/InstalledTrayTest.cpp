@@ -24,16 +24,9 @@ using qbtest::pumpUntil;
 class TrayDisplay {
 public:
     TrayDisplay() {
-        server_.start("Xvfb",
-                      {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
-        if (!server_.waitForStarted(10000))
+        if (!display_.running())
             return;
-        while (!server_.canReadLine() && server_.waitForReadyRead(15000)) {
-        }
-        const QByteArray number = server_.readLine().trimmed();
-        if (number.isEmpty())
-            return;
-        name_ = ":" + number;
+        name_ = display_.name().toLatin1();
         connection_ = xcb_connect(name_.constData(), nullptr);
         if (xcb_connection_has_error(connection_))
             return;
@@ -51,8 +44,6 @@ public:
             xcb_disconnect(connection_);
         tray_.terminate();
         tray_.waitForFinished(5000);
-        server_.terminate();
-        server_.waitForFinished(5000);
     }
     bool ready() const { return trayReady_; }
     QByteArray name() const { return name_; }
@@ -123,7 +114,7 @@ private:
         return shown;
     }
 
-    QProcess server_;
+    qbtest::XvfbDisplay display_{"800x600x24"};
     QProcess tray_;
     QByteArray name_;
     xcb_connection_t* connection_ = nullptr;

@@ -12,13 +12,7 @@ TEST(Settings, AnAbsentFileGivesTheTableDefaults) {
     const Settings s;
     EXPECT_EQ(s.path(), home.file("dlmain.ini"));
     EXPECT_TRUE(s.readBool("Main", "FirstRun"));
-    EXPECT_EQ(s.readInteger("Main", "ViewStyle"), 3);
-    EXPECT_EQ(s.readString("Main", "IconFile"), "icons.dll");
-    EXPECT_EQ(s.readInteger("Main", "NumIcons"), 62);
-    EXPECT_TRUE(s.readBool("Download", "DownloadDetect"));
-    EXPECT_FALSE(s.readBool("Download", "AutoMinimize"));
     EXPECT_EQ(s.readString("Management", "DeleteDays"), "30");
-    EXPECT_EQ(s.readInteger("Position", "Height"), 343);
     EXPECT_FALSE(s.readBool("ToolBar", "Browser"));
     EXPECT_TRUE(s.readBool("ToolBar", "Browser", SettingDefaults::kToolBarLaunchButtons));
     EXPECT_EQ(s.readString("VirusScanner", "CommandLine"), "");

@@ -133,14 +133,6 @@ TEST_F(FtpClientTest, ARefusedTransferEndsWithItsCodeAndLeavesTheLocalFileAlone)
     }
 }
 
-TEST_F(FtpClientTest, ARefusedRetrieveLeavesNoEmptyFileBehind) {
-    server.on("RETR", [](FtpSession& s, const QByteArray&) { s.reply("550 No such file."); });
-    connect();
-    EXPECT_FALSE(ftp.Retrieve());
-    EXPECT_EQ(lastError(), 550);
-    EXPECT_FALSE(QFile::exists(local));
-}
-
 TEST_F(FtpClientTest, RetrieveReplacesALongerFileOnceAccepted) {
     server.file = patternBytes(7, 3000);
     connect();

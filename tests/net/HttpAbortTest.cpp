@@ -163,20 +163,4 @@ TEST_P(HttpAbortOver, TheClientMayBeDestroyedByItsOwnHandler) {
     platform::processMessages();
 }
 
-TEST_P(HttpAbortOver, AbortFromTheLocationChangeStopsTheRedirect) {
-    ScriptedServer server(
-        [](ScriptedConnection& c) {
-            c.readRequestHeader();
-            c.send("HTTP/1.0 302 Found\r\nLocation: /next\r\n\r\n");
-        },
-        scheme());
-    THttpCli http;
-    http.OnLocationChange = [](THttpCli& h) { h.Abort(); };
-    http.URL = server.url("/first");
-    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
-    platform::processMessages();
-    EXPECT_EQ(server.connectionCount(), 1);
-    EXPECT_EQ(http.State(), httpReady);
-}
-
 } // namespace

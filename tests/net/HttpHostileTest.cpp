@@ -33,7 +33,8 @@ struct Hostile {
     const char* tlsOutcome = nullptr;
 };
 
-// Every case runs over http and https: what a server sends is answered alike.
+// Every case runs over http and https: what a server sends is answered alike. The parser's
+// own test goes through every framing; here each kind of ending reaches the caller.
 class HttpHostile : public OverScheme {};
 QB_OVER_HTTP_AND_HTTPS(HttpHostile);
 
@@ -44,14 +45,6 @@ TEST_P(HttpHostile, OnlyACompleteResponseIsASuccess) {
     const Hostile cases[] = {
         {"header flood", flood + "\r\nbody", Ending::Close,
          "404 Response header too large: more than 1000 lines", ""},
-        {"interim answers",
-         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early\r\nLink: <x>\r\n\r\n"
-         "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody",
-         Ending::Close, "", "body"},
-        {"chunked",
-         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-         "4\r\nbo\r\n\r\n2\r\ndy\r\n0\r\n\r\n",
-         Ending::Close, "", "bo\r\ndy"},
         {"chunked, cut before the last chunk",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n", Ending::Close,
          "404 Connection closed before the last chunk", "body"},
@@ -65,16 +58,10 @@ TEST_P(HttpHostile, OnlyACompleteResponseIsASuccess) {
          "404 Connection closed by the server inside the response header", ""},
         {"status without three digits", "HTTP/1.1 20 OK\r\n\r\nbody", Ending::Close,
          "404 Not an HTTP status line", ""},
-        {"status from another protocol", "ICY 200 OK\r\n\r\nbody", Ending::Close,
-         "404 Not an HTTP status line", ""},
         {"204 is no document", "HTTP/1.1 204 No Content\r\n\r\n", Ending::Close,
          "204 No document: the server answered 204", ""},
-        {"304 is no document", "HTTP/1.1 304 Not Modified\r\n\r\n", Ending::Close,
-         "304 No document: the server answered 304", ""},
         {"3xx without Location", "HTTP/1.1 302 Found\r\nContent-Length: 4\r\n\r\nbody",
          Ending::Close, "302 No document: the server answered 302", "body"},
-        {"unknown transfer coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: br\r\n\r\nbody",
-         Ending::Close, "404 Unsupported Transfer-Encoding", ""},
         // Without close_notify a TLS stream may have been cut by anyone on the way: only a
         // body whose end the response itself marks is whole.
         {"unknown length, stream just ends", "HTTP/1.0 200 OK\r\n\r\nbody", Ending::Cut, "", "body",

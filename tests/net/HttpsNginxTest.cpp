@@ -13,7 +13,6 @@
 #include "net/WSocket.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QTimer>
 
 using qbtest::CertificatePair;
@@ -27,13 +26,6 @@ const TestCertificates& certificates() {
     const TestCertificates& c = TestCertificates::get();
     EXPECT_TRUE(c.ok()) << qPrintable(c.error());
     return c;
-}
-
-NginxTls tlsWith(const CertificatePair& pair) {
-    NginxTls tls;
-    tls.certificate = pair.certificate;
-    tls.key = pair.key;
-    return tls;
 }
 
 // A client that trusts the test authority and writes down its notes and TLS sessions.
@@ -51,53 +43,61 @@ struct HttpsClient {
     }
 };
 
-QByteArray sha256(const QByteArray& bytes) {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-}
-
+// Over http and https alike; a blank in the path goes out escaped.
 TEST(HttpsWithNginx, AnInterruptedDownloadResumesToTheIdenticalFile) {
-    NginxServer nginx({}, tlsWith(certificates().good()));
+    NginxServer nginx({}, qbtest::nginxTls(certificates().good()));
     ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
     const qint64 size = 6 * 1024 * 1024 + 777;
     const QByteArray content = qbtest::randomBytes(size, 443);
-    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/pub/data.bin", content));
+    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/pub/big file.bin", content));
+    for (const bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "https" : "http");
+        HttpsClient client;
+        client.http.URL =
+            tls ? nginx.httpsUrl("/pub/big%20file.bin") : nginx.url("/pub/big%20file.bin");
+        client.http.Head();
+        EXPECT_EQ(client.http.StatusCode(), 200);
+        ASSERT_EQ(client.http.ContentLength(), size);
 
-    HttpsClient client;
-    client.http.URL = nginx.httpsUrl("/pub/data.bin");
-    client.http.Head();
-    EXPECT_EQ(client.http.StatusCode(), 200);
-    ASSERT_EQ(client.http.ContentLength(), size);
+        // The caller aborts part-way, as the download dialog's Abort button does.
+        QBuffer first;
+        first.open(QIODevice::WriteOnly);
+        client.http.ReceiveStream = &first;
+        client.http.OnDocData = [](THttpCli& h, const char*, qint64) {
+            if (h.ReceivedCount() >= 2 * 1024 * 1024)
+                h.Abort();
+        };
+        EXPECT_EQ(httpOutcome(client.http, &THttpCli::Get), "404 Connection aborted on request");
+        const QByteArray partial = first.data();
+        ASSERT_GE(partial.size(), 2 * 1024 * 1024);
+        ASSERT_LT(partial.size(), size);
+        EXPECT_EQ(partial.size(), client.http.ReceivedCount());
 
-    QBuffer first;
-    first.open(QIODevice::WriteOnly);
-    client.http.ReceiveStream = &first;
-    client.http.OnDocData = [](THttpCli& h, const char*, qint64) {
-        if (h.ReceivedCount() >= 2 * 1024 * 1024)
-            h.Abort();
-    };
-    EXPECT_EQ(httpOutcome(client.http, &THttpCli::Get), "404 Connection aborted on request");
-    const QByteArray partial = first.data();
-    ASSERT_GE(partial.size(), 2 * 1024 * 1024);
-    ASSERT_LT(partial.size(), size);
-
-    QBuffer rest;
-    rest.open(QIODevice::WriteOnly);
-    client.http.ReceiveStream = &rest;
-    client.http.OnDocData = nullptr;
-    client.http.ContentRangeBegin = QString::number(partial.size());
-    EXPECT_EQ(httpOutcome(client.http, &THttpCli::Get), QString());
-    EXPECT_EQ(client.http.StatusCode(), 206);
-    EXPECT_EQ(sha256(partial + rest.data()), sha256(content));
-    // One line per connection: the probe, the aborted GET, the resumed GET.
-    ASSERT_EQ(client.sessions.size(), 3);
-    EXPECT_TRUE(client.sessions[0].startsWith("TLSv1.3 TLS_")) << qPrintable(client.sessions[0]);
-    EXPECT_TRUE(client.traces.isEmpty()) << qPrintable(client.traces.join('\n'));
+        // A range from the partial file's end.
+        QBuffer rest;
+        rest.open(QIODevice::WriteOnly);
+        client.http.ReceiveStream = &rest;
+        client.http.OnDocData = nullptr;
+        client.http.ContentRangeBegin = QString::number(partial.size());
+        EXPECT_EQ(httpOutcome(client.http, &THttpCli::Get), QString());
+        EXPECT_EQ(client.http.StatusCode(), 206);
+        EXPECT_EQ(client.http.ContentLength(), size - partial.size());
+        EXPECT_EQ(client.http.ReceivedRangeBegin(), QString::number(partial.size()));
+        EXPECT_EQ(qbtest::sha256(partial + rest.data()), qbtest::sha256(content));
+        EXPECT_TRUE(client.traces.isEmpty()) << qPrintable(client.traces.join('\n'));
+        // One line per protected connection: the probe, the aborted GET, the resumed GET.
+        if (tls) {
+            ASSERT_EQ(client.sessions.size(), 3);
+            EXPECT_TRUE(client.sessions[0].startsWith("TLSv1.3 TLS_"))
+                << qPrintable(client.sessions[0]);
+        }
+    }
 }
 
 TEST(HttpsWithNginx, RedirectsAreFollowedBetweenHttpAndHttpsBothWays) {
     NginxServer nginx("location /up/ { return 301 https://localhost:%HTTPS_PORT%/pub/a.bin; }\n"
                       "location /down/ { return 302 http://127.0.0.1:%HTTP_PORT%/pub/a.bin; }",
-                      tlsWith(certificates().good()));
+                      qbtest::nginxTls(certificates().good()));
     ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
     const QByteArray content = qbtest::randomBytes(100000, 1);
     ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/pub/a.bin", content));
@@ -127,7 +127,7 @@ TEST(HttpsWithNginx, RedirectsAreFollowedBetweenHttpAndHttpsBothWays) {
 TEST(HttpsWithNginx, TheServerNameGoesOutAsSniAndMatchesTheHostLine) {
     // Two sites on one port: only SNI can pick the one whose certificate is for localhost.
     const CertificatePair good = certificates().good();
-    NginxTls tls = tlsWith(certificates().wrongHost());
+    NginxTls tls = qbtest::nginxTls(certificates().wrongHost());
     tls.extraServers = QString("server { listen 127.0.0.1:%HTTPS_PORT% ssl; server_name localhost; "
                                "ssl_certificate %1; ssl_certificate_key %2; "
                                "location / { return 200 \"site:localhost host:$host\"; } }")
@@ -147,7 +147,7 @@ TEST(HttpsWithNginx, TheServerNameGoesOutAsSniAndMatchesTheHostLine) {
 // Each failing server: the reason names the host and what failed, and no body arrives.
 TEST(HttpsWithNginx, EveryFailedCheckEndsTheRequestWithItsReason) {
     const TestCertificates& c = certificates();
-    NginxTls tls10 = tlsWith(c.good());
+    NginxTls tls10 = qbtest::nginxTls(c.good());
     tls10.protocols = "TLSv1";
     tls10.ciphers = "DEFAULT:@SECLEVEL=0";
     struct Case {
@@ -157,19 +157,19 @@ TEST(HttpsWithNginx, EveryFailedCheckEndsTheRequestWithItsReason) {
         QString reason;
     };
     const Case cases[] = {
-        {"an address the certificate does not name", tlsWith(c.wrongHost()), "127.0.0.1",
+        {"an address the certificate does not name", qbtest::nginxTls(c.wrongHost()), "127.0.0.1",
          "Certificate check failed for 127.0.0.1: the certificate's name does not match: it is "
          "for other.example"},
-        {"a name the certificate does not name", tlsWith(c.wrongHost()), "localhost",
+        {"a name the certificate does not name", qbtest::nginxTls(c.wrongHost()), "localhost",
          "Certificate check failed for localhost: the certificate's name does not match: it is "
          "for other.example"},
-        {"expired", tlsWith(c.expired()), "localhost",
+        {"expired", qbtest::nginxTls(c.expired()), "localhost",
          "Certificate check failed for localhost: the certificate has expired (valid until Feb  1 "
          "00:00:00 2020 GMT)"},
-        {"an unknown authority", tlsWith(c.unknownIssuer()), "127.0.0.1",
+        {"an unknown authority", qbtest::nginxTls(c.unknownIssuer()), "127.0.0.1",
          "Certificate check failed for 127.0.0.1: the certificate's issuer is unknown: CN = "
          "Nobody's Test CA is not a trusted certificate authority"},
-        {"self-signed", tlsWith(c.selfSigned()), "localhost",
+        {"self-signed", qbtest::nginxTls(c.selfSigned()), "localhost",
          "Certificate check failed for localhost: the certificate is self-signed (CN = "
          "localhost) and not trusted"},
         {"TLS 1.0 only", tls10, "127.0.0.1",
@@ -193,7 +193,7 @@ TEST(HttpsWithNginx, EveryFailedCheckEndsTheRequestWithItsReason) {
 }
 
 TEST(HttpsWithNginx, TheSystemStoreAndSslCertFileDecideTrustWithoutCaFile) {
-    NginxServer nginx({}, tlsWith(certificates().good()));
+    NginxServer nginx({}, qbtest::nginxTls(certificates().good()));
     ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
     ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/a.bin", "abc"));
     THttpCli http;

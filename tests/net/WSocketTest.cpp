@@ -298,7 +298,6 @@ TEST(SocketSession, RefusedConnectReportsTheErrorAndNoSession) {
     EXPECT_EQ(client.socket.State(), wsClosed);
     EXPECT_EQ(client.socket.LastError(), 10061);
     EXPECT_FALSE(client.closed);
-    EXPECT_EQ(WSocketErrorDesc(client.socket.LastError()), QString("Connection refused"));
 }
 
 TEST(SocketSession, SendOnAClosedSocketRaisesNotConnected) {

@@ -87,14 +87,6 @@ TEST(Dialogs, UnscriptedDialogsAndWrongOrUnusedAnswersFail) {
         "Unexpected print dialog");
 }
 
-TEST(Dialogs, OtherBoxesMayGetADefaultAnswer) {
-    DialogAnswerer answerer;
-    answerer.answerOthersWith(IDOK);
-    showMessage("one");
-    showMessage("two");
-    EXPECT_EQ(answerer.texts(), QStringList({"one", "two"}));
-}
-
 TEST(Dialogs, AReactionRunsWhileTheBoxIsShown) {
     DialogAnswerer answerer;
     answerer.answer(IDOK).answer(IDOK);

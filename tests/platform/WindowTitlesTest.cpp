@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QStandardPaths>
-
 #include "TestEnvironment.h"
 #include "platform/WindowTitles.h"
 
@@ -11,31 +8,6 @@
 #include <xcb/xcb.h>
 
 namespace {
-
-// A private X server for one test, on a display number the server picks itself.
-class VirtualDisplay {
-public:
-    VirtualDisplay() {
-        server_.start("Xvfb",
-                      {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
-        if (!server_.waitForStarted(10000))
-            return;
-        while (!server_.canReadLine() && server_.waitForReadyRead(15000)) {
-        }
-        const QByteArray number = server_.readLine().trimmed();
-        if (!number.isEmpty())
-            name_ = ":" + number;
-    }
-    ~VirtualDisplay() {
-        server_.terminate();
-        server_.waitForFinished(5000);
-    }
-    QByteArray name() const { return name_; }
-
-private:
-    QProcess server_;
-    QByteArray name_;
-};
 
 class Client {
 public:
@@ -87,10 +59,10 @@ TEST(WindowTitles, NoneWithoutAReachableDisplayOrOnAHeadlessPlatform) {
 }
 
 TEST(WindowTitles, MappedTopLevelTitlesInStackingOrderLookingIntoFrames) {
-    ASSERT_FALSE(QStandardPaths::findExecutable("Xvfb").isEmpty()) << "xvfb is not installed";
-    VirtualDisplay display;
-    ASSERT_FALSE(display.name().isEmpty()) << "Xvfb did not start";
-    Client x(display.name());
+    qbtest::XvfbDisplay display("320x240x24");
+    ASSERT_TRUE(display.running()) << qPrintable(display.error());
+    const QByteArray name = display.name().toLatin1();
+    Client x(name);
     ASSERT_EQ(xcb_connection_has_error(x.c), 0);
 
     const xcb_window_t modern = x.window(x.root, true);
@@ -105,12 +77,12 @@ TEST(WindowTitles, MappedTopLevelTitlesInStackingOrderLookingIntoFrames) {
     x.window(x.root, true); // no title at all
     x.sync();
 
-    EXPECT_EQ(platform::topLevelWindowTitles(display.name()),
+    EXPECT_EQ(platform::topLevelWindowTitles(name),
               QStringList({"Ünïcode — Mozilla Firefox", "Café - Netscape", "Inside a frame"}));
 
     // The program running headless never looks at a display, even one that is there.
     const QByteArray saved = qgetenv("DISPLAY");
-    qputenv("DISPLAY", display.name());
+    qputenv("DISPLAY", name);
     EXPECT_TRUE(platform::topLevelWindowTitles().isEmpty());
     if (saved.isNull())
         qunsetenv("DISPLAY");

@@ -5,14 +5,11 @@
 #include "ScriptedServer.h"
 #include "TestEnvironment.h"
 
-#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
-
-#include <unistd.h>
 
 namespace {
 
@@ -27,10 +24,6 @@ ToolRun qbyget(const QStringList& args) {
     process.waitForFinished(120000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
-QByteArray sha256(const QByteArray& bytes) {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
 class QbygetWithNginx : public ::testing::Test {
@@ -50,25 +43,20 @@ protected:
     QString target;
 };
 
-TEST_F(QbygetWithNginx, DownloadsAFileWhole) {
-    const ToolRun run = qbyget({nginx.url("/pub/data.bin"), target});
-    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
-    EXPECT_EQ(run.err, QString()); // no progress bar when stderr is not a terminal
-    EXPECT_EQ(sha256(qbtest::readFile(target)), sha256(content));
-}
-
 TEST_F(QbygetWithNginx, ResumeContinuesAPartialFileWithARange) {
     // The bytes already there are zeros: only a resumed download keeps them.
     const qint64 partial = 3 * 1024 * 1024 + 7;
     ASSERT_TRUE(qbtest::writeFile(target, QByteArray(int(partial), '\0')));
     const ToolRun run = qbyget({"--resume", nginx.url("/pub/data.bin"), target});
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
-    EXPECT_EQ(sha256(qbtest::readFile(target)),
-              sha256(QByteArray(int(partial), '\0') + content.mid(int(partial))));
+    EXPECT_EQ(qbtest::sha256(qbtest::readFile(target)),
+              qbtest::sha256(QByteArray(int(partial), '\0') + content.mid(int(partial))));
 
     // Without --resume the file is downloaded anew.
-    EXPECT_EQ(qbyget({nginx.url("/pub/data.bin"), target}).exitCode, 0);
-    EXPECT_EQ(sha256(qbtest::readFile(target)), sha256(content));
+    const ToolRun anew = qbyget({nginx.url("/pub/data.bin"), target});
+    EXPECT_EQ(anew.exitCode, 0);
+    EXPECT_EQ(anew.err, QString()); // no progress bar when stderr is not a terminal
+    EXPECT_EQ(qbtest::sha256(qbtest::readFile(target)), qbtest::sha256(content));
 
     const ToolRun complete = qbyget({"--resume", nginx.url("/pub/data.bin"), target});
     EXPECT_EQ(complete.exitCode, 0);
@@ -91,7 +79,7 @@ TEST_F(QbygetWithNginx, AKilledDownloadResumesToTheIdenticalFile) {
 
     const ToolRun run = qbyget({"--resume", nginx.url("/pub/data.bin"), target});
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
-    EXPECT_EQ(sha256(qbtest::readFile(target)), sha256(content));
+    EXPECT_EQ(qbtest::sha256(qbtest::readFile(target)), qbtest::sha256(content));
 }
 
 TEST_F(QbygetWithNginx, FailuresPrintTheClientsTextAndExitNonZero) {
@@ -176,13 +164,8 @@ TEST(Qbyget, AnFtpResumeEndsWholeWhateverTheSizeReplyCounts) {
         ftptest::FtpTestServer server;
         server.on("RETR", [&](ftptest::FtpSession& s, const QByteArray&) {
             const QByteArray rest = content.mid(s.restOffset);
-            const qint64 announced = c.countWhole ? content.size() : rest.size();
-            s.reply("150 Opening BINARY mode data connection for f.bin (" +
-                    QByteArray::number(announced) + " bytes).");
-            const int fd = s.openData();
-            ftptest::FtpSession::sendData(fd, c.sent < 0 ? rest : rest.left(c.sent));
-            ::close(fd);
-            s.reply("226 Transfer complete.");
+            ftptest::FtpTestServer::sendFile(s, c.sent < 0 ? rest : rest.left(c.sent),
+                                             {c.countWhole ? content.size() : rest.size()});
         });
         server.start();
         qbtest::TempHome home;
@@ -192,7 +175,7 @@ TEST(Qbyget, AnFtpResumeEndsWholeWhateverTheSizeReplyCounts) {
             {"--resume", QString("ftp://127.0.0.1:%1/pub/f.bin").arg(server.port()), target});
         EXPECT_EQ(run.exitCode, c.exitCode) << qPrintable(run.err);
         if (c.exitCode == 0) {
-            EXPECT_EQ(sha256(qbtest::readFile(target)), sha256(content));
+            EXPECT_EQ(qbtest::sha256(qbtest::readFile(target)), qbtest::sha256(content));
         } else {
             EXPECT_EQ(qbtest::readFile(target), content.left(40000));
         }

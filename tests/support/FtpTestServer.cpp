@@ -87,15 +87,21 @@ FtpTestServer::FtpTestServer() {
 
 FtpTestServer::~FtpTestServer() = default;
 
-void FtpTestServer::sendFile(FtpSession& session, const QByteArray& bytes) {
-    session.reply("150 Opening BINARY mode data connection for file (" +
-                  QByteArray::number(bytes.size()) + " bytes).");
+void FtpTestServer::sendFile(FtpSession& session, const QByteArray& bytes, const SendOptions& how) {
+    const qint64 announced = how.announced == -1 ? bytes.size() : how.announced;
+    session.reply(announced < 0 ? QByteArray("150 Here comes the file.")
+                                : "150 Opening BINARY mode data connection for file (" +
+                                      QByteArray::number(announced) + " bytes).");
     const int fd = session.openData();
     if (fd < 0) {
         session.reply("425 Failed to establish connection.");
         return;
     }
-    const bool sent = FtpSession::sendData(fd, bytes);
+    const qint64 held = how.release ? how.holdAfter : 0;
+    bool sent = FtpSession::sendData(fd, bytes.left(held));
+    while (sent && how.release && !*how.release && session.control.sleep(5)) {
+    }
+    sent = sent && FtpSession::sendData(fd, bytes.mid(held));
     ::close(fd);
     session.reply(sent ? "226 Transfer complete." : "426 Failure writing network stream.");
 }

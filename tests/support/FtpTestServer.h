@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -35,6 +36,16 @@ public:
     bool quit = false;
 };
 
+// How FtpTestServer::sendFile sends.
+struct SendOptions {
+    // The size the 150 reply names: -1 the bytes sent, -2 none.
+    qint64 announced = -1;
+    // With `release` set, the data stops after `holdAfter` bytes until the test lets
+    // it go on: the test sees the transfer while it runs, whatever the timing.
+    qint64 holdAfter = 0;
+    std::shared_ptr<std::atomic<bool>> release = {};
+};
+
 // A scripted FTP server on 127.0.0.1: it greets, then answers each command
 // through the handler registered for its verb. The defaults behave like a
 // plain anonymous server that serves `file` for any RETR.
@@ -62,8 +73,8 @@ public:
     // The address the 227 reply names.
     QByteArray passiveAddress = "127,0,0,1";
 
-    // The default RETR: 150 with the size, the data, 226.
-    static void sendFile(FtpSession& session, const QByteArray& bytes);
+    // The default RETR: 150 with the size, the data, 226 (426 when the client went away).
+    static void sendFile(FtpSession& session, const QByteArray& bytes, const SendOptions& how = {});
 
 private:
     void run(qbtest::ScriptedConnection& control);

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+#include "TestCertificates.h"
+
 namespace qbtest {
 
 // A TLS listener beside the plain one: the certificate and key it presents (PEM files),
@@ -17,6 +19,14 @@ struct NginxTls {
     QString ciphers;
     QString extraServers;
 };
+
+// A TLS listener presenting `pair`.
+inline NginxTls nginxTls(const CertificatePair& pair) {
+    NginxTls tls;
+    tls.certificate = pair.certificate;
+    tls.key = pair.key;
+    return tls;
+}
 
 // A real nginx on 127.0.0.1 with an ephemeral port and a configuration of its
 // own in a temporary folder (no daemon, no master process, logs and temp files

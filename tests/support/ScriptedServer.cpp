@@ -3,6 +3,7 @@
 #include "TestCertificates.h"
 #include "platform/MessageLoop.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -479,6 +480,10 @@ QByteArray randomBytes(qint64 size, quint32 seed) {
     for (char& byte : bytes)
         byte = char(generator.generate() & 0xff);
     return bytes;
+}
+
+QByteArray sha256(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -163,6 +163,8 @@ char patternByte(qint64 offset);
 QByteArray patternBytes(qint64 offset, qint64 count);
 // `size` pseudo-random bytes, the same for the same seed.
 QByteArray randomBytes(qint64 size, quint32 seed);
+// The SHA-256 of `bytes` in hex: a short message when two large files differ.
+QByteArray sha256(const QByteArray& bytes);
 
 // Lets events run (sleeping between them) until `done` holds or the time runs
 // out; returns done(). Wakes up regularly so conditions set by other threads are seen.

@@ -83,4 +83,32 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return f.write(bytes) == bytes.size();
 }
 
+XvfbDisplay::XvfbDisplay(const QString& screen) {
+    // Xvfb picks a free display number and writes it to the given descriptor: its output.
+    process_.start("Xvfb", {"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
+    if (!process_.waitForStarted(10000)) {
+        error_ = "Xvfb did not start; is it installed?";
+        return;
+    }
+    while (!process_.canReadLine() && process_.waitForReadyRead(20000)) {
+    }
+    const QByteArray number = process_.readLine().trimmed();
+    bool numeric = false;
+    number.toInt(&numeric);
+    if (numeric && process_.state() == QProcess::Running)
+        name_ = ":" + QString::fromLatin1(number);
+    else
+        error_ = "Xvfb did not start: " + QString::fromLocal8Bit(process_.readAllStandardError());
+}
+
+XvfbDisplay::~XvfbDisplay() {
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(10000)) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
 } // namespace qbtest

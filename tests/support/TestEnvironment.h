@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -37,6 +38,24 @@ public:
 private:
     QTemporaryDir dir_;
     Saved saved_;
+};
+
+// An Xvfb server on a display number it picks itself, stopped by the destructor.
+class XvfbDisplay {
+public:
+    explicit XvfbDisplay(const QString& screen = QStringLiteral("1280x1024x24"));
+    ~XvfbDisplay();
+    XvfbDisplay(const XvfbDisplay&) = delete;
+    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+
+    bool running() const { return !name_.isEmpty(); }
+    QString name() const { return name_; } // ":<number>"
+    QString error() const { return error_; }
+
+private:
+    QProcess process_;
+    QString name_;
+    QString error_;
 };
 
 // Reads a whole file as bytes; an empty array when it cannot be read.

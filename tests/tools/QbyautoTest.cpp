@@ -179,10 +179,7 @@ TEST(Qbyauto, AHandedOffHttpsDownloadLandsInTheLibrary) {
     ASSERT_TRUE(qbtest::TestCertificates::get().ok())
         << qPrintable(qbtest::TestCertificates::get().error());
     qbtest::TrustTestAuthority trust;
-    qbtest::NginxTls tls;
-    tls.certificate = qbtest::TestCertificates::get().good().certificate;
-    tls.key = qbtest::TestCertificates::get().good().key;
-    qbtest::NginxServer nginx({}, tls);
+    qbtest::NginxServer nginx({}, qbtest::nginxTls(qbtest::TestCertificates::get().good()));
     ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
     const QByteArray content = qbtest::randomBytes(700001, 443);
     ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/files/secure.bin", content));
