@@ -1,5 +1,7 @@
 #include "FtpTestServer.h"
 
+#include <utility>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
@@ -78,7 +80,10 @@ FtpTestServer::FtpTestServer() {
         s.restOffset = argument.toLongLong();
         s.reply("350 Restart position accepted (" + argument + ").");
     });
-    on("RETR", [this](FtpSession& s, const QByteArray&) { sendFile(s, file.mid(s.restOffset)); });
+    // A restart position holds for the next transfer only.
+    on("RETR", [this](FtpSession& s, const QByteArray&) {
+        sendFile(s, file.mid(std::exchange(s.restOffset, 0)));
+    });
     on("QUIT", [](FtpSession& s, const QByteArray&) {
         s.reply("221 Goodbye.");
         s.quit = true;
