@@ -14,7 +14,6 @@
 #include <QPointer>
 #include <QShortcut>
 #include <QToolButton>
-#include <exception>
 #include <functional>
 
 #include "library/Categories.h"
@@ -25,6 +24,7 @@
 #include "library/ui/TfrmDelete.h"
 #include "library/ui/TfrmSectionProps.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorGuard.h"
 #include "platform/MessageLoop.h"
 #include "widgets/TFileList.h"
 #include "widgets/TNavBar.h"
@@ -67,15 +67,21 @@ protected:
     }
 };
 
-// An error of the store, shown as the application shows any error.
-bool guarded(const std::function<void()>& change) {
-    try {
-        change();
-        return true;
-    } catch (const std::exception& error) {
-        platform::errorBox(QString::fromUtf8(error.what()));
+// Runs a rename in the store with the editor kept open meanwhile. A refused name is said and
+// the editor stays with its text for another try; otherwise the editor closes. True when
+// the store took the name.
+bool commitRename(RenameEditor* editor, const std::function<std::optional<QString>()>& rename) {
+    std::optional<QString> refusal;
+    editor->holdFocus = true;
+    const bool done = platform::runGuarded([&] { refusal = rename(); });
+    editor->holdFocus = false;
+    if (done && refusal) {
+        platform::showMessage(*refusal);
+        editor->setFocus();
         return false;
     }
+    editor->finish();
+    return done;
 }
 
 } // namespace
@@ -146,18 +152,7 @@ bool TfrmManager::RenameHeader() {
         editor->finish();
         return false;
     }
-    std::optional<QString> refusal;
-    editor->holdFocus = true;
-    const bool done = guarded([&] { refusal = library::renameSection(page + 1, editor->text()); });
-    if (done && refusal) {
-        platform::showMessage(*refusal);
-        editor->holdFocus = false;
-        editor->setFocus();
-        return false;
-    }
-    editor->holdFocus = false;
-    editor->finish();
-    if (!done)
+    if (!commitRename(editor, [&] { return library::renameSection(page + 1, editor->text()); }))
         return false;
     const QString name = library::sectionName(page + 1);
     Nav->setPageCaption(page, name);
@@ -180,19 +175,8 @@ bool TfrmManager::RenameCategory() {
         return false;
     }
     const QString section = Nav->pageCaption(page);
-    std::optional<QString> refusal;
-    editor->holdFocus = true;
-    const bool done =
-        guarded([&] { refusal = library::renameFolder(section, button + 1, editor->text()); });
-    if (done && refusal) {
-        platform::showMessage(*refusal);
-        editor->holdFocus = false;
-        editor->setFocus();
-        return false;
-    }
-    editor->holdFocus = false;
-    editor->finish();
-    if (!done)
+    if (!commitRename(editor,
+                      [&] { return library::renameFolder(section, button + 1, editor->text()); }))
         return false;
     Nav->setButtonCaption(page, button, library::categoryName(section, button + 1));
     if (page == currentSection_) {
@@ -244,7 +228,7 @@ void TfrmManager::DelCat() {
     if (page < 0 || button < 0)
         return;
     FEDownloads->setAutoRefresh(false);
-    const bool done = guarded([&] { library::deleteFolder(page + 1, button + 1); });
+    const bool done = platform::runGuarded([&] { library::deleteFolder(page + 1, button + 1); });
     FEDownloads->setAutoRefresh(true);
     if (!done) {
         reloadBar(page, button);
@@ -294,7 +278,7 @@ void TfrmManager::reloadBar(int page, int folder) {
 
 void TfrmManager::exchangeFolders(int page, int button, int onto) {
     const QString section = Nav->pageCaption(page);
-    if (!guarded([&] { library::exchangeCategories(section, button + 1, onto + 1); }))
+    if (!platform::runGuarded([&] { library::exchangeCategories(section, button + 1, onto + 1); }))
         return;
     const bool followCurrent = page == currentSection_;
     int current = currentFolder_;
@@ -320,7 +304,8 @@ void TfrmManager::MoveCatToSection(int section, int folder) {
     hoverPage_ = hoverFolder_ = -1;
     const QString name = Nav->buttonCaption(from, folder - 1);
     library::FolderMove moved;
-    const bool done = guarded([&] { moved = library::moveFolder(from + 1, folder, section); });
+    const bool done =
+        platform::runGuarded([&] { moved = library::moveFolder(from + 1, folder, section); });
     FEDownloads->setAutoRefresh(true);
     Nav->setEnabled(true);
     QApplication::restoreOverrideCursor();

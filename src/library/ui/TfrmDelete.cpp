@@ -6,11 +6,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <exception>
 
 #include "library/LibraryEdits.h"
 #include "library/Sections.h"
-#include "platform/Dialogs.h"
+#include "platform/ErrorGuard.h"
 #include "platform/Help.h"
 
 TfrmDelete::TfrmDelete(QWidget* parent) : QDialog(parent) {
@@ -60,13 +59,7 @@ bool TfrmDelete::DelSection() {
     what.sectionInfo = cbSectionInfo->isChecked();
     what.folderInfo = cbCategory->isChecked();
     what.files = cbFolders->isChecked();
-    try {
-        library::deleteSection(section_, what);
-    } catch (const std::exception& error) {
-        platform::errorBox(QString::fromUtf8(error.what()));
-        return false;
-    }
-    return true;
+    return platform::runGuarded([&] { library::deleteSection(section_, what); });
 }
 
 void TfrmDelete::keyPressEvent(QKeyEvent* event) {

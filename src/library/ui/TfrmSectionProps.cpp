@@ -7,14 +7,13 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <exception>
 
 #include "library/Categories.h"
 #include "library/LibraryEdits.h"
 #include "library/LibraryPaths.h"
 #include "library/Sections.h"
 #include "library/Settings.h"
-#include "platform/Dialogs.h"
+#include "platform/ErrorGuard.h"
 #include "platform/Help.h"
 #include "platform/Profile.h"
 #include "platform/ShellIcons.h"
@@ -125,13 +124,9 @@ int TfrmSectionProps::PreShow(bool isSection, int folder, int section) {
     // No item chosen keeps the folder's icon.
     const int icon =
         chosen.isEmpty() ? library::categoryIcon(sectionName, folder) : lvIcon->row(chosen.first());
-    try {
-        library::writeCategoryIcon(sectionName, folder, icon);
-    } catch (const std::exception& error) {
-        platform::errorBox(QString::fromUtf8(error.what()));
-        return -1;
-    }
-    return icon;
+    const bool written =
+        platform::runGuarded([&] { library::writeCategoryIcon(sectionName, folder, icon); });
+    return written ? icon : -1;
 }
 
 void TfrmSectionProps::keyPressEvent(QKeyEvent* event) {
