@@ -262,12 +262,16 @@ void TNavBar::clear() {
 }
 
 bool TNavBar::locate(QObject* object, int* page, int* index) const {
+    // Compared as objects: the object may be any child of the bar, and casting it down to a
+    // button first would be undefined when it is not one.
     for (int p = 0; p < pages_.size(); ++p) {
-        const int i = int(pages_[p].buttons.indexOf(static_cast<QToolButton*>(object)));
-        if (i >= 0) {
-            *page = p;
-            *index = i;
-            return true;
+        const QList<QToolButton*>& buttons = pages_[p].buttons;
+        for (int i = 0; i < buttons.size(); ++i) {
+            if (static_cast<QObject*>(buttons[i]) == object) {
+                *page = p;
+                *index = i;
+                return true;
+            }
         }
     }
     return false;
@@ -320,7 +324,7 @@ bool TNavBar::eventFilter(QObject* watched, QEvent* event) {
                 buttonMenu->popup(at);
             return true;
         }
-        const int page = int(captionButtons().indexOf(static_cast<QAbstractButton*>(watched)));
+        const int page = int(captionButtons().indexOf(qobject_cast<QAbstractButton*>(watched)));
         if (page >= 0) {
             emit pageMenuRequested(page, at);
             if (pageMenu)
