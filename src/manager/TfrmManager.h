@@ -8,6 +8,10 @@
 #include "library/Report.h"
 #include "manager/DetailsRules.h"
 
+namespace library {
+struct DropResult;
+}
+
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -348,6 +352,10 @@ private:
     void afterFolderGone(int page, int removed);
     // pmFileDrop at `at`: 1 move, 2 copy, 0 cancel.
     int askDropChoice(const QPoint& at);
+    // The list, the pane and the failures after a drop; `shownFolder` reloads the folder shown.
+    void afterDrop(const library::DropResult& result, bool shownFolder);
+    // The delete question for the selected files, then DelFile when it is answered OK.
+    void askAndDelete(bool toTrash);
 
     QList<QIcon> icons_;
     int currentSection_ = -1;

@@ -87,16 +87,8 @@ void TfrmManager::DropFile2DropFiles(const QStringList& paths, const QPoint& at)
             library::dropFiles(paths, {target, {}, {}, {}},
                                choice == Move ? library::DropMode::Move : library::DropMode::Copy);
     }
-    if (!self)
-        return;
-    if (!result.stopped || result.cancelled)
-        FEDownloads->refresh();
-    if (!result.stopped) {
-        platform::processMessages();
-        AfterDelete();
-        CatClick();
-    }
-    reportFailures(result.failed);
+    if (self)
+        afterDrop(result, true);
 }
 
 void TfrmManager::DropFile1DropFiles(int page, int button, const QStringList& paths,
@@ -128,14 +120,17 @@ void TfrmManager::DropFile1DropFiles(int page, int button, const QStringList& pa
         result = library::dropFiles(
             paths, place, choice == Move ? library::DropMode::Move : library::DropMode::Copy);
     }
-    if (!self)
-        return;
+    if (self)
+        afterDrop(result, page == currentSection_ && button == currentFolder_);
+}
+
+void TfrmManager::afterDrop(const library::DropResult& result, bool shownFolder) {
     if (!result.stopped || result.cancelled)
         FEDownloads->refresh();
     if (!result.stopped) {
         platform::processMessages();
         AfterDelete();
-        if (page == currentSection_ && button == currentFolder_)
+        if (shownFolder)
             CatClick();
     }
     reportFailures(result.failed);

@@ -162,19 +162,19 @@ void TfrmManager::mnuScanClick() {
 }
 
 void TfrmManager::mnuRecBinClick() {
-    const QStringList names = FEDownloads->selectedNames();
-    if (!names.isEmpty() &&
-        platform::messageBox(library::deleteQuestion(names, true), library::kDeleteCaption,
-                             platform::MB_OKCANCEL) == platform::IDOK)
-        DelFile(true);
+    askAndDelete(true);
 }
 
 void TfrmManager::N17Click() {
+    askAndDelete(false);
+}
+
+void TfrmManager::askAndDelete(bool toTrash) {
     const QStringList names = FEDownloads->selectedNames();
     if (!names.isEmpty() &&
-        platform::messageBox(library::deleteQuestion(names, false), library::kDeleteCaption,
+        platform::messageBox(library::deleteQuestion(names, toTrash), library::kDeleteCaption,
                              platform::MB_OKCANCEL) == platform::IDOK)
-        DelFile(false);
+        DelFile(toTrash);
 }
 
 QStringList TfrmManager::DelFile(bool toTrash) {
