@@ -1,15 +1,22 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QMap>
 #include <QString>
 
+#include <memory>
+
+#include "DialogAnswerer.h"
 #include "TestEnvironment.h"
 #include "library/FileRecord.h"
 #include "library/LibraryOperations.h"
 #include "library/LibraryPaths.h"
 #include "library/Settings.h"
+#include "manager/TfrmManager.h"
 #include "platform/Clock.h"
 #include "platform/Dates.h"
+#include "platform/MessageLoop.h"
 
 namespace qbtest {
 
@@ -46,5 +53,39 @@ struct TempLibrary {
 inline QString daysAgo(int days) {
     return platform::formatShortDate(platform::today().addDays(-days));
 }
+
+inline void settle() {
+    for (int i = 0; i < 5; ++i)
+        platform::processMessages();
+}
+
+// A later start (no first run, a speed set) of the manager window; makeLibrary() lays out
+// Programs (Games with alpha, beta and gamma.zip; Tools empty) and Notes (no folders, one
+// loose file).
+class ManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Settings().writeBool("Main", "FirstRun", false);
+        Settings().writeInteger("Download", "Speed", 28800);
+    }
+    void makeLibrary() {
+        lib.section("Programs");
+        lib.folder("Programs", 0, "Games", 46);
+        lib.folder("Programs", 0, "Tools", 1);
+        lib.section("Notes");
+        for (const QString name : {"alpha.zip", "beta.zip", "gamma.zip"})
+            lib.file("Programs", "Games", name, name.toUtf8());
+        writeFile(lib.sectionDir("Notes") + "loose.txt", "x");
+    }
+    std::unique_ptr<TfrmManager> create() {
+        auto m = std::make_unique<TfrmManager>();
+        m->FormCreate();
+        settle();
+        return m;
+    }
+
+    TempLibrary lib;
+    DialogAnswerer boxes;
+};
 
 } // namespace qbtest

@@ -20,15 +20,12 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include "DialogAnswerer.h"
 #include "LibraryFixture.h"
 #include "library/Categories.h"
 #include "library/Sections.h"
 #include "library/ui/TfrmDelete.h"
 #include "library/ui/TfrmSectionProps.h"
 #include "manager/TfrmFileProps.h"
-#include "manager/TfrmManager.h"
-#include "platform/MessageLoop.h"
 #include "widgets/TFileList.h"
 #include "widgets/TNavBar.h"
 
@@ -36,32 +33,21 @@ namespace {
 
 namespace K = library::RecordKey;
 
-void settle() {
-    for (int i = 0; i < 5; ++i)
-        platform::processMessages();
-}
+using qbtest::settle;
 
 bool exists(const QString& path) {
     return QFileInfo::exists(path);
 }
 
-// Programs (Games with three files, alpha.zip with a record; Tools empty) and Notes (no
-// folders), in a shown manager window.
-class LibraryWindow : public ::testing::Test {
+// The library with records for alpha.zip and beta.zip, in a shown manager window.
+class LibraryWindow : public qbtest::ManagerTest {
 protected:
     void SetUp() override {
-        Settings().writeBool("Main", "FirstRun", false);
-        Settings().writeInteger("Download", "Speed", 28800);
-        lib.section("Programs");
-        lib.folder("Programs", 0, "Games", 46);
-        lib.folder("Programs", 0, "Tools", 1);
-        lib.section("Notes");
-        for (const QString name : {"alpha.zip", "beta.zip", "gamma.zip"})
-            lib.file("Programs", "Games", name, name.toUtf8());
+        ManagerTest::SetUp();
+        makeLibrary();
         lib.writeRecord("Programs", "Games", "alpha.zip", {{"Desc", "First"}});
         lib.writeRecord("Programs", "Games", "beta.zip", {{"Desc", "Second"}});
-        m = std::make_unique<TfrmManager>();
-        m->FormCreate();
+        m = create();
         m->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m.get()));
         settle();
@@ -73,13 +59,18 @@ protected:
         return m->Nav->findChild<QToolBox*>()->findChildren<QAbstractButton*>(
             QString(), Qt::FindDirectChildrenOnly)[page];
     }
-    QPointF centreOf(QWidget* w) { return w->mapTo(m->Nav, QPointF(w->rect().center())); }
-    void dropOnNav(QWidget* over, QMimeData* data, Qt::DropAction action = Qt::MoveAction) {
-        const QPointF at = centreOf(over);
-        QDragEnterEvent enter(at.toPoint(), action, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m->Nav, &enter);
-        QDropEvent drop(at, action, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m->Nav, &drop);
+    static void drop(QWidget* on, const QPoint& at, QMimeData* data, Qt::DropAction action) {
+        QDragEnterEvent enter(at, action, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(on, &enter);
+        QDropEvent dropped(QPointF(at), action, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(on, &dropped);
+    }
+    void dropOnNav(QWidget* over, QMimeData* data) {
+        drop(m->Nav, over->mapTo(m->Nav, over->rect().center()), data, Qt::MoveAction);
+    }
+    void dropOnList(QMimeData* data) {
+        QWidget* viewport = m->FEDownloads->view()->viewport();
+        drop(viewport, viewport->rect().center(), data, Qt::CopyAction);
     }
     static QMimeData* uris(const QStringList& paths) {
         auto* data = new QMimeData;
@@ -88,15 +79,6 @@ protected:
             urls << QUrl::fromLocalFile(p);
         data->setUrls(urls);
         return data;
-    }
-    void dropOnList(QMimeData* data) {
-        QWidget* viewport = m->FEDownloads->view()->viewport();
-        const QPoint centre = viewport->rect().center();
-        QDragEnterEvent enter(centre, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &enter);
-        QDropEvent drop(QPointF(viewport->rect().center()), Qt::CopyAction, data, Qt::LeftButton,
-                        Qt::NoModifier);
-        QApplication::sendEvent(viewport, &drop);
     }
     // Answers the move/copy menu the next time it opens: the item with `text`, or closes it
     // without a choice when `text` is empty.
@@ -133,8 +115,6 @@ protected:
         poll->start(5);
     }
 
-    qbtest::TempLibrary lib;
-    qbtest::DialogAnswerer boxes;
     std::unique_ptr<TfrmManager> m;
     int menusShown = 0;
 };

@@ -4,29 +4,19 @@
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QAccessible>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QTest>
-#include <QToolBox>
 #include <QToolButton>
 
-#include "DialogAnswerer.h"
 #include "LibraryFixture.h"
-#include "library/Categories.h"
-#include "library/Sections.h"
-#include "manager/TfrmManager.h"
-#include "platform/MessageLoop.h"
 #include "platform/ShellIcons.h"
 #include "widgets/TFileList.h"
 #include "widgets/TNavBar.h"
@@ -34,27 +24,14 @@
 namespace {
 
 using qbtest::daysAgo;
+using qbtest::settle;
 
-void settle() {
-    for (int i = 0; i < 5; ++i)
-        platform::processMessages();
-}
-
-// A later start of a library with two sections: Programs (Games with two files, Tools
-// empty) and Notes (no folders, one loose file).
-class ManagerWindow : public ::testing::Test {
+// alpha.zip has a record; beta and gamma have none.
+class ManagerWindow : public qbtest::ManagerTest {
 protected:
     void SetUp() override {
-        Settings().writeBool("Main", "FirstRun", false);
-        Settings().writeInteger("Download", "Speed", 28800);
-        lib.section("Programs");
-        lib.folder("Programs", 0, "Games", 46);
-        lib.folder("Programs", 0, "Tools", 1);
-        lib.section("Notes");
-        lib.file("Programs", "Games", "alpha.zip");
-        lib.file("Programs", "Games", "beta.zip");
-        lib.file("Programs", "Games", "gamma.zip");
-        qbtest::writeFile(lib.sectionDir("Notes") + "loose.txt", "x");
+        ManagerTest::SetUp();
+        makeLibrary();
         lib.writeRecord("Programs", "Games", "alpha.zip",
                         {{"Desc", "First"},
                          {"Source", "http://example.com/alpha.zip"},
@@ -66,15 +43,6 @@ protected:
     library::FileRecord record(const QString& name) {
         return lib.record("Programs", "Games", name);
     }
-    std::unique_ptr<TfrmManager> create() {
-        auto m = std::make_unique<TfrmManager>();
-        m->FormCreate();
-        settle();
-        return m;
-    }
-
-    qbtest::TempLibrary lib;
-    qbtest::DialogAnswerer boxes;
 };
 
 TEST_F(ManagerWindow, LaterStartShowsTheFirstFolderAndItsFirstFile) {
@@ -412,10 +380,6 @@ TEST_F(ManagerWindow, ClosingHidesAndAsksForThePlacement) {
     EXPECT_EQ(m->Nav->pageCount(), 2); // the bar is built once
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(ManagerWindow, DesktopMenuOffersTheFilesApplications) {
     qbtest::writeFile(qEnvironmentVariable("XDG_DATA_HOME") + "/applications/arc.desktop",
                       "[Desktop Entry]\nType=Application\nName=Archiver\nExec=arc %f\n"
@@ -434,10 +398,6 @@ TEST_F(ManagerWindow, DesktopMenuOffersTheFilesApplications) {
     EXPECT_EQ(lib.home.shellLog(), QStringList({"open\t\"arc\"\t\"" +
                                                 lib.path("Programs", "Games", "beta.zip") + "\""}));
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(ManagerWindow, TheStartsScanUpdatesTheShownFolder) {
     for (const int answer : {platform::IDNO, platform::IDYES}) {
@@ -477,10 +437,6 @@ TEST_F(ManagerWindow, OpeningFilesStampsTheirRecords) {
     EXPECT_EQ(m->lblLastOpened->text(), platform::todayStamp());
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(ManagerWindow, AShownFileThatVanishesGetsNoNewRecord) {
     auto m = create();
     m->show();
@@ -499,10 +455,6 @@ TEST_F(ManagerWindow, AShownFileThatVanishesGetsNoNewRecord) {
     EXPECT_EQ(m->edtDescription->text(), "First");
     EXPECT_FALSE(record("gamma.zip").exists());
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(ManagerWindow, ADownloadsScanShowsWhenItsFileIsShown) {
     auto m = create();

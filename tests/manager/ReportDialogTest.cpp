@@ -17,19 +17,14 @@
 
 #include <functional>
 
-#include "DialogAnswerer.h"
 #include "LibraryFixture.h"
 #include "manager/TfrmPrint.h"
 #include "platform/Help.h"
-#include "platform/MessageLoop.h"
 #include "platform/ProgramFolder.h"
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 5; ++i)
-        platform::processMessages();
-}
+using qbtest::settle;
 
 // Runs the tool and returns what it printed; empty when it cannot run.
 QString run(const QString& program, const QStringList& arguments) {
