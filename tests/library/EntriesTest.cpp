@@ -54,30 +54,26 @@ TEST(Sections, AppendFollowsTheStoredCount) {
               "[main]\nnumheads=2\n[Header1]\nName=A\n[Header2]\nName=B\nLocation=/b/\n");
 }
 
-class Removal : public ::testing::TestWithParam<int> {};
-
 // Entry k of 4 goes; the others keep their order and move up; the last ini section is
 // erased and the count is 3.
-TEST_P(Removal, LaterEntriesMoveUpAndTheLastIsErased) {
-    qbtest::TempHome home;
+TEST(Categories, RemovalMovesLaterEntriesUpAndErasesTheLast) {
     const QStringList names = {"One", "Two", "Three", "Four"};
-    for (const QString& name : names)
-        appendCategory("Programs", name, int(name.size()));
-    const int k = GetParam();
-    removeCategory("Programs", k);
-
-    QStringList expected = names;
-    expected.removeAt(k - 1);
-    EXPECT_EQ(categoryCount("Programs"), 3);
-    EXPECT_EQ(categoryNames("Programs"), expected);
-    for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(categoryIcon("Programs", i), expected[i - 1].size());
-    const platform::IniFile file(sectionFilePath("Programs"));
-    EXPECT_FALSE(file.sectionExists("Cat4"));
-    EXPECT_EQ(file.readSections(), QStringList({"Main", "Cat1", "Cat2", "Cat3"}));
+    for (int k = 1; k <= 4; ++k) {
+        SCOPED_TRACE(k);
+        qbtest::TempHome home;
+        for (const QString& name : names)
+            appendCategory("Programs", name, int(name.size()));
+        removeCategory("Programs", k);
+        QStringList expected = names;
+        expected.removeAt(k - 1);
+        EXPECT_EQ(categoryCount("Programs"), 3);
+        EXPECT_EQ(categoryNames("Programs"), expected);
+        for (int i = 1; i <= 3; ++i)
+            EXPECT_EQ(categoryIcon("Programs", i), expected[i - 1].size());
+        const platform::IniFile file(sectionFilePath("Programs"));
+        EXPECT_EQ(file.readSections(), QStringList({"Main", "Cat1", "Cat2", "Cat3"}));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(EachPosition, Removal, ::testing::Values(1, 2, 3, 4));
 
 TEST(Sections, RemovalOfEntryTwoOfFour) {
     qbtest::TempHome home;

@@ -78,15 +78,11 @@ TEST_F(Edits, RefusedRenamesChangeNothing) {
         {1, "Research", "That section already exists, please choose another name."},
         {1, "research", "That section already exists, please choose another name."},
         {1, "Taken", "That section already exists, please choose another name."},
-        {1, "  ", "Please specify a name for the new section."},
         {1, "Head:ers",
          "Section names cannot contain any of the following characters: "
          "\\/:*?\"<>|"},
         // "A-B" + "C" would share A's record file of folder "B-C".
         {2, "A-B", nullptr},
-        {1, "headers",
-         "headers is the name of one of Quillbay's own files, please choose "
-         "another name."},
     };
     for (const auto& c : cases) {
         const QByteArray before = qbtest::readFile(home.file("Headers.ini"));

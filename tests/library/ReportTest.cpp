@@ -44,37 +44,27 @@ TEST_F(Report, DefaultFieldsGiveExactBytes) {
                          "b.zip      ftp://b                     1/2/2026    B\r\n"));
 }
 
-struct WidthCase {
-    const char* what;
-    QStringList names;
-    int nameWidth;
-};
-
-class ReportNameWidth : public Report, public ::testing::WithParamInterface<WidthCase> {};
-
-TEST_P(ReportNameWidth, IsTheLongestNamePlusTwoButAtLeastTen) {
-    const WidthCase& c = GetParam();
-    ReportFields only;
-    only = {true, false, false, false, false, true};
-    const QStringList lines = QString::fromUtf8(bytes(only, c.names)).split("\r\n");
-    EXPECT_EQ(lines[0], QString("FILENAME").leftJustified(c.nameWidth, ' ') + "DESCRIPTION");
-    for (int i = 0; i < c.names.size(); ++i)
-        EXPECT_EQ(lines[i + 2], c.names[i].leftJustified(c.nameWidth, ' ') + "----------");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ReportNameWidth,
-    ::testing::Values(WidthCase{"twenty", {"abcdefghij0123456789", "x.zip"}, 22},
-                      WidthCase{"short", {"a.zip", "bb.exe"}, 10},
-                      WidthCase{"eight", {"abcd.zip"}, 10}, WidthCase{"nine", {"abcde.zip"}, 11},
-                      // Characters, not bytes: five letters with accents are five.
-                      WidthCase{"accents", {QString::fromUtf8("ééééé.zip"), "a"}, 11}),
-    [](const auto& info) { return std::string(info.param.what); });
-
-TEST_F(Report, TwentyCharacterNameHeaderIsFilenameAndFourteenBlanks) {
-    const ReportFields nameOnly{true, false, false, false, false, false};
-    EXPECT_EQ(bytes(nameOnly, {"abcdefghij0123456789"}),
-              QByteArray("FILENAME              \r\n\r\nabcdefghij0123456789\r\n"));
+// The name column is the longest name plus two, but at least ten characters wide.
+TEST_F(Report, NameColumnWidth) {
+    struct Case {
+        QStringList names;
+        int nameWidth;
+    } cases[] = {
+        {{"abcdefghij0123456789", "x.zip"}, 22},
+        {{"a.zip", "bb.exe"}, 10},
+        {{"abcd.zip"}, 10},
+        {{"abcde.zip"}, 11},
+        // Characters, not bytes: five letters with accents are five.
+        {{QString::fromUtf8("ééééé.zip"), "a"}, 11},
+    };
+    const ReportFields nameAndDesc{true, false, false, false, false, true};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.names.join(',').toStdString());
+        const QStringList lines = QString::fromUtf8(bytes(nameAndDesc, c.names)).split("\r\n");
+        EXPECT_EQ(lines[0], QString("FILENAME").leftJustified(c.nameWidth, ' ') + "DESCRIPTION");
+        for (int i = 0; i < c.names.size(); ++i)
+            EXPECT_EQ(lines[i + 2], c.names[i].leftJustified(c.nameWidth, ' ') + "----------");
+    }
 }
 
 TEST_F(Report, DescriptionOnlyHoldsTheDescriptionsAlone) {

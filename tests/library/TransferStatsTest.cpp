@@ -66,45 +66,37 @@ TEST(DialSetup, ScalesToTheConnectionSpeedWithZonesAtAThirdAndTwoThirds) {
 }
 
 // One 5-second tick after `bytes` more arrived, at the connection speed given.
-struct TickCase {
-    qint64 bytes;
-    qint64 speedSetting;
-    const char* speed;
-    const char* percent;
-};
-
-void PrintTo(const TickCase& c, std::ostream* os) {
-    *os << c.bytes << " bytes at " << c.speedSetting << " bps";
+TEST(Tick, ShowsSpeedAndShareOfThePotentialSpeed) {
+    struct Case {
+        qint64 bytes;
+        qint64 speedSetting;
+        const char* speed;
+        const char* percent;
+    } cases[] = {
+        {50000, 28800, "100000 bps", "347% of Potential Speed"},
+        {0, 28800, "0 bps", "% of Potential Speed"},
+        // 1 byte/s of 28800 bps is 0.03 %: rounds to nothing.
+        {5, 28800, "10 bps", "% of Potential Speed"},
+        // 72 bytes/s is exactly 2.5 %: the pattern rounds it up.
+        {360, 28800, "720 bps", "3% of Potential Speed"},
+        {7, 28800, "10 bps", "% of Potential Speed"},
+        {8, 28800, "20 bps", "% of Potential Speed"},
+        // No connection speed configured: no share, and no division.
+        {50000, 0, "100000 bps", "% of Potential Speed"},
+        {50000, -300, "100000 bps", "% of Potential Speed"},
+        {5 * kGiB, 1000000000, "10737418240 bps", "1074% of Potential Speed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bytes << " bytes at " << c.speedSetting << " bps");
+        TransferStats stats = httpTransfer(10 * kGiB, 0, c.speedSetting);
+        stats.addChunk(c.bytes);
+        stats.tick(5000);
+        EXPECT_EQ(stats.view().speed, QString(c.speed));
+        EXPECT_EQ(stats.view().percent, QString(c.percent));
+        EXPECT_EQ(stats.view().dialProgress, QString(c.speed).section(' ', 0, 0).toLongLong());
+        EXPECT_EQ(stats.lastSample(), c.bytes);
+    }
 }
-
-class OneTick : public ::testing::TestWithParam<TickCase> {};
-
-TEST_P(OneTick, ShowsSpeedAndShareOfThePotentialSpeed) {
-    const TickCase& c = GetParam();
-    TransferStats stats = httpTransfer(10 * kGiB, 0, c.speedSetting);
-    stats.addChunk(c.bytes);
-    stats.tick(5000);
-    EXPECT_EQ(stats.view().speed, QString(c.speed));
-    EXPECT_EQ(stats.view().percent, QString(c.percent));
-    EXPECT_EQ(stats.view().dialProgress, QString(c.speed).section(' ', 0, 0).toLongLong());
-    EXPECT_EQ(stats.lastSample(), c.bytes);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Ticks, OneTick,
-    ::testing::Values(TickCase{50000, 28800, "100000 bps", "347% of Potential Speed"},
-                      TickCase{0, 28800, "0 bps", "% of Potential Speed"},
-                      // 1 byte/s of 28800 bps is 0.03 %: rounds to nothing.
-                      TickCase{5, 28800, "10 bps", "% of Potential Speed"},
-                      // 72 bytes/s is exactly 2.5 %: the pattern rounds it up.
-                      TickCase{360, 28800, "720 bps", "3% of Potential Speed"},
-                      TickCase{7, 28800, "10 bps", "% of Potential Speed"},
-                      TickCase{8, 28800, "20 bps", "% of Potential Speed"},
-                      // No connection speed configured: no share, and no division.
-                      TickCase{50000, 0, "100000 bps", "% of Potential Speed"},
-                      TickCase{50000, -300, "100000 bps", "% of Potential Speed"},
-                      TickCase{5 * kGiB, 1000000000, "10737418240 bps",
-                               "1074% of Potential Speed"}));
 
 TEST(Tick, FiftyThousandBytesPutTheDialPastItsStop) {
     TransferStats stats = httpTransfer(100000);

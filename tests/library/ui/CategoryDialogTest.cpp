@@ -182,10 +182,7 @@ TEST_F(CategoryDialog, OneNameOncePerSectionButInManySections) {
 TEST_F(CategoryDialog, RefusedNamesKeepTheTextAndChangeNothing) {
     const std::pair<QString, QString> cases[] = {
         {"a:b", "Folder names cannot contain any of the following characters: \\/:*?\"<>|"},
-        {" |", "Folder names cannot contain any of the following characters: \\/:*?\"<>|"},
-        {"  ", "Please specify a name for the new folder."},
         {"GAMES", "That folder already exists under that section, please choose another name."},
-        {"..", "Folder names cannot be \".\" or \"..\"."},
     };
     for (const auto& [name, message] : cases) {
         boxes.clearRecord();
