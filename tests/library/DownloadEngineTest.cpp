@@ -58,6 +58,12 @@ TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
                           "/" + QByteArray::number(kBody.size()) + "\r\n") +
                kBody.mid(from));
     };
+    // The whole length announced, only the first `bytes` sent.
+    const auto cutAt = [](qint64 bytes) {
+        return [bytes](const QByteArray&, ScriptedConnection& c) {
+            c.send(header("200 OK", lengthField(kBody.size())) + kBody.left(bytes));
+        };
+    };
     const EngineCase cases[] = {
         {"new file", {}, ExistingFile::Resume, false, whole, EngineState::Complete, kBody, 0},
         {"resume with a right range", kBody.left(7000), ExistingFile::Resume, false, ranged,
@@ -68,9 +74,7 @@ TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
          {},
          ExistingFile::Resume,
          false,
-         [](const QByteArray&, ScriptedConnection& c) {
-             c.send(header("200 OK", lengthField(kBody.size())) + kBody.left(9000));
-         },
+         cutAt(9000),
          EngineState::Failed,
          kBody.left(9000),
          0},
@@ -90,11 +94,8 @@ TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
          kBody, 0},
         {"complete already, kept", kBody, ExistingFile::Resume, false, whole, EngineState::Declined,
          kBody, 0},
-        {"replace, cut short", other, ExistingFile::Replace, false,
-         [](const QByteArray&, ScriptedConnection& c) {
-             c.send(header("200 OK", lengthField(kBody.size())) + kBody.left(100));
-         },
-         EngineState::Failed, other, 0},
+        {"replace, cut short", other, ExistingFile::Replace, false, cutAt(100), EngineState::Failed,
+         other, 0},
     };
     for (const EngineCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -32,40 +32,34 @@ Level measure(TProgressColumn& column) {
     return level;
 }
 
-struct ColumnCase {
-    qint64 maximum;
-    qint64 value;
-    double fraction;
-};
-
-void PrintTo(const ColumnCase& c, std::ostream* os) {
-    *os << c.value << " of " << c.maximum;
+TEST(ProgressColumn, FillsInProportionFromTheBottom) {
+    struct Case {
+        qint64 maximum;
+        qint64 value;
+        double fraction;
+    } cases[] = {{100, 0, 0.0},
+                 {100, 50, 0.5},
+                 {100, 100, 1.0},
+                 {100, 250, 1.0},
+                 {100, -5, 0.0},
+                 {0, 10, 0.0},
+                 {6 * kGiB, 3 * kGiB, 0.5},
+                 {8 * kGiB, 2 * kGiB, 0.25},
+                 {3 * kGiB, 5 * kGiB, 1.0},
+                 {5 * kGiB, 5 * kGiB - 1, double(5 * kGiB - 1) / double(5 * kGiB)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.value << " of " << c.maximum);
+        TProgressColumn column;
+        column.resize(24, 204);
+        column.setMaximum(c.maximum);
+        column.setValue(c.value);
+        EXPECT_DOUBLE_EQ(column.fraction(), c.fraction);
+        EXPECT_EQ(column.value(), std::clamp<qint64>(c.value, 0, c.maximum));
+        const Level level = measure(column);
+        EXPECT_NEAR(level.fromBottom, c.fraction * column.barRect().height(), 1.0);
+        EXPECT_EQ(level.total, level.fromBottom);
+    }
 }
-
-class ProgressColumnLevel : public ::testing::TestWithParam<ColumnCase> {};
-
-TEST_P(ProgressColumnLevel, FillsInProportionFromTheBottom) {
-    const ColumnCase& c = GetParam();
-    TProgressColumn column;
-    column.resize(24, 204);
-    column.setMaximum(c.maximum);
-    column.setValue(c.value);
-    EXPECT_DOUBLE_EQ(column.fraction(), c.fraction);
-    EXPECT_EQ(column.value(), std::clamp<qint64>(c.value, 0, c.maximum));
-
-    const Level level = measure(column);
-    const double expected = c.fraction * column.barRect().height();
-    EXPECT_NEAR(level.fromBottom, expected, 1.0);
-    EXPECT_EQ(level.total, level.fromBottom);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Levels, ProgressColumnLevel,
-    ::testing::Values(ColumnCase{100, 0, 0.0}, ColumnCase{100, 50, 0.5}, ColumnCase{100, 100, 1.0},
-                      ColumnCase{100, 250, 1.0}, ColumnCase{100, -5, 0.0}, ColumnCase{0, 10, 0.0},
-                      ColumnCase{6 * kGiB, 3 * kGiB, 0.5}, ColumnCase{8 * kGiB, 2 * kGiB, 0.25},
-                      ColumnCase{3 * kGiB, 5 * kGiB, 1.0},
-                      ColumnCase{5 * kGiB, 5 * kGiB - 1, double(5 * kGiB - 1) / double(5 * kGiB)}));
 
 TEST(ProgressColumn, ATotalAnnouncedLaterMeasuresTheTrueCount) {
     TProgressColumn column;

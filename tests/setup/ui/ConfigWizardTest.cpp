@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -142,10 +141,6 @@ TEST_F(ConfigWizardTest, PagesChangedDuringTheSearchDoNotSearchAgain) {
 TEST_F(ConfigWizardTest, ScanningWindowAnimatesDuringTheSearch) {
     TfrmProgress scanning;
     wizard.useProgressWindow(&scanning);
-    EXPECT_EQ(scanning.windowTitle(), "Scanning...");
-    EXPECT_EQ(scanning.lblText->text(),
-              "Please wait while Quillbay scans your system for installed Virus Scanner software. "
-              " This may take up to 30 seconds.");
     const Qt::WindowFlags flags = scanning.windowFlags();
     EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
@@ -188,7 +183,7 @@ TEST_F(ConfigWizardTest, OwnScannerMustBeAProgram) {
     }
 }
 
-TEST_F(ConfigWizardTest, NoScannerSelectsOwnScanner) {
+TEST_F(ConfigWizardTest, NothingFoundSelectsOwnScannerAndShowsNoBrowserBoxes) {
     scanners({"docs/readme.txt"});
     wizard.setPage(TfrmConfig::Browsers);
     EXPECT_EQ(entries().size(), 2);
@@ -196,6 +191,8 @@ TEST_F(ConfigWizardTest, NoScannerSelectsOwnScanner) {
     EXPECT_FALSE(wizard.optNetscape->isEnabled());
     EXPECT_EQ(wizard.edtNSLoc->text(), "Not Found");
     EXPECT_EQ(wizard.edtIELoc->text(), "Not Found");
+    EXPECT_FALSE(wizard.pnlBridges->isVisibleTo(&wizard));
+    EXPECT_TRUE(wizard.bridgeBoxes().isEmpty());
 }
 
 TEST_F(ConfigWizardTest, FinishWithEachScannerChoice) {
@@ -371,12 +368,6 @@ TEST_F(ConfigWizardTest, KeyboardWalksThePagesAndAsksForHelp) {
     press(Qt::Key_Return);
     EXPECT_EQ(wizard.result(), int(QDialog::Accepted));
     EXPECT_EQ(Settings().readString("Download", "Speed"), "28800");
-}
-
-TEST_F(ConfigWizardTest, NoBrowserOfTheDesktopShowsNoBoxes) {
-    wizard.setPage(TfrmConfig::Browsers);
-    EXPECT_FALSE(wizard.pnlBridges->isVisibleTo(&wizard));
-    EXPECT_TRUE(wizard.bridgeBoxes().isEmpty());
 }
 
 TEST_F(ConfigWizardTest, CancelAsksAndWritesNothing) {
