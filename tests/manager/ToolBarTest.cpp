@@ -225,7 +225,38 @@ struct MenuState {
     bool newFolder, deleteSection, deleteFolder, report, folderItems;
 };
 
+// The menus as they open, over an empty library first and then over each kind of place.
 TEST_F(ToolBar, MenuEnablingRules) {
+    const auto expectMenus = [](TfrmManager& m, const char* what, const MenuState& e) {
+        m.N6Click();
+        m.pmNewPopup();
+        m.pmDeletePopup();
+        m.N15Click();
+        m.pmPrintPopup();
+        EXPECT_TRUE(m.mnuNewSect->isEnabled()) << what;
+        EXPECT_EQ(m.mnuNewCat->isEnabled(), e.newFolder) << what;
+        EXPECT_EQ(m.mnuNewFolder2->isEnabled(), e.newFolder) << what;
+        EXPECT_EQ(m.mnuDeleteSection2->isEnabled(), e.deleteSection) << what;
+        EXPECT_EQ(m.mnuDeleteFolder2->isEnabled(), e.deleteFolder) << what;
+        for (QAction* a : {m.mnuPrintReport, m.mnuSaveReport, m.mnuPrint2, m.mnuSave2})
+            EXPECT_EQ(a->isEnabled(), e.report) << what << " " << qPrintable(a->objectName());
+        for (QAction* a : {m.mnuRenCat, m.mnuMainDelCat, m.mnuP_RenCat})
+            EXPECT_EQ(a->isEnabled(), e.folderItems) << what << " " << qPrintable(a->objectName());
+    };
+    {
+        auto m = create();
+        m->show();
+        settle();
+        expectMenus(*m, "no section", {false, false, false, false, false});
+        // A shortcut reaches the item without its menu: the request checks the rule again.
+        QSignalSpy folder(m.get(), &TfrmManager::newFolderRequested);
+        QSignalSpy section(m.get(), &TfrmManager::newSectionRequested);
+        m->mnuNewCat->setEnabled(true);
+        m->mnuNewCat->trigger();
+        m->mnuNewSection2->trigger();
+        EXPECT_EQ(folder.count(), 0);
+        EXPECT_EQ(section.count(), 1);
+    }
     struct Case {
         const char* what;
         std::function<void(TfrmManager&)> select;
@@ -250,46 +281,8 @@ TEST_F(ToolBar, MenuEnablingRules) {
     for (const Case& c : cases) {
         c.select(*m);
         settle();
-        m->N6Click();
-        m->pmNewPopup();
-        m->pmDeletePopup();
-        m->N15Click();
-        m->pmPrintPopup();
-        const MenuState& e = c.expected;
-        EXPECT_EQ(m->mnuNewCat->isEnabled(), e.newFolder) << c.what;
-        EXPECT_EQ(m->mnuNewFolder2->isEnabled(), e.newFolder) << c.what;
-        EXPECT_EQ(m->mnuDeleteSection2->isEnabled(), e.deleteSection) << c.what;
-        EXPECT_EQ(m->mnuDeleteFolder2->isEnabled(), e.deleteFolder) << c.what;
-        for (QAction* a : {m->mnuPrintReport, m->mnuSaveReport, m->mnuPrint2, m->mnuSave2})
-            EXPECT_EQ(a->isEnabled(), e.report) << c.what << " " << qPrintable(a->objectName());
-        for (QAction* a : {m->mnuRenCat, m->mnuMainDelCat, m->mnuP_RenCat})
-            EXPECT_EQ(a->isEnabled(), e.folderItems)
-                << c.what << " " << qPrintable(a->objectName());
+        expectMenus(*m, c.what, c.expected);
     }
-}
-
-TEST_F(ToolBar, MenuEnablingWithNoSection) {
-    auto m = create();
-    m->show();
-    settle();
-    m->N6Click();
-    m->pmNewPopup();
-    m->pmDeletePopup();
-    m->N15Click();
-    m->pmPrintPopup();
-    for (QAction* a : {m->mnuNewCat, m->mnuNewFolder2, m->mnuDeleteSection2, m->mnuDeleteFolder2,
-                       m->mnuPrintReport, m->mnuSaveReport, m->mnuPrint2, m->mnuSave2, m->mnuRenCat,
-                       m->mnuMainDelCat})
-        EXPECT_FALSE(a->isEnabled()) << qPrintable(a->objectName());
-    EXPECT_TRUE(m->mnuNewSect->isEnabled());
-    // A shortcut reaches the item without its menu: the request checks the rule again.
-    QSignalSpy folder(m.get(), &TfrmManager::newFolderRequested);
-    QSignalSpy section(m.get(), &TfrmManager::newSectionRequested);
-    m->mnuNewCat->setEnabled(true);
-    m->mnuNewCat->trigger();
-    m->mnuNewSection2->trigger();
-    EXPECT_EQ(folder.count(), 0);
-    EXPECT_EQ(section.count(), 1);
 }
 
 TEST_F(ToolBar, ReportItemsAskForTheReportOfTheListedFiles) {
