@@ -18,7 +18,7 @@ TransferStats httpTransfer(qint64 total, qint64 resumeOffset = 0, qint64 speed =
     return stats;
 }
 
-TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
+TEST(RoundHalfEven, HalvesGoToTheEvenNeighbourAndExtremesStayInRange) {
     struct Case {
         double x;
         qint64 rounded;
@@ -27,9 +27,7 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
                           Case{-1.5, -2}, Case{-2.5, -2}, Case{2.4999, 2}, Case{2.5001, 3},
                           Case{1e15 + 0.5, 1000000000000000}, Case{7.0, 7}, Case{-7.2, -7}})
         EXPECT_EQ(download::roundHalfEven(c.x), c.rounded) << c.x;
-}
-
-TEST(RoundHalfEven, NonFiniteAndHugeValuesStayInRange) {
+    // Non-finite and huge values stay in range.
     EXPECT_EQ(download::roundHalfEven(std::numeric_limits<double>::quiet_NaN()), 0);
     EXPECT_EQ(download::roundHalfEven(1e300), std::numeric_limits<qint64>::max());
     EXPECT_EQ(download::roundHalfEven(-1e300), std::numeric_limits<qint64>::min());
@@ -230,12 +228,11 @@ TEST(UnknownSize, ShowsActivityAndCompletesAtTheEnd) {
     EXPECT_EQ(stats.maximum(), 50000);
     EXPECT_EQ(stats.view().fileSize, "50000 bytes");
     EXPECT_EQ(stats.view().eta, "Complete");
-}
 
-TEST(UnknownSize, AResumedTransferWithoutLengthStaysUnknown) {
-    TransferStats stats = httpTransfer(-1, 1000);
-    EXPECT_FALSE(stats.sizeKnown());
-    EXPECT_EQ(stats.value(), 1000);
+    // A resumed transfer without a length stays unknown.
+    TransferStats resumed = httpTransfer(-1, 1000);
+    EXPECT_FALSE(resumed.sizeKnown());
+    EXPECT_EQ(resumed.value(), 1000);
 }
 
 TEST(NewTransfer, ResetsTheCounterButKeepsTheLastTexts) {

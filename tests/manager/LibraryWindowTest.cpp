@@ -117,6 +117,7 @@ protected:
 
     std::unique_ptr<TfrmManager> m;
     int menusShown = 0;
+    const QString outside = lib.home.folder() + "desktop/"; // a place outside the library
 };
 
 TEST_F(LibraryWindow, SectionRenamedInPlaceKeepsEverything) {
@@ -392,7 +393,6 @@ TEST_F(LibraryWindow, ListFileDraggedOntoAButtonTakesItsRecordAlong) {
     EXPECT_EQ(m->FEDownloads->itemCount(), 2);
 
     // Closing the menu without a choice copies; a desktop file gets the defaults.
-    const QString outside = lib.home.folder() + "desktop/";
     qbtest::writeFile(outside + "beta.zip", "desktop beta");
     chooseFromDropMenu(QString());
     data.reset(uris({outside + "beta.zip"}));
@@ -413,7 +413,6 @@ TEST_F(LibraryWindow, ListFileDraggedOntoAButtonTakesItsRecordAlong) {
 }
 
 TEST_F(LibraryWindow, DropOntoTheListAddsFilesWithoutRecords) {
-    const QString outside = lib.home.folder() + "desktop/";
     qbtest::writeFile(outside + "one.txt", "1");
     qbtest::writeFile(outside + "beta.zip", "new beta");
     QDir().mkpath(outside + "sub");
@@ -442,7 +441,6 @@ TEST_F(LibraryWindow, DropOntoTheListAddsFilesWithoutRecords) {
 TEST_F(LibraryWindow, DropOntoTheListOfAnEmptySectionIsRefused) {
     m->HeadClick(1);
     settle();
-    const QString outside = lib.home.folder() + "desktop/";
     qbtest::writeFile(outside + "one.txt", "1");
     boxes.answer(platform::IDOK);
     chooseFromDropMenu("Ca&ncel");
