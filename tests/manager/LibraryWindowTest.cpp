@@ -120,6 +120,7 @@ protected:
     const QString outside = lib.home.folder() + "desktop/"; // a place outside the library
 };
 
+// What the rename carries along is the library's part; here the window shows it.
 TEST_F(LibraryWindow, SectionRenamedInPlaceKeepsEverything) {
     m->mnuRenSectionClick();
     ASSERT_TRUE(m->edtRename->isVisible());
@@ -137,10 +138,6 @@ TEST_F(LibraryWindow, SectionRenamedInPlaceKeepsEverything) {
     settle();
     EXPECT_FALSE(m->edtRename->isVisible());
     EXPECT_EQ(m->Nav->pageCaption(0), "Software");
-    EXPECT_EQ(library::sectionLocation(1), lib.sectionDir("Software"));
-    EXPECT_TRUE(exists(lib.home.file("Software.ini")));
-    EXPECT_FALSE(exists(lib.sectionDir("Programs")));
-    EXPECT_EQ(desc("Software", "Games", "alpha.zip"), "First");
     EXPECT_EQ(m->FEDownloads->folder(), lib.sectionDir("Software") + "Games/");
     EXPECT_EQ(m->edtDescription->text(), "First");
 }
@@ -189,7 +186,6 @@ TEST_F(LibraryWindow, FolderRenamedInPlaceEscapeCancels) {
     QTest::keyClick(m->edtRename, Qt::Key_Return);
     settle();
     EXPECT_EQ(m->Nav->buttonCaption(0, 0), "Play");
-    EXPECT_EQ(desc("Programs", "Play", "alpha.zip"), "First");
     EXPECT_EQ(m->FEDownloads->folder(), lib.sectionDir("Programs") + "Play/");
     EXPECT_EQ(m->pnlCategory->text(), "Play - alpha.zip");
 }
@@ -238,8 +234,6 @@ TEST_F(LibraryWindow, FolderDraggedOntoAnotherSectionMovesThere) {
     EXPECT_EQ(library::categoryNames("Programs"), QStringList{"Tools"});
     EXPECT_EQ(m->Nav->buttonCaption(1, 0), "Games");
     EXPECT_EQ(m->Nav->buttonCount(0), 1);
-    EXPECT_TRUE(exists(lib.sectionDir("Notes") + "Games/alpha.zip"));
-    EXPECT_EQ(desc("Notes", "Games", "alpha.zip"), "First");
 
     // A press that ends is posted too, and leaves the button up.
     QToolButton* tools = m->Nav->button(0, 0);
