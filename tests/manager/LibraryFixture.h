@@ -77,10 +77,14 @@ protected:
             lib.file("Programs", "Games", name, name.toUtf8());
         writeFile(lib.sectionDir("Notes") + "loose.txt", "x");
     }
-    std::unique_ptr<TfrmManager> create() {
+    std::unique_ptr<TfrmManager> create(bool shown = false) {
         auto m = std::make_unique<TfrmManager>();
         m->FormCreate();
         settle();
+        if (shown) {
+            m->show();
+            settle();
+        }
         return m;
     }
 

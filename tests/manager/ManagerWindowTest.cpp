@@ -131,9 +131,7 @@ TEST_F(ManagerWindow, HeadAndCatClickWithAndWithoutFolders) {
 }
 
 TEST_F(ManagerWindow, EditsReachTheRecordAndComeBack) {
-    auto m = create();
-    m->show();
-    settle();
+    auto m = create(true);
     m->FEDownloads->selectName("beta.zip");
     settle();
     EXPECT_EQ(m->edtDescription->text(), "Click here to edit");
@@ -194,9 +192,7 @@ TEST_F(ManagerWindow, DueFilesAndTheMenuCaptions) {
 }
 
 TEST_F(ManagerWindow, HighlightAndGrayReturnTheFieldToItsPlace) {
-    auto m = create();
-    m->show();
-    settle();
+    auto m = create(true);
     for (QWidget* field :
          {static_cast<QWidget*>(m->edtDescription), static_cast<QWidget*>(m->edtSource),
           static_cast<QWidget*>(m->meDelete)}) {
@@ -219,9 +215,7 @@ TEST_F(ManagerWindow, HighlightAndGrayReturnTheFieldToItsPlace) {
 }
 
 TEST_F(ManagerWindow, NotesStopAt440Characters) {
-    auto m = create();
-    m->show();
-    settle();
+    auto m = create(true);
     m->mmoNotes->setFocus();
     m->mmoNotes->clear();
     QTest::keyClicks(m->mmoNotes, QString(430, 'a'));
@@ -251,9 +245,7 @@ TEST_F(ManagerWindow, ViewStylesFollowTheStoredNumber) {
 
 // A shown file that vanishes gets no new record from its pane's edits.
 TEST_F(ManagerWindow, FilesAppearingAndVanishingShowUp) {
-    auto m = create();
-    m->show();
-    settle();
+    auto m = create(true);
     m->FEDownloads->selectName("gamma.zip");
     settle();
     ASSERT_EQ(m->lblFilename->text(), "gamma.zip");
@@ -298,9 +290,7 @@ void collect(QAccessibleInterface* root, QHash<QObject*, QAccessibleInterface*>*
 }
 
 TEST_F(ManagerWindow, ControlsAreNamedForAssistiveTechnology) {
-    auto m = create();
-    m->show();
-    settle();
+    auto m = create(true);
     QHash<QObject*, QAccessibleInterface*> reached;
     collect(QAccessible::queryAccessibleInterface(m.get()), &reached);
     const auto nameOf = [&](QObject* o) {
@@ -447,9 +437,7 @@ TEST_F(ManagerWindow, OpeningFilesStampsTheirRecords) {
 }
 
 TEST_F(ManagerWindow, ADownloadsScanShowsWhenItsFileIsShown) {
-    auto m = create();
-    m->show();
-    settle();
+    auto m = create(true);
     ASSERT_EQ(m->FEDownloads->firstSelectedName(), "alpha.zip");
     const QString file = lib.record("Programs", "Games", "x").recordFile();
     m->fileScanned(file, "beta.zip"); // another file: nothing changes

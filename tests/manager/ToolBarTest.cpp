@@ -66,9 +66,7 @@ TEST_F(ToolBar, ButtonsFollowTheKeysWithTheSeparatorRules) {
 
 TEST_F(ToolBar, NoButtonHidesTheCoolBarAndChoosingOneBringsItBack) {
     onlyButtons({});
-    auto m = create();
-    m->show();
-    settle();
+    auto m = create(true);
     EXPECT_TRUE(m->cb->isHidden());
     onlyButtons({"Help"});
     m->GetToolBar();
@@ -105,9 +103,7 @@ TEST_F(ToolBar, StoredAlignmentDocksTheBar) {
         {2, Qt::RightToolBarArea}, {3, Qt::TopToolBarArea}, {4, Qt::BottomToolBarArea}};
     for (const auto& [stored, area] : cases) {
         Settings().writeInteger("Main", "ToolAlign", stored);
-        auto m = create();
-        m->show();
-        settle();
+        auto m = create(true);
         EXPECT_EQ(m->toolBarArea(m->cb), area) << stored;
     }
 }
@@ -244,9 +240,7 @@ TEST_F(ToolBar, MenuEnablingRules) {
             EXPECT_EQ(a->isEnabled(), e.folderItems) << what << " " << qPrintable(a->objectName());
     };
     {
-        auto m = create();
-        m->show();
-        settle();
+        auto m = create(true);
         expectMenus(*m, "no section", {false, false, false, false, false});
         // A shortcut reaches the item without its menu: the request checks the rule again.
         QSignalSpy folder(m.get(), &TfrmManager::newFolderRequested);
@@ -275,9 +269,7 @@ TEST_F(ToolBar, MenuEnablingRules) {
          {true, true, false, true, false}},
     };
     makeLibrary();
-    auto m = create();
-    m->show();
-    settle();
+    auto m = create(true);
     for (const Case& c : cases) {
         c.select(*m);
         settle();
