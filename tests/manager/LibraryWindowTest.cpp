@@ -156,13 +156,12 @@ TEST_F(LibraryWindow, MenuShortcutsAndItemsReachTheOperations) {
         QTest::keyClick(m->edtRename, Qt::Key_Escape);
     }
     int asked = 0;
-    for (QDialog* dialog :
-         {static_cast<QDialog*>(m->frmDelete), static_cast<QDialog*>(m->frmSectionProps)})
+    const QList<QDialog*> dialogs{m->frmDelete, m->frmSectionProps};
+    for (QDialog* dialog : dialogs)
         QObject::connect(dialog, &QDialog::finished, dialog, [&] { ++asked; });
     for (QAction* item :
          {m->mnuP_DelSect, m->mnuDeleteSection2, m->mnuP_SectProps, m->mnuP_CatProps}) {
-        for (QDialog* dialog :
-             {static_cast<QDialog*>(m->frmDelete), static_cast<QDialog*>(m->frmSectionProps)})
+        for (QDialog* dialog : dialogs)
             whenShown(dialog, [dialog] { dialog->reject(); });
         item->trigger();
         settle();

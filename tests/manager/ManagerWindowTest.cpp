@@ -193,18 +193,16 @@ TEST_F(ManagerWindow, DueFilesAndTheMenuCaptions) {
 
 TEST_F(ManagerWindow, HighlightAndGrayReturnTheFieldToItsPlace) {
     auto m = create(true);
-    for (QWidget* field :
-         {static_cast<QWidget*>(m->edtDescription), static_cast<QWidget*>(m->edtSource),
-          static_cast<QWidget*>(m->meDelete)}) {
+    for (QLineEdit* field : {m->edtDescription, m->edtSource, m->meDelete}) {
         const QRect before = field->geometry();
         for (int round = 0; round < 2; ++round) {
             m->DoHighLight(field);
             m->DoHighLight(field); // a second highlight moves it no further
             EXPECT_EQ(field->geometry().top(), before.top() - 2);
-            EXPECT_TRUE(static_cast<QLineEdit*>(field)->hasFrame());
+            EXPECT_TRUE(field->hasFrame());
             m->DoGray(field);
             EXPECT_EQ(field->geometry(), before);
-            EXPECT_FALSE(static_cast<QLineEdit*>(field)->hasFrame());
+            EXPECT_FALSE(field->hasFrame());
         }
     }
     // A highlighted placeholder gives way to typing.

@@ -25,53 +25,48 @@ TEST(BridgeBrowsers, FoundOnThePathOrInTheirInstallPlacesWhenRunnable) {
     const QString flatpak = dir.path() + "/bin1/flatpak/exports/bin";
     const QString root = dir.path() + "/root";
     ASSERT_TRUE(QDir().mkpath(root));
+    // Each entry under dir: 'x' a program that runs, 'f' a file that does not, 'd' a folder.
+    struct Entry {
+        char kind;
+        const char* path;
+    };
     struct Case {
         const char* what;
-        QStringList runnable;    // under dir
-        QStringList notRunnable; // under dir
-        QStringList folders;     // under dir
-        QStringList expected;    // "name=program under dir"
+        QList<Entry> entries;
+        QStringList expected; // "name=program under dir"
     } cases[] = {
-        {"nothing installed", {}, {}, {}, {}},
+        {"nothing installed", {}, {}},
         {"the first folder of the path wins",
-         {"bin1/chromium-browser", "bin2/chromium"},
-         {},
-         {},
+         {{'x', "bin1/chromium-browser"}, {'x', "bin2/chromium"}},
          {"Chromium=bin1/chromium-browser"}},
         {"a file that cannot run or a folder is no browser",
-         {},
-         {"bin1/firefox"},
-         {"bin2/google-chrome"},
+         {{'f', "bin1/firefox"}, {'d', "bin2/google-chrome"}},
          {}},
         {"Snap and Flatpak builds cannot be reached",
-         {"bin1/snap/bin/chromium", "bin1/flatpak/exports/bin/firefox"},
-         {},
-         {},
+         {{'x', "bin1/snap/bin/chromium"}, {'x', "bin1/flatpak/exports/bin/firefox"}},
          {}},
         {"install places below the root, in the installer's order",
-         {"root/opt/google/chrome/google-chrome", "root/usr/lib/firefox-esr/firefox-esr",
-          "bin2/chromium"},
-         {},
-         {},
+         {{'x', "root/opt/google/chrome/google-chrome"},
+          {'x', "root/usr/lib/firefox-esr/firefox-esr"},
+          {'x', "bin2/chromium"}},
          {"Chromium=bin2/chromium", "Google Chrome=root/opt/google/chrome/google-chrome",
           "Firefox=root/usr/lib/firefox-esr/firefox-esr"}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         for (const char* sub : {"bin1", "bin2", "root"}) {
             QDir(dir.path() + "/" + sub).removeRecursively();
             QDir().mkpath(dir.path() + "/" + sub);
         }
-        for (const QString& p : c.runnable)
-            ASSERT_TRUE(program(dir.path() + "/" + p)) << c.what;
-        for (const QString& p : c.notRunnable)
-            ASSERT_TRUE(program(dir.path() + "/" + p, false)) << c.what;
-        for (const QString& p : c.folders)
-            ASSERT_TRUE(QDir().mkpath(dir.path() + "/" + p)) << c.what;
+        for (const Entry& e : c.entries) {
+            const QString path = dir.path() + "/" + e.path;
+            ASSERT_TRUE(e.kind == 'd' ? QDir().mkpath(path) : program(path, e.kind == 'x'));
+        }
         QStringList found;
         for (const setup::BridgeBrowser& b :
              setup::findBridgeBrowsers({first, snap, flatpak, second}, root))
             found << b.place.name + "=" + QDir(dir.path()).relativeFilePath(b.program);
-        EXPECT_EQ(found, c.expected) << c.what;
+        EXPECT_EQ(found, c.expected);
     }
 }
 
