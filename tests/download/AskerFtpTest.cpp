@@ -8,9 +8,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
 #include "AskerFixture.h"
 #include "FtpTestServer.h"
@@ -20,6 +22,7 @@
 using ftptest::FtpSession;
 using ftptest::FtpTestServer;
 using qbtest::AskerFixture;
+using qbtest::completeNotice;
 
 namespace {
 
@@ -27,17 +30,18 @@ const QString kRestartQuestion =
     "A partial copy of this file exists on your system already, however this site does not "
     "permit download resuming.  Would you like to restart the download from the beginning?";
 
-QString completeNotice() {
-    return "Download Complete for tool.bin\r\rThis file has been placed in the following "
-           "area:\r\rSection: Programs\rFolder: Utilities";
-}
+// The size a RETR's 150 reply names: the whole file's (as vsftpd does), only what follows
+// the REST offset, or none.
+enum class Announce { Whole, Rest, None };
 
-// A RETR as vsftpd answers it: the 150 reply names the whole file's size (or, unless
-// `announce`, none), the data starts at the REST offset.
-void serveFile(FtpSession& s, const QByteArray& file, bool announce = true, qint64 holdAfter = 0,
-               std::shared_ptr<std::atomic<bool>> release = {}) {
-    FtpTestServer::sendFile(s, file.mid(s.restOffset),
-                            {announce ? file.size() : -2, holdAfter, std::move(release)});
+// A RETR that sends `file` from the REST offset, which holds for one transfer only.
+void serveFile(FtpSession& s, const QByteArray& file, Announce announce = Announce::Whole,
+               qint64 holdAfter = 0, std::shared_ptr<std::atomic<bool>> release = {}) {
+    const QByteArray rest = file.mid(std::exchange(s.restOffset, 0));
+    const qint64 size = announce == Announce::Whole  ? file.size()
+                        : announce == Announce::Rest ? rest.size()
+                                                     : -2;
+    FtpTestServer::sendFile(s, rest, {size, holdAfter, std::move(release)});
 }
 
 // A scripted server serving `file` at /pub/tool.bin and a dialog opened on it the way
@@ -46,10 +50,10 @@ struct FtpDialog {
     explicit FtpDialog(const QByteArray& bytes) : file(bytes) {
         server.on("RETR", [this](FtpSession& s, const QByteArray&) { serveFile(s, file); });
     }
-    TfrmAsker* open() {
+    TfrmAsker* open(const QString& path = "pub/tool.bin") {
         server.start();
-        TfrmAsker* d =
-            f.open(QString("ftp://127.0.0.1:%1/pub/tool.bin").arg(server.port()), "tool.bin");
+        TfrmAsker* d = f.open(QString("ftp://127.0.0.1:%1/%2").arg(server.port()).arg(path),
+                              QString("tool.bin"));
         // Every count the client reports reaches the dialog through this wrapper.
         auto inner = d->ftp->OnProgress;
         d->ftp->OnProgress = [this, inner](TFtpClient& c, qint64 count, bool& abort) {
@@ -58,7 +62,7 @@ struct FtpDialog {
         };
         return d;
     }
-    QString local() const { return f.folderDir() + "tool.bin"; }
+    QString local() const { return f.path(); }
     QStringList errorLines() const { return f.log().filter(QRegularExpression("^FTP Error#")); }
     void expectIdle() const {
         ASSERT_TRUE(f.dialog);
@@ -123,7 +127,7 @@ TEST(AskerFtp, ASizeNeverAnnouncedShowsActivityAndCompletesOnTheEndOfTransfer) {
     FtpDialog t(qbtest::randomBytes(40000, 5));
     auto release = std::make_shared<std::atomic<bool>>(false);
     t.server.on("RETR", [&t, release](FtpSession& s, const QByteArray&) {
-        serveFile(s, t.file, false, 10000, release);
+        serveFile(s, t.file, Announce::None, 10000, release);
     });
     t.f.boxes.answer(platform::IDOK);
     TfrmAsker* dialog = t.open();
@@ -248,7 +252,7 @@ TEST(AskerFtp, AbortInsideTheTransferKeepsThePartAndTheNextDownloadResumesIt) {
     FtpDialog t(qbtest::randomBytes(50000, 11));
     auto release = std::make_shared<std::atomic<bool>>(false);
     t.server.on("RETR", [&t, release](FtpSession& s, const QByteArray&) {
-        serveFile(s, t.file, true, 20000, release);
+        serveFile(s, t.file, Announce::Whole, 20000, release);
     });
     TfrmAsker* dialog = t.open();
     qbtest::whenTrue(
@@ -267,6 +271,77 @@ TEST(AskerFtp, AbortInsideTheTransferKeepsThePartAndTheNextDownloadResumesIt) {
     EXPECT_EQ(qbtest::readFile(t.local()), t.file);
     EXPECT_TRUE(t.server.commands().contains("REST 20000"));
     t.expectIdle();
+}
+
+// After REST the 150 reply counts the whole file on some servers and only the rest on
+// others. Either way the notice comes once, after 226, for the whole file.
+TEST(AskerSoundFtp, TheSizeAfterARestartEndsInTheWholeFileEitherWay) {
+    for (const Announce announce : {Announce::Whole, Announce::Rest}) {
+        SCOPED_TRACE(announce == Announce::Whole ? "150 counts the whole file"
+                                                 : "150 counts the rest");
+        FtpDialog t(qbtest::randomBytes(60000, 41));
+        auto release = std::make_shared<std::atomic<bool>>(false);
+        // Held at 5000 bytes more than on disk: where a rest-counting size "ends".
+        t.server.on("RETR", [&](FtpSession& s, const QByteArray&) {
+            serveFile(s, t.file, announce, 49000, release);
+        });
+        ASSERT_TRUE(qbtest::writeFile(t.local(), t.file.left(10000)));
+        TfrmAsker* dialog = t.open();
+        qint64 sizeAtNotice = -1;
+        t.f.boxes.onBox([&](const auto&) { sizeAtNotice = QFileInfo(t.local()).size(); });
+        t.f.boxes.answer(platform::IDOK);
+        qbtest::whenTrue(
+            dialog, [&] { return dialog->stats().value() >= 59000; },
+            [&] { QTimer::singleShot(300, dialog, [release] { *release = true; }); });
+        t.f.press();
+        ASSERT_TRUE(t.f.waitUntilIdle(20000));
+
+        EXPECT_EQ(qbtest::readFile(t.local()), t.file);
+        EXPECT_EQ(t.f.boxes.texts(), QStringList({completeNotice()}));
+        EXPECT_EQ(sizeAtNotice, t.file.size());
+        EXPECT_EQ(dialog->lblETA->text(), "Complete");
+        EXPECT_TRUE(t.f.logHas("< 226 Transfer complete."));
+    }
+}
+
+// An ftp URL's path is relative to where the login leaves the client (here not the root, so
+// "CWD /" would leave it); only "%2F" names the root.
+TEST(AskerSoundFtp, PathsAreRelativeToTheLoginDirectory) {
+    struct Case {
+        const char* path;
+        QList<QByteArray> cwds;
+        QByteArray dir; // where the file is
+    };
+    const Case cases[] = {
+        {"tool.bin", {}, "/home/u"},
+        {"a/b/tool.bin", {"CWD a/b"}, "/home/u/a/b"},
+        {"%2Fpub/tool.bin", {"CWD /pub"}, "/pub"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        FtpDialog t(qbtest::randomBytes(5000, 31));
+        auto cwd = std::make_shared<QByteArray>("/home/u");
+        t.server.on("CWD", [cwd](FtpSession& s, const QByteArray& arg) {
+            *cwd = arg.startsWith('/') ? arg : *cwd + "/" + arg;
+            s.reply("250 Directory successfully changed.");
+        });
+        t.server.on("RETR", [&, cwd](FtpSession& s, const QByteArray&) {
+            if (*cwd == c.dir)
+                serveFile(s, t.file);
+            else
+                s.reply("550 Failed to open file.");
+        });
+        t.f.boxes.answer(platform::IDOK);
+        t.open(c.path);
+        t.f.press();
+        ASSERT_TRUE(t.f.waitUntilIdle(20000));
+
+        QList<QByteArray> cwds = t.server.commands();
+        cwds.removeIf([](const QByteArray& command) { return !command.startsWith("CWD"); });
+        EXPECT_EQ(cwds, c.cwds);
+        EXPECT_EQ(qbtest::readFile(t.local()), t.file);
+        EXPECT_EQ(t.f.boxes.texts(), QStringList({completeNotice()}));
+    }
 }
 
 } // namespace
