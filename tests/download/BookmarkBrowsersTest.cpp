@@ -10,7 +10,6 @@
 #include "TestEnvironment.h"
 #include "download/BookmarkChromium.h"
 #include "download/BookmarkFirefox.h"
-#include "download/BookmarkSources.h"
 
 namespace {
 
@@ -238,12 +237,6 @@ TEST(ChromiumBookmarks, EachBrowserProfileGetsAFolderNamedAsTheBrowserNamesIt) {
                   "    Debian = https://www.debian.org/\n");
 }
 
-TEST(MozLz4, DecodesWhatLz4Compressed) {
-    const auto json = download::decodeMozLz4(mozLz4(kFirefoxBackup));
-    ASSERT_TRUE(json);
-    EXPECT_EQ(*json, kFirefoxBackup);
-}
-
 TEST(MozLz4, BrokenFilesAreRefusedWithoutAllocatingTheClaimedSize) {
     const QByteArray good = mozLz4(kFirefoxBackup);
     const QByteArray block = lz4Block(kFirefoxBackup);
@@ -349,10 +342,4 @@ TEST(FirefoxBookmarks, WithoutProfilesIniEveryProfileFolderIsLookedAt) {
         qbtest::writeFile(firefox + "/q9w8e7r6.default-release/bookmarks.html", kFirefoxExport));
     EXPECT_EQ(outline(download::readFirefoxBookmarks(firefox)),
               QString::fromUtf8(kFirefoxExportOutline));
-}
-
-TEST(BookmarkGroups, NoBrowserAtAllGivesNoGroup) {
-    qbtest::TempHome home;
-    const download::BookmarkLocations nowhere{home.root() + "/config", home.root() + "/firefox"};
-    EXPECT_TRUE(download::readBookmarkGroups(nowhere).empty());
 }
