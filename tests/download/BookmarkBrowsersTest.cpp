@@ -309,28 +309,22 @@ Version=2
                   "default-esr/\n" + bmtest::indented(kFirefoxBackupOutline));
 }
 
+// A broken newest backup falls back to the one before; a profile with only broken files
+// leaves its group out.
 TEST(FirefoxBookmarks, ABrokenNewestBackupFallsBackToTheOneBefore) {
-    qbtest::TempHome home;
-    const QString firefox = home.root() + "/firefox";
-    const QString backups = firefox + "/x1.default/bookmarkbackups/";
-    QByteArray broken = mozLz4(kFirefoxBackup);
-    broken.truncate(broken.size() / 2);
-    ASSERT_TRUE(writeFileAt(backups + "bookmarks-a.jsonlz4", mozLz4(kFirefoxBackup), kOlder));
-    ASSERT_TRUE(writeFileAt(backups + "bookmarks-b.jsonlz4", broken, kNewer));
-    EXPECT_EQ(outline(download::readFirefoxBookmarks(firefox)), kFirefoxBackupOutline);
-}
-
-TEST(FirefoxBookmarks, AProfileWithOnlyBrokenFilesLeavesTheGroupOut) {
     const QByteArray good = mozLz4(kFirefoxBackup);
     const QByteArray notABackup = mozLz4(R"({"type":"text/x-moz-place-container","children":[]})");
-    for (const QByteArray& file :
+    for (const QByteArray& broken :
          {QByteArray("mozLz41\0", 8) + good.mid(8),
-          good.left(8) + littleEndian32(0x7FFFFFFF) + good.mid(12), good.left(good.size() - 20),
+          good.left(8) + littleEndian32(0x7FFFFFFF) + good.mid(12), good.left(good.size() / 2),
           notABackup, mozLz4("{\"type\": [")}) {
         qbtest::TempHome home;
         const QString firefox = home.root() + "/firefox";
-        ASSERT_TRUE(qbtest::writeFile(firefox + "/x1.default/bookmarkbackups/b.jsonlz4", file));
+        const QString backups = firefox + "/x1.default/bookmarkbackups/";
+        ASSERT_TRUE(writeFileAt(backups + "bookmarks-b.jsonlz4", broken, kNewer));
         EXPECT_EQ(outline(download::readFirefoxBookmarks(firefox)), "(none)");
+        ASSERT_TRUE(writeFileAt(backups + "bookmarks-a.jsonlz4", good, kOlder));
+        EXPECT_EQ(outline(download::readFirefoxBookmarks(firefox)), kFirefoxBackupOutline);
     }
 }
 
