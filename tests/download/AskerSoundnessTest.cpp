@@ -270,71 +270,58 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
     }
 }
 
-// A typed or picked URL may name another file: the file on disk is never resumed with its
-// bytes; the user replaces it or keeps it.
-TEST(AskerSoundSource, AnEditedSourceAsksBeforeTouchingTheFileOnDisk) {
-    for (const int answer : {platform::IDNO, platform::IDYES}) {
-        SCOPED_TRACE(answer == platform::IDYES ? "replace" : "keep");
-        AskerFixture f;
-        const QByteArray other = qbtest::randomBytes(1000, 3);
-        ASSERT_TRUE(qbtest::writeFile(f.path(), other));
-        TfrmAsker* dialog = f.openServed(kBody, {}, "/first/tool.bin");
-        dialog->edtSource->setEditText(f.server().url("/second/tool.bin"));
-        f.boxes.answer(answer);
-        if (answer == platform::IDYES)
-            f.boxes.answer(platform::IDOK);
-        f.press();
-        ASSERT_TRUE(f.waitUntilIdle());
-
-        ASSERT_FALSE(f.boxes.boxes().isEmpty());
-        EXPECT_EQ(f.boxes.boxes()[0].caption, "File Exists");
-        EXPECT_EQ(f.boxes.boxes()[0].defaultAnswer(), platform::IDNO);
-        // Never a range from the other file's size.
-        for (const QStringList& request : qbtest::requestLines(f.server()))
-            EXPECT_FALSE(request.contains("Range: bytes=1000-")) << qPrintable(request.join('|'));
-        EXPECT_EQ(qbtest::readFile(f.path()), answer == platform::IDYES ? kBody : other);
-        EXPECT_FALSE(dialog->isDownloading());
-    }
-}
-
-// A file on disk as long as the server's asks before it is downloaded again, over HTTP as
-// over FTP: No keeps it as it is, Yes fetches it whole from its start.
+// A file on disk that the download would replace asks first, with No as the default: one
+// as long as the server's (over HTTP as over FTP), or any file once the source was edited, as
+// it may name another file whose bytes must not extend it. No keeps the file, Yes fetches
+// the download whole from its start.
 TEST(AskerSoundComplete, ACompleteFileAsksBeforeDownloadingAgain) {
-    const QByteArray old = qbtest::randomBytes(kBody.size(), 99);
-    for (const bool overFtp : {false, true}) {
+    struct Case {
+        const char* name;
+        qint64 local;
+        bool edited;
+        bool overFtp;
+    };
+    const Case cases[] = {{"complete, http", kBody.size(), false, false},
+                          {"complete, ftp", kBody.size(), false, true},
+                          {"edited source", 1000, true, false}};
+    for (const Case& c : cases) {
         for (const int answer : {platform::IDNO, platform::IDYES}) {
             const bool yes = answer == platform::IDYES;
-            SCOPED_TRACE(testing::Message()
-                         << (overFtp ? "ftp, " : "http, ") << (yes ? "Yes" : "No"));
+            SCOPED_TRACE(testing::Message() << c.name << (yes ? ", Yes" : ", No"));
             AskerFixture f;
+            const QByteArray old = qbtest::randomBytes(c.local, 99);
             ASSERT_TRUE(qbtest::writeFile(f.path(), old));
             FtpTestServer ftp;
             ftp.file = kBody;
-            if (overFtp)
+            if (c.overFtp)
                 ftp.start();
             TfrmAsker* dialog =
-                overFtp ? f.open(QString("ftp://127.0.0.1:%1/pub/tool.bin").arg(ftp.port()))
-                        : f.openServed(kBody);
+                c.overFtp ? f.open(QString("ftp://127.0.0.1:%1/pub/tool.bin").arg(ftp.port()))
+                          : f.openServed(kBody, {}, "/first/tool.bin");
+            if (c.edited)
+                dialog->edtSource->setEditText(f.server().url("/second/tool.bin"));
             dialog->cbPromptDone->setChecked(false);
             f.boxes.answer(answer);
             f.press();
             ASSERT_TRUE(f.waitUntilIdle(20000));
 
             ASSERT_EQ(f.boxes.boxes().size(), 1);
-            EXPECT_EQ(f.boxes.boxes()[0].text,
-                      "Complete file exists already, would you like to re-download?");
+            if (!c.edited) {
+                EXPECT_EQ(f.boxes.boxes()[0].text,
+                          "Complete file exists already, would you like to re-download?");
+            }
             EXPECT_EQ(f.boxes.boxes()[0].caption, "File Exists");
             EXPECT_EQ(f.boxes.boxes()[0].defaultAnswer(), platform::IDNO);
             EXPECT_EQ(qbtest::readFile(f.path()), yes ? kBody : old);
             EXPECT_EQ(f.folderFiles(), QStringList({"tool.bin"}));
             EXPECT_FALSE(dialog->isDownloading());
             EXPECT_FALSE(f.logText().contains("press Download to resume"));
-            if (!overFtp) {
+            if (!c.overFtp) {
                 const QList<QStringList> requests = qbtest::requestLines(f.server());
                 ASSERT_EQ(requests.size(), yes ? 2 : 1);
                 if (yes) {
                     EXPECT_TRUE(requests[1].contains("Range: bytes=0-"));
-                    EXPECT_TRUE(f.logHas("Quillbay:  Starting download at byte 0"));
+                    EXPECT_TRUE(c.edited || f.logHas("Quillbay:  Starting download at byte 0"));
                 }
             }
         }
