@@ -167,7 +167,7 @@ ScriptedServer::Script fileServer(const QByteArray& body, FileServerOptions opti
         }
         const qint64 start = rangeStart(request);
         QByteArray part = body;
-        if (start > 0 && options.honourRange) {
+        if (start > 0) {
             part = body.mid(start);
             c.send(httpResponse("206 Partial Content",
                                 length(part.size()) << "Content-Range: bytes " +

@@ -21,11 +21,10 @@
 namespace qbtest {
 
 // A file server: HEAD answers the length, GET the body, from the start of a
-// "Range: bytes=N-" line with 206 when `honourRange`. `stallAfter` >= 0 makes the first
-// GET stop after that many body bytes and wait for the client to go. `announce` false
-// leaves out every Content-Length.
+// "Range: bytes=N-" line with 206. `stallAfter` >= 0 makes the first GET stop after that
+// many body bytes and wait for the client to go. `announce` false leaves out every
+// Content-Length.
 struct FileServerOptions {
-    bool honourRange = true;
     qint64 stallAfter = -1;
     bool announce = true;
     // Bytes sent beyond the body (a server that sends more than it announced).

@@ -270,30 +270,6 @@ TEST(AskerForm, DeleteFileRemovesExactlyTheNamedFileAndNeverAFolder) {
     EXPECT_TRUE(QFileInfo::exists(dir + "kept.bin"));
 }
 
-TEST(AskerForm, VirusScanAndFileExecStampTheRecordFoundWithoutRegardToCase) {
-    AskerFixture f;
-    library::FileRecord(f.recordFile(), "SETUP.EXE").writeString(library::RecordKey::Desc, "x");
-    Settings().writeString("VirusScanner", "CommandLine", "/opt/scan");
-    TfrmAsker* dialog = f.open("http://127.0.0.1:1/setup.exe");
-    const QString path = f.folderDir() + "setup.exe";
-    dialog->cbAutoScan->setChecked(true);
-    dialog->VirusScan(path);
-    dialog->FileExec(path);
-    const library::FileRecord record(f.recordFile(), "SETUP.EXE");
-    EXPECT_EQ(record.readString(library::RecordKey::LastScanned), platform::todayStamp());
-    EXPECT_EQ(record.readString(library::RecordKey::LastOpened), platform::todayStamp());
-    EXPECT_EQ(f.home.shellLog(), QStringList({"open\t/opt/scan\t\"" + path + "\""}));
-
-    // Without a scanner nothing runs and nothing claims a scan.
-    Settings().writeString("VirusScanner", "CommandLine", "");
-    library::FileRecord(f.recordFile(), "other.exe").writeString(library::RecordKey::Desc, "y");
-    dialog->VirusScan(f.folderDir() + "other.exe");
-    EXPECT_EQ(library::FileRecord(f.recordFile(), "other.exe")
-                  .readString(library::RecordKey::LastScanned),
-              "Never");
-    EXPECT_EQ(f.home.shellLog().size(), 1);
-}
-
 // A chosen bookmark lands in the source box: the dialog's reader is wired to its menu.
 TEST(AskerForm, TheBookmarkMenuFillsTheSourceBox) {
     AskerFixture fixture;

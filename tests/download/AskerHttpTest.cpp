@@ -123,24 +123,6 @@ TEST(AskerHttp, APartialLocalFileResumesFromItsSize) {
     EXPECT_TRUE(f.logHas("Received 5000 bytes"));
 }
 
-TEST(AskerHttp, AFailedProbeShowsTheServerResponseAndReturnsToIdle) {
-    AskerFixture f;
-    ScriptedServer server([](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.send("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n");
-    });
-    f.boxes.answer(platform::IDOK);
-    TfrmAsker* dialog = f.open(server.url("/gone.zip"));
-    f.press();
-    ASSERT_EQ(f.boxes.texts(),
-              QStringList({"Download Failed\r\rServer Response : 404 \"Not Found\""}));
-    EXPECT_TRUE(f.logHas("Failed : 404 Not Found"));
-    EXPECT_FALSE(dialog->isDownloading());
-    EXPECT_TRUE(dialog->edtName->isEnabled());
-    EXPECT_EQ(server.connectionCount(), 1);
-    EXPECT_FALSE(QFileInfo::exists(f.path("gone.zip")));
-}
-
 // Lengths the server does not announce, or announces wrongly, still bring the whole file.
 // Bytes beyond a valid Content-Length are not the document: they are dropped, and said so.
 TEST(AskerHttp, UnknownWrongOrExceededLengthsStillBringEveryByte) {
@@ -260,6 +242,15 @@ TEST(AskerHttp, AutoScanRunsTheScannerOnTheQuotedPathAndStampsTheRecord) {
               QStringList({"open\t/opt/scanner/scan\t\"" + f.path("my tool.bin") + "\""}));
     EXPECT_EQ(record.readString(library::RecordKey::LastScanned), platform::todayStamp());
     EXPECT_EQ(record.readString(library::RecordKey::LastOpened), "Never");
+
+    // Without a scanner nothing runs and nothing claims a scan.
+    Settings().writeString("VirusScanner", "CommandLine", "");
+    library::FileRecord(f.recordFile(), "other.exe").writeString(library::RecordKey::Desc, "y");
+    dialog->VirusScan(f.path("other.exe"));
+    EXPECT_EQ(library::FileRecord(f.recordFile(), "other.exe")
+                  .readString(library::RecordKey::LastScanned),
+              "Never");
+    EXPECT_EQ(f.home.shellLog().size(), 1);
 }
 
 TEST(AskerHttp, AnEmptyFileIsCompleteWhenTheAnswerEnds) {

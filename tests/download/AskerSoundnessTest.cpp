@@ -103,8 +103,12 @@ TEST(AskerSoundRedirects, ChainsEndWhereTheyLead) {
         EXPECT_FALSE(dialog->isDownloading());
         EXPECT_TRUE(f.logHas("Quillbay is redirecting to: " + target)) << qPrintable(f.logText());
         if (c.end == Missing) {
+            // The failed probe is shown once, with the server's response, and nothing follows.
             EXPECT_EQ(f.boxes.texts(),
                       QStringList({"Download Failed\r\rServer Response : 404 \"Not Found\""}));
+            EXPECT_EQ(f.failures(), QStringList({"Failed : 404 Not Found"}));
+            EXPECT_EQ(server->connectionCount(), 3);
+            EXPECT_TRUE(dialog->edtName->isEnabled());
             EXPECT_FALSE(QFileInfo::exists(f.path()));
             continue;
         }

@@ -29,52 +29,33 @@ const QByteArray kChromiumFile = R"({
                "type": "url",
                "url": "https://cdimage.debian.org/debian-cd/current/amd64/iso-cd/"
             } ],
-            "date_added": "13345678900000000",
-            "date_last_used": "0",
             "date_modified": "13345678901234567",
-            "guid": "7c2e9d1a-3b5f-4e6d-8a0c-2d4f6b8e0a1c",
             "id": "5",
             "name": "Downloads",
             "type": "folder"
          }, {
-            "date_added": "13345678902000000",
-            "guid": "5e3f1a2b-4c6d-4e8f-9a0b-3c5d7e9f1a2b",
             "id": "7",
             "name": "",
             "type": "url",
             "url": "https://www.kernel.org/"
          } ],
-         "date_added": "13345678800000000",
-         "date_modified": "13345678902000000",
-         "guid": "0bc5d13f-2cba-5d74-951f-3f233fe6c908",
          "id": "1",
          "name": "Bookmarks bar",
          "type": "folder"
       },
       "other": {
          "children": [ {
-            "guid": "6f4a2b3c-5d7e-4f9a-8b1c-4d6e8f0a2b3c",
-            "id": "8",
             "name": "Qt 6 documentation",
             "type": "url",
             "url": "https://doc.qt.io/qt-6/"
          }, {
-            "id": "9",
             "name": "from some future version",
             "type": "shortcut_group"
          } ],
-         "guid": "82b081ec-3dd3-529c-8475-ab6c344590dd",
-         "id": "2",
          "name": "Other bookmarks",
          "type": "folder"
       },
-      "synced": {
-         "children": [ ],
-         "guid": "4cf2e351-0e85-532b-bb37-df045d8f8d0f",
-         "id": "3",
-         "name": "Mobile bookmarks",
-         "type": "folder"
-      }
+      "synced": { "children": [ ], "name": "Mobile bookmarks", "type": "folder" }
    },
    "version": 1
 }
