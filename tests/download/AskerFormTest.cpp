@@ -19,7 +19,6 @@
 
 #include "AskerFixture.h"
 #include "HelperLibrary.h"
-#include "app/AppWindows.h"
 #include "app/HandOffOpener.h"
 #include "app/TfrmTray.h"
 #include "library/Categories.h"

@@ -149,95 +149,73 @@ TEST(AskerFtp, DownloadsOrResumesTheFileAndRunsTheCompletionOnce) {
     }
 }
 
-struct RefusedResumeCase {
-    const char* name;
-    int answer;
-    bool retrAccepted; // the restarted RETR
-};
-
+// A REST answered 504 asks whether to restart from the start: Yes restarts on a new
+// connection, No keeps the part. Other refusals show their error line. The part on disk
+// stays until a server has really begun to send the file.
 TEST(AskerFtp, ARefusedResumeAsksAndRestartsFromTheStartOrKeepsThePartialFile) {
-    const RefusedResumeCase cases[] = {
-        {"restart", platform::IDYES, true},
-        {"keep the partial file", platform::IDNO, true},
-        {"restart refused by the server", platform::IDYES, false},
+    const QByteArray notHere = "504 Command not implemented for that parameter.";
+    const QByteArray missing = "550 Failed to open file.";
+    struct Case {
+        const char* name;
+        QByteArray rest;  // REST's reply; empty: accepted
+        QByteArray retr;  // RETR's reply; empty: the file is sent
+        bool local;       // a part of 1000 bytes on disk
+        int answer;       // to the restart question; 0: none asked
+        bool retrSent;    // a RETR reached the server
+        QByteArray error; // the reply the error line names
+    };
+    const Case cases[] = {
+        {"restart", notHere, {}, true, platform::IDYES, true, {}},
+        {"keep the partial file", notHere, {}, true, platform::IDNO, false, {}},
+        {"restart refused by the server", notHere, missing, true, platform::IDYES, true, missing},
+        {"REST not implemented",
+         "502 Command not implemented.",
+         {},
+         true,
+         0,
+         false,
+         "502 Command not implemented."},
+        {"missing file", {}, missing, false, 0, true, missing},
     };
     const QByteArray partial(1000, 'p');
-    for (const RefusedResumeCase& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FtpDialog t(qbtest::randomBytes(6000, 9));
-        t.server.on("REST", [](FtpSession& s, const QByteArray&) {
-            s.reply("504 Command not implemented for that parameter.");
-        });
-        if (!c.retrAccepted)
-            t.server.on("RETR", [](FtpSession& s, const QByteArray&) {
-                s.reply("550 Failed to open file.");
-            });
-        ASSERT_TRUE(qbtest::writeFile(t.local(), partial));
-        t.f.boxes.answer(c.answer);
-        if (c.answer == platform::IDYES && c.retrAccepted)
+        if (!c.rest.isEmpty())
+            t.server.on("REST", [&c](FtpSession& s, const QByteArray&) { s.reply(c.rest); });
+        if (!c.retr.isEmpty())
+            t.server.on("RETR", [&c](FtpSession& s, const QByteArray&) { s.reply(c.retr); });
+        if (c.local) {
+            ASSERT_TRUE(qbtest::writeFile(t.local(), partial));
+        }
+        const bool completes = c.error.isEmpty() && c.answer == platform::IDYES;
+        if (c.answer)
+            t.f.boxes.answer(c.answer);
+        if (completes)
             t.f.boxes.answer(platform::IDOK);
         t.open();
         t.f.press();
 
-        ASSERT_FALSE(t.f.boxes.boxes().isEmpty());
-        EXPECT_EQ(t.f.boxes.boxes().first().text, kRestartQuestion);
-        EXPECT_EQ(t.f.boxes.boxes().first().caption, "Can't resume download");
-        EXPECT_TRUE(t.f.logHas("Site does not permit download resuming."));
+        ASSERT_EQ(t.f.boxes.boxes().size(), (c.answer ? 1 : 0) + (completes ? 1 : 0));
+        if (c.answer) {
+            EXPECT_EQ(t.f.boxes.boxes().first().text, kRestartQuestion);
+            EXPECT_EQ(t.f.boxes.boxes().first().caption, "Can't resume download");
+            EXPECT_TRUE(t.f.logHas("Site does not permit download resuming."));
+        }
         const QList<QByteArray> verbs = t.server.verbs();
-        EXPECT_EQ(verbs.count("REST"), 1);
-        if (c.answer == platform::IDNO) {
-            EXPECT_EQ(t.f.boxes.boxes().size(), 1);
-            EXPECT_EQ(verbs.count("RETR"), 0);
-            EXPECT_EQ(qbtest::readFile(t.local()), partial);
-        } else if (c.retrAccepted) {
+        EXPECT_EQ(verbs.count("REST"), c.local ? 1 : 0);
+        EXPECT_EQ(verbs.contains("RETR"), c.retrSent);
+        EXPECT_EQ(t.errorLines(), c.error.isEmpty()
+                                      ? QStringList()
+                                      : QStringList({"FTP Error#" + c.error.left(3) +
+                                                     " - last Response was: '" + c.error + "'"}));
+        if (completes) {
             EXPECT_EQ(t.f.boxes.texts().value(1), completeNotice());
             EXPECT_EQ(verbs.mid(verbs.indexOf("REST") + 1),
                       QList<QByteArray>({"USER", "PASS", "CWD", "TYPE", "PASV", "RETR", "QUIT"}));
             EXPECT_EQ(qbtest::readFile(t.local()), t.file);
-        } else {
-            // The partial copy stays until a server has really begun to send the file.
+        } else if (c.local) {
             EXPECT_EQ(qbtest::readFile(t.local()), partial);
-            EXPECT_EQ(t.errorLines(),
-                      QStringList({"FTP Error#550 - last Response was: '550 Failed to open "
-                                   "file.'"}));
-        }
-        t.expectIdle();
-    }
-}
-
-struct FailureCase {
-    const char* name;
-    const char* verb;
-    const char* reply;
-    const char* line;
-};
-
-// The client's own tests go through the refusals; here a resumed and a fresh transfer show
-// how one reaches the log and what stays on disk.
-TEST(AskerFtp, RefusalsShowTheErrorLineAndLeaveAnIdleDialog) {
-    const FailureCase cases[] = {
-        {"REST not implemented", "REST", "502 Command not implemented.",
-         "FTP Error#502 - last Response was: '502 Command not implemented.'"},
-        {"missing file", "RETR", "550 Failed to open file.",
-         "FTP Error#550 - last Response was: '550 Failed to open file.'"},
-    };
-    for (const FailureCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        FtpDialog t(qbtest::randomBytes(3000, 1));
-        const QByteArray reply = c.reply;
-        t.server.on(c.verb, [reply](FtpSession& s, const QByteArray&) { s.reply(reply); });
-        const bool resuming = QByteArray(c.verb) == "REST";
-        if (resuming) {
-            ASSERT_TRUE(qbtest::writeFile(t.local(), t.file.left(1000)));
-        }
-        t.open();
-        t.f.press();
-
-        EXPECT_EQ(t.errorLines(), QStringList({c.line}));
-        EXPECT_TRUE(t.f.boxes.boxes().isEmpty());
-        EXPECT_FALSE(t.server.verbs().contains("RETR") && QByteArray(c.verb) != "RETR");
-        if (resuming) {
-            EXPECT_EQ(qbtest::readFile(t.local()), t.file.left(1000));
         } else {
             EXPECT_FALSE(QFileInfo::exists(t.local()));
         }
