@@ -1,7 +1,6 @@
 #include "AskerFixture.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,7 +12,6 @@
 
 #include "library/LibraryOperations.h"
 #include "library/LibraryPaths.h"
-#include "platform/MessageLoop.h"
 
 namespace qbtest {
 
