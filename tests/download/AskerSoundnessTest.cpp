@@ -278,7 +278,7 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
 // as long as the server's (over HTTP as over FTP), or any file once the source was edited, as
 // it may name another file whose bytes must not extend it. No keeps the file, Yes fetches
 // the download whole from its start.
-TEST(AskerSoundComplete, ACompleteFileAsksBeforeDownloadingAgain) {
+TEST(AskerSoundComplete, AFileOnDiskAsksBeforeItIsReplaced) {
     struct Case {
         const char* name;
         qint64 local;
