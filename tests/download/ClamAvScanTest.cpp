@@ -6,8 +6,6 @@
 #include <QProcess>
 
 #include "AskerFixture.h"
-#include "TestEnvironment.h"
-#include "download/TfrmAsker.h"
 #include "library/Settings.h"
 #include "setup/ScannerDetection.h"
 
