@@ -1,17 +1,17 @@
 #include "AskerFixture.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <atomic>
 
 #include "library/LibraryOperations.h"
 #include "library/LibraryPaths.h"
-#include "platform/MessageLoop.h"
 
 namespace qbtest {
 
@@ -26,6 +26,10 @@ AskerFixture::AskerFixture() {
 
 AskerFixture::~AskerFixture() {
     delete dialog.data();
+}
+
+QStringList AskerFixture::folderFiles() const {
+    return QDir(folderDir()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 QString AskerFixture::folderDir() const {
@@ -85,6 +89,10 @@ bool AskerFixture::logHas(const QString& line) const {
     return log().contains(line);
 }
 
+QStringList AskerFixture::failures() const {
+    return log().filter(QRegularExpression("^Failed : "));
+}
+
 void whenTrue(QObject* owner, std::function<bool()> condition, std::function<void()> action) {
     auto* timer = new QTimer(owner);
     timer->setInterval(5);
@@ -98,14 +106,33 @@ void whenTrue(QObject* owner, std::function<bool()> condition, std::function<voi
     timer->start();
 }
 
-namespace {
-
-QByteArray header(const QByteArray& status, const QList<QByteArray>& fields) {
+QByteArray httpResponse(const QByteArray& status, const QList<QByteArray>& fields,
+                        const QByteArray& body) {
     QByteArray out = "HTTP/1.0 " + status + "\r\n";
     for (const QByteArray& field : fields)
         out += field + "\r\n";
-    return out + "\r\n";
+    return out + "\r\n" + body;
 }
+
+QByteArray contentLength(qint64 n) {
+    return "Content-Length: " + QByteArray::number(n);
+}
+
+std::unique_ptr<ScriptedServer> httpServer(RequestHandler handler) {
+    return std::make_unique<ScriptedServer>([handler](ScriptedConnection& c) {
+        const QByteArray request = c.readRequestHeader();
+        if (!request.isEmpty())
+            handler(request, c);
+    });
+}
+
+QString completeNotice(const QString& name) {
+    return "Download Complete for " + name +
+           "\r\rThis file has been placed in the following area:\r\rSection: "
+           "Programs\rFolder: Utilities";
+}
+
+namespace {
 
 qint64 rangeStart(const QByteArray& request) {
     for (const QByteArray& line : request.split('\n')) {
@@ -132,20 +159,21 @@ ScriptedServer::Script fileServer(const QByteArray& body, FileServerOptions opti
                                                                           : options.contentLength)};
         };
         if (request.startsWith("HEAD")) {
-            c.send(header("200 OK", length(size) << "Content-Type: application/octet-stream"));
+            c.send(
+                httpResponse("200 OK", length(size) << "Content-Type: application/octet-stream"));
             return;
         }
         const qint64 start = rangeStart(request);
         QByteArray part = body;
-        if (start > 0 && options.honourRange) {
+        if (start > 0) {
             part = body.mid(start);
-            c.send(header("206 Partial Content", length(part.size())
-                                                     << "Content-Range: bytes " +
-                                                            QByteArray::number(start) + "-" +
-                                                            QByteArray::number(size - 1) + "/" +
-                                                            QByteArray::number(size)));
+            c.send(httpResponse("206 Partial Content",
+                                length(part.size()) << "Content-Range: bytes " +
+                                                           QByteArray::number(start) + "-" +
+                                                           QByteArray::number(size - 1) + "/" +
+                                                           QByteArray::number(size)));
         } else {
-            c.send(header("200 OK", length(size)));
+            c.send(httpResponse("200 OK", length(size)));
         }
         if (options.stallAfter >= 0 && !stalled->exchange(true)) {
             c.send(part.left(options.stallAfter));

@@ -21,11 +21,10 @@
 namespace qbtest {
 
 // A file server: HEAD answers the length, GET the body, from the start of a
-// "Range: bytes=N-" line with 206 when `honourRange`. `stallAfter` >= 0 makes the first
-// GET stop after that many body bytes and wait for the client to go. `announce` false
-// leaves out every Content-Length.
+// "Range: bytes=N-" line with 206. `stallAfter` >= 0 makes the first GET stop after that
+// many body bytes and wait for the client to go. `announce` false leaves out every
+// Content-Length.
 struct FileServerOptions {
-    bool honourRange = true;
     qint64 stallAfter = -1;
     bool announce = true;
     // Bytes sent beyond the body (a server that sends more than it announced).
@@ -37,6 +36,17 @@ struct FileServerOptions {
     std::shared_ptr<std::atomic<bool>> release;
 };
 ScriptedServer::Script fileServer(const QByteArray& body, FileServerOptions options = {});
+
+// An HTTP/1.0 answer: status line, fields, empty line, body.
+QByteArray httpResponse(const QByteArray& status, const QList<QByteArray>& fields,
+                        const QByteArray& body = {});
+QByteArray contentLength(qint64 n);
+// A server that hands every request header to `handler`.
+using RequestHandler = std::function<void(const QByteArray& request, ScriptedConnection& c)>;
+std::unique_ptr<ScriptedServer> httpServer(RequestHandler handler);
+
+// The notice of a file that arrived whole in Programs / Utilities.
+QString completeNotice(const QString& name = "tool.bin");
 
 // A program folder with a library of two sections ("Programs" with the folders
 // "Utilities" and "Games", "Internet" with "Web Files"), boxes answered by a script, and
@@ -53,6 +63,10 @@ public:
     QString folderDir() const;
     // The record file of Programs / Utilities.
     QString recordFile() const;
+    // `name` in Programs / Utilities.
+    QString path(const QString& name = "tool.bin") const { return folderDir() + name; }
+    // The files in Programs / Utilities (a replacement left behind shows here).
+    QStringList folderFiles() const;
 
     // A dialog filled like a hand-off of `url` (file name = its last segment unless given),
     // with its defaults applied and shown.
@@ -73,7 +87,10 @@ public:
     std::unique_ptr<ScriptedServer> server_;
 
     QStringList log() const;
+    QString logText() const { return log().join('\n'); }
     bool logHas(const QString& line) const;
+    // The log's "Failed : ..." lines.
+    QStringList failures() const;
 };
 
 // Runs `action` once, from inside whatever wait is running then, as soon as `condition`

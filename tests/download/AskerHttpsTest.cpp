@@ -39,14 +39,14 @@ TEST(AskerHttps, ADownloadAndItsResumeLandByteForByteWithOneTlsLinePerConnection
     dialog->cbPromptDone->setChecked(false);
     f.abortAt(1024 * 1024);
     f.press();
-    const qint64 partial = QFileInfo(f.folderDir() + "setup.bin").size();
+    const qint64 partial = QFileInfo(f.path("setup.bin")).size();
     ASSERT_GE(partial, 1024 * 1024);
     ASSERT_LT(partial, body.size());
     // The probe and the GET: two connections, two lines.
     EXPECT_EQ(tlsLines(f).size(), 2) << qPrintable(f.log().join('\n'));
 
     f.press();
-    EXPECT_EQ(qbtest::readFile(f.folderDir() + "setup.bin"), body);
+    EXPECT_EQ(qbtest::readFile(f.path("setup.bin")), body);
     EXPECT_TRUE(f.logHas(QString("Quillbay:  Starting download at byte %1").arg(partial)));
     EXPECT_EQ(tlsLines(f).size(), 4);
     EXPECT_TRUE(tlsLines(f).value(0).startsWith("TLSv1.3 TLS_"));
@@ -80,7 +80,7 @@ TEST(AskerHttps, RedirectsBetweenTheSchemesAreFollowedAndADowngradeIsLogged) {
         dialog->cbPromptDone->setChecked(false);
         f.press();
         ASSERT_TRUE(f.waitUntilIdle());
-        EXPECT_EQ(qbtest::readFile(f.folderDir() + "a.bin"), body);
+        EXPECT_EQ(qbtest::readFile(f.path("a.bin")), body);
         EXPECT_EQ(dialog->DownloadURL, k.target);
         EXPECT_EQ(f.logHas("Redirected from https to http: " + k.target +
                            " comes without "
@@ -113,7 +113,7 @@ TEST(AskerHttps, AFailedCertificateCheckShowsItsReasonAndLeavesNoFile) {
             << qPrintable(f.boxes.texts()[0]);
         EXPECT_TRUE(f.log().filter("Failed : 404 " + reason).size() == 1)
             << qPrintable(f.log().join('\n'));
-        EXPECT_FALSE(QFileInfo::exists(f.folderDir() + "secret.bin"));
+        EXPECT_FALSE(QFileInfo::exists(f.path("secret.bin")));
         EXPECT_FALSE(dialog->isDownloading());
     }
 }

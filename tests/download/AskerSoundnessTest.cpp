@@ -1,6 +1,5 @@
 // The download dialog never reports a broken download as complete and never destroys a
-// file on disk before its replacement has arrived whole: redirect chains, short bodies,
-// ranges answered wrongly, edited sources and FTP size replies, against scripted servers.
+// file on disk before its replacement has arrived whole, against scripted servers.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -18,10 +20,6 @@
 #include <csignal>
 #include <memory>
 #include <utility>
-
-#include <QRegularExpression>
-#include <QTest>
-#include <QTimer>
 
 #include "AskerFixture.h"
 #include "FtpTestServer.h"
@@ -32,124 +30,64 @@
 using ftptest::FtpSession;
 using ftptest::FtpTestServer;
 using qbtest::AskerFixture;
+using qbtest::completeNotice;
+using qbtest::contentLength;
+using qbtest::httpResponse;
 using qbtest::ScriptedConnection;
-using qbtest::ScriptedServer;
 
 namespace {
 
 const QByteArray kBody = qbtest::randomBytes(5000, 31);
 
-QString notice(const QString& name = "tool.bin") {
-    return "Download Complete for " + name +
-           "\r\rThis file has been placed in the following area:\r\rSection: "
-           "Programs\rFolder: Utilities";
-}
-
-QByteArray response(const QByteArray& status, const QList<QByteArray>& fields,
-                    const QByteArray& body = {}) {
-    QByteArray out = "HTTP/1.0 " + status + "\r\n";
-    for (const QByteArray& field : fields)
-        out += field + "\r\n";
-    return out + "\r\n" + body;
-}
-
-QByteArray length(qint64 n) {
-    return "Content-Length: " + QByteArray::number(n);
-}
-
-using Handler = std::function<void(const QByteArray& request, ScriptedConnection& c)>;
-
-// An HTTP server that hands every request header to `handler`.
-std::unique_ptr<ScriptedServer> httpServer(Handler handler) {
-    return std::make_unique<ScriptedServer>([handler](ScriptedConnection& c) {
-        const QByteArray request = c.readRequestHeader();
-        if (!request.isEmpty())
-            handler(request, c);
-    });
-}
-
 bool isHead(const QByteArray& request) {
     return request.startsWith("HEAD");
 }
 
-QByteArray pathOf(const QByteArray& request) {
-    return request.split(' ').value(1);
-}
-
-// The folder holds exactly these names (no replacement file left behind).
-QStringList folderNames(const AskerFixture& f) {
-    return QDir(f.folderDir()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
-QStringList failureLines(const AskerFixture& f) {
-    return f.log().filter(QRegularExpression("^Failed : "));
-}
-
-// A RETR that sends `file` from the REST offset, with the 150 reply counting either the
-// whole file or what follows the offset, optionally held after `holdAfter` bytes.
-void serveRest(FtpSession& s, const QByteArray& file, bool countWhole, qint64 holdAfter = 0,
-               std::shared_ptr<std::atomic<bool>> release = {}) {
-    // A restart point holds for one transfer only.
-    const QByteArray rest = file.mid(std::exchange(s.restOffset, 0));
-    FtpTestServer::sendFile(
-        s, rest, {countWhole ? file.size() : rest.size(), holdAfter, std::move(release)});
-}
-
-QString ftpUrl(const FtpTestServer& server, const QString& path = "pub/tool.bin") {
-    return QString("ftp://127.0.0.1:%1/%2").arg(server.port()).arg(path);
-}
-
-// ---- redirects ---------------------------------------------------------------------------
-
-// A road that leaves HTTP is followed to its end: the redirect restart of an earlier hop
-// never fires into the FTP transfer, a failure at the end is reported once, and the size
-// shown is the final answer's.
+// Redirects are followed to their end, to another server or onto FTP: the restart of an
+// earlier hop never fires into the last transfer, a failure at the end is reported once, and
+// the source, the record and the size shown are the last answer's.
 TEST(AskerSoundRedirects, ChainsEndWhereTheyLead) {
+    enum End { Here, Elsewhere, Ftp, Missing };
     struct Case {
         const char* name;
-        bool ftpEnd;        // the last hop names an ftp URL
-        bool locationOnGet; // the probe is answered, only the GET is redirected
-        int finalStatus;    // 200 or an error of the last http hop
+        End end;            // where /b leads
+        bool locationOnGet; // the probe is answered, only the GET is redirected (to ftp)
     };
     const Case cases[] = {
-        {"http -> http -> ftp", true, false, 200},
-        {"GET redirected to ftp", true, true, 200},
-        {"http -> http -> 404", false, false, 404},
-        {"http -> http -> file", false, false, 200},
+        {"http -> http -> file", Here, false},   {"http -> http -> other server", Elsewhere, false},
+        {"http -> http -> ftp", Ftp, false},     {"GET redirected to ftp", Ftp, true},
+        {"http -> http -> 404", Missing, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         AskerFixture f;
         FtpTestServer ftp;
         auto release = std::make_shared<std::atomic<bool>>(false);
-        ftp.file = kBody;
-        ftp.on("RETR",
-               [&](FtpSession& s, const QByteArray&) { serveRest(s, kBody, true, 1000, release); });
-        ftp.start();
-        const QString ftpTarget = ftpUrl(ftp);
-        auto server = httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
-            const QByteArray path = pathOf(request);
-            if (c.locationOnGet) {
-                if (isHead(request))
-                    conn.send(response("200 OK", {length(kBody.size())}));
-                else
-                    conn.send(response("302 Found", {"Location: " + ftpTarget.toUtf8()}));
-                return;
-            }
-            if (path == "/a") {
-                conn.send(response("302 Found", {"Location: /b", length(99999)}));
-            } else if (path == "/b") {
-                if (c.ftpEnd)
-                    conn.send(response("302 Found", {"Location: " + ftpTarget.toUtf8()}));
-                else
-                    conn.send(response("302 Found", {"Location: /tool.bin", length(77)}));
-            } else if (c.finalStatus != 200) {
-                conn.send(response("404 Not Found", {length(9)}, "not found"));
-            } else {
-                conn.send(response("200 OK", {length(kBody.size())},
-                                   isHead(request) ? QByteArray() : kBody));
-            }
+        ftp.on("RETR", [&](FtpSession& s, const QByteArray&) {
+            FtpTestServer::sendFile(s, kBody, {-1, 1000, release});
         });
+        ftp.start();
+        qbtest::ScriptedServer other(qbtest::fileServer(kBody));
+        const QByteArray location =
+            c.end == Ftp ? QString("ftp://127.0.0.1:%1/pub/tool.bin").arg(ftp.port()).toLatin1()
+            : c.end == Elsewhere ? other.url("/tool.bin").toLatin1()
+                                 : QByteArray("/tool.bin");
+        auto server = qbtest::httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
+            const QByteArray path = request.split(' ').value(1);
+            if (c.locationOnGet && !isHead(request))
+                conn.send(httpResponse("302 Found", {"Location: " + location}));
+            else if (path == "/a" && !c.locationOnGet)
+                conn.send(httpResponse("302 Found", {"Location: /b", contentLength(99999)}));
+            else if (path == "/b")
+                conn.send(httpResponse("302 Found", {"Location: " + location, contentLength(77)}));
+            else if (c.end == Missing)
+                conn.send(httpResponse("404 Not Found", {contentLength(9)}, "not found"));
+            else
+                conn.send(httpResponse("200 OK", {contentLength(kBody.size())},
+                                       isHead(request) ? QByteArray() : kBody));
+        });
+        const QString target = location.startsWith('/') ? server->url(QString::fromLatin1(location))
+                                                        : QString::fromLatin1(location);
         TfrmAsker* dialog = f.open(server->url("/a"), QString("tool.bin"));
         f.boxes.answerOthersWith(platform::IDOK);
         // The FTP data waits long enough for a stray one-second restart to fire into it.
@@ -162,38 +100,50 @@ TEST(AskerSoundRedirects, ChainsEndWhereTheyLead) {
         // Time for a stray restart to show itself.
         qbtest::pumpUntil([] { return false; }, 1300);
 
-        if (c.finalStatus == 404) {
+        EXPECT_FALSE(dialog->isDownloading());
+        EXPECT_TRUE(f.logHas("Quillbay is redirecting to: " + target)) << qPrintable(f.logText());
+        if (c.end == Missing) {
+            // The failed probe is shown once, with the server's response, and nothing follows.
             EXPECT_EQ(f.boxes.texts(),
                       QStringList({"Download Failed\r\rServer Response : 404 \"Not Found\""}));
-            EXPECT_FALSE(QFileInfo::exists(f.folderDir() + "tool.bin"));
-        } else {
-            EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
-            EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
-            EXPECT_EQ(dialog->lblFileSize->text(), "5000 bytes");
-            EXPECT_EQ(dialog->lblETA->text(), "Complete");
-            EXPECT_TRUE(failureLines(f).isEmpty()) << qPrintable(f.log().join('\n'));
+            EXPECT_EQ(f.failures(), QStringList({"Failed : 404 Not Found"}));
+            EXPECT_EQ(server->connectionCount(), 3);
+            EXPECT_TRUE(dialog->edtName->isEnabled());
+            EXPECT_FALSE(QFileInfo::exists(f.path()));
+            continue;
         }
-        if (c.ftpEnd) {
-            EXPECT_EQ(dialog->edtSource->currentText(), ftpTarget);
+        EXPECT_EQ(f.boxes.texts(), QStringList({completeNotice()}));
+        EXPECT_EQ(qbtest::readFile(f.path()), kBody);
+        EXPECT_EQ(dialog->lblFileSize->text(), "5000 bytes");
+        EXPECT_EQ(dialog->lblETA->text(), "Complete");
+        EXPECT_TRUE(f.failures().isEmpty()) << qPrintable(f.logText());
+        EXPECT_EQ(dialog->edtSource->currentText(), target);
+        EXPECT_EQ(dialog->DownloadURL, target);
+        EXPECT_EQ(
+            library::FileRecord(f.recordFile(), "tool.bin").readString(library::RecordKey::Source),
+            target);
+        // Over FTP the web server answered only the two requests before the hand-over.
+        EXPECT_EQ(ftp.verbs().contains("RETR"), c.end == Ftp);
+        if (c.end == Ftp) {
+            EXPECT_EQ(server->connectionCount(), 2);
         }
-        EXPECT_FALSE(dialog->isDownloading());
     }
 }
 
-// ---- short bodies and local write errors ----------------------------------------------------
-
 // Whatever ends a transfer early ends it as a failure: no notice, no scan, no stamp, no
-// open, no auto-exit, and the bytes that came stay for a resume.
+// open, no auto-exit, and the bytes that came stay for a resume. A disk that refuses the
+// bytes (here: a file size limit) is such a failure too.
 TEST(AskerSoundTruncation, AShortTransferIsAFailureThatKeepsItsBytes) {
     struct Case {
         const char* name;
-        Handler get;
-        QByteArray kept; // what the file holds afterwards
+        qbtest::RequestHandler get;
+        QByteArray kept;     // what the file holds afterwards
+        rlim_t sizeLimit{0}; // a file size limit during the transfer
     };
     const Case cases[] = {
         {"unknown length, connection reset",
          [](const QByteArray&, ScriptedConnection& c) {
-             c.send(response("200 OK", {}, kBody.left(3000)));
+             c.send(httpResponse("200 OK", {}, kBody.left(3000)));
              c.sleep(100);
              c.reset();
          },
@@ -206,66 +156,52 @@ TEST(AskerSoundTruncation, AShortTransferIsAFailureThatKeepsItsBytes) {
          QByteArray()},
         {"body shorter than announced",
          [](const QByteArray&, ScriptedConnection& c) {
-             c.send(response("200 OK", {length(kBody.size())}, kBody.left(2500)));
+             c.send(httpResponse("200 OK", {contentLength(kBody.size())}, kBody.left(2500)));
              c.close();
          },
          kBody.left(2500)},
+        {"the disk refuses the bytes",
+         [](const QByteArray&, ScriptedConnection& c) {
+             c.send(httpResponse("200 OK", {contentLength(kBody.size())}, kBody));
+         },
+         QByteArray(), 2000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         AskerFixture f;
-        auto server = httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
+        auto server = qbtest::httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
             if (isHead(request))
-                conn.send(response("200 OK", {length(kBody.size())}));
+                conn.send(httpResponse("200 OK", {contentLength(kBody.size())}));
             else
                 c.get(request, conn);
         });
         TfrmAsker* dialog = f.open(server->url("/tool.bin"));
         dialog->cbOpenWhen->setCurrentIndex(1);
         dialog->cbClose->setChecked(true);
+        struct rlimit old {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = old;
+        if (c.sizeLimit)
+            limit.rlim_cur = c.sizeLimit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
         f.press();
-        ASSERT_TRUE(f.waitUntilIdle()) << qPrintable(f.log().join('\n'));
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        ASSERT_TRUE(f.waitUntilIdle()) << qPrintable(f.logText());
 
         ASSERT_TRUE(f.dialog) << "the dialog closed itself";
         EXPECT_TRUE(f.boxes.texts().isEmpty()) << qPrintable(f.boxes.texts().join('|'));
-        EXPECT_FALSE(failureLines(f).isEmpty()) << qPrintable(f.log().join('\n'));
+        EXPECT_FALSE(f.failures().isEmpty()) << qPrintable(f.logText());
         EXPECT_TRUE(f.home.shellLog().isEmpty());
         const library::FileRecord record(f.recordFile(), "tool.bin");
         EXPECT_EQ(record.readString(library::RecordKey::LastOpened), "Never");
         EXPECT_NE(dialog->lblETA->text(), "Complete");
         if (!c.kept.isEmpty()) {
-            EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), c.kept);
+            EXPECT_EQ(qbtest::readFile(f.path()), c.kept);
         }
     }
 }
-
-// A disk that refuses the bytes (here: a file size limit) is a failure too, never "complete".
-TEST(AskerSoundTruncation, ALocalWriteErrorIsAFailure) {
-    AskerFixture f;
-    const QByteArray big = qbtest::randomBytes(600000, 5);
-    auto server = httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
-        conn.send(response("200 OK", {length(big.size())}, isHead(request) ? QByteArray() : big));
-    });
-    TfrmAsker* dialog = f.open(server->url("/tool.bin"));
-    struct rlimit old {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    dialog->edtDesc->setText("x"); // the record is written before the limit applies
-    struct rlimit limit = old;
-    limit.rlim_cur = 200000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    f.press();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    ASSERT_TRUE(f.waitUntilIdle());
-
-    EXPECT_TRUE(f.boxes.texts().isEmpty()) << qPrintable(f.boxes.texts().join('|'));
-    EXPECT_FALSE(failureLines(f).isEmpty()) << qPrintable(f.log().join('\n'));
-    EXPECT_FALSE(dialog->isDownloading());
-    EXPECT_NE(dialog->lblETA->text(), "Complete");
-}
-
-// ---- the file on disk survives until its replacement is whole ------------------------------
 
 TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
     struct Case {
@@ -278,42 +214,40 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
     };
     const QByteArray partial = kBody.left(1000);
     const QByteArray old = qbtest::randomBytes(5000, 77);
+    const QByteArray length = contentLength(kBody.size());
     const Case cases[] = {
         {"200 to a range, cut short", partial, 0,
-         response("200 OK", {length(kBody.size())}, kBody.left(2000)), partial, false},
+         httpResponse("200 OK", {length}, kBody.left(2000)), partial, false},
         {"200 to a range with an error page", partial, 0,
-         response("200 OK", {length(300)}, QByteArray(200, '<')), partial, false},
-        {"200 to a range, whole", partial, 0, response("200 OK", {length(kBody.size())}, kBody),
-         kBody, true},
+         httpResponse("200 OK", {contentLength(300)}, QByteArray(200, '<')), partial, false},
+        {"200 to a range, whole", partial, 0, httpResponse("200 OK", {length}, kBody), kBody, true},
         {"200 to a range with another body, whole", old.left(1000), 0,
-         response("200 OK", {length(kBody.size())}, kBody), kBody, true},
+         httpResponse("200 OK", {length}, kBody), kBody, true},
         {"206 from the wrong offset", partial, 0,
-         response("206 Partial Content", {length(kBody.size()), "Content-Range: bytes 0-4999/5000"},
-                  kBody),
+         httpResponse("206 Partial Content", {length, "Content-Range: bytes 0-4999/5000"}, kBody),
          partial, false},
         {"yes to re-download, cut short", old, platform::IDYES,
-         response("200 OK", {length(kBody.size())}, kBody.left(100)), old, false},
-        {"yes to re-download, whole", old, platform::IDYES,
-         response("200 OK", {length(kBody.size())}, kBody), kBody, true},
+         httpResponse("200 OK", {length}, kBody.left(100)), old, false},
+        {"yes to re-download, whole", old, platform::IDYES, httpResponse("200 OK", {length}, kBody),
+         kBody, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         AskerFixture f;
-        const QString path = f.folderDir() + "tool.bin";
-        ASSERT_TRUE(qbtest::writeFile(path, c.local));
+        ASSERT_TRUE(qbtest::writeFile(f.path(), c.local));
         // Whatever the GET brings, the file is checked while the answer is on its way.
         QByteArray seenDuringGet;
         std::atomic<bool> seen{false};
-        auto server = httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
+        auto server = qbtest::httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
             if (isHead(request)) {
-                conn.send(response("200 OK", {length(kBody.size())}));
+                conn.send(httpResponse("200 OK", {length}));
                 return;
             }
             // All but the last bytes, a look at the file, then the rest: a whole body is
             // whole only once its last byte has come.
             conn.send(c.reply.left(c.reply.size() - 100));
             conn.sleep(150);
-            seenDuringGet = qbtest::readFile(path);
+            seenDuringGet = qbtest::readFile(f.path());
             seen = true;
             conn.send(c.reply.right(100));
         });
@@ -325,222 +259,99 @@ TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
         f.press();
         ASSERT_TRUE(f.waitUntilIdle());
 
-        EXPECT_EQ(qbtest::readFile(path), c.expected);
+        EXPECT_EQ(qbtest::readFile(f.path()), c.expected);
         ASSERT_TRUE(qbtest::pumpUntil([&] { return seen.load(); }, 5000));
         EXPECT_EQ(seenDuringGet, c.local);
-        EXPECT_EQ(folderNames(f), QStringList({"tool.bin"}));
-        EXPECT_EQ(f.boxes.texts().contains(notice()), c.complete);
+        EXPECT_EQ(f.folderFiles(), QStringList({"tool.bin"}));
+        EXPECT_EQ(f.boxes.texts().contains(completeNotice()), c.complete);
         if (c.complete) {
             // A whole answer to a range counts from its own start, not from the part on disk.
             EXPECT_EQ(dialog->stats().maximum(), kBody.size());
-            EXPECT_TRUE(f.logHas("Received 5000 bytes")) << qPrintable(f.log().join('\n'));
+            EXPECT_TRUE(f.logHas("Received 5000 bytes")) << qPrintable(f.logText());
         } else {
-            EXPECT_FALSE(failureLines(f).isEmpty()) << qPrintable(f.log().join('\n'));
+            EXPECT_FALSE(f.failures().isEmpty()) << qPrintable(f.logText());
         }
     }
 }
 
-// ---- an edited source ----------------------------------------------------------------------
-
-// A typed or picked URL may name another file: the file on disk is never resumed with its
-// bytes; the user replaces it or keeps it.
-TEST(AskerSoundSource, AnEditedSourceAsksBeforeTouchingTheFileOnDisk) {
-    for (const int answer : {platform::IDNO, platform::IDYES}) {
-        SCOPED_TRACE(answer == platform::IDYES ? "replace" : "keep");
-        AskerFixture f;
-        const QByteArray other = qbtest::randomBytes(1000, 3);
-        const QString path = f.folderDir() + "tool.bin";
-        ASSERT_TRUE(qbtest::writeFile(path, other));
-        auto server = httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
-            conn.send(
-                response("200 OK", {length(kBody.size())}, isHead(request) ? QByteArray() : kBody));
-        });
-        TfrmAsker* dialog = f.open(server->url("/first/tool.bin"));
-        dialog->edtSource->setEditText(server->url("/second/tool.bin"));
-        f.boxes.answer(answer);
-        if (answer == platform::IDYES)
-            f.boxes.answer(platform::IDOK);
-        f.press();
-        ASSERT_TRUE(f.waitUntilIdle());
-
-        ASSERT_FALSE(f.boxes.boxes().isEmpty());
-        EXPECT_EQ(f.boxes.boxes()[0].caption, "File Exists");
-        EXPECT_EQ(f.boxes.boxes()[0].defaultAnswer(), platform::IDNO);
-        // Never a range from the other file's size.
-        for (const QStringList& request : qbtest::requestLines(*server))
-            EXPECT_FALSE(request.contains("Range: bytes=1000-")) << qPrintable(request.join('|'));
-        EXPECT_EQ(qbtest::readFile(path), answer == platform::IDYES ? kBody : other);
-        EXPECT_FALSE(dialog->isDownloading());
-    }
-}
-
-// ---- FTP sizes and completion --------------------------------------------------------------
-
-// After REST the 150 reply counts the whole file on some servers and only the rest on
-// others. Either way the notice comes once, after 226, for the whole file.
-TEST(AskerSoundFtp, TheSizeAfterARestartEndsInTheWholeFileEitherWay) {
-    for (const bool countWhole : {true, false}) {
-        SCOPED_TRACE(countWhole ? "150 counts the whole file" : "150 counts the rest");
-        AskerFixture f;
-        const QByteArray file = qbtest::randomBytes(60000, 41);
-        auto release = std::make_shared<std::atomic<bool>>(false);
-        FtpTestServer server;
-        // Held at 5000 bytes more than on disk: where a rest-counting size "ends".
-        server.on("RETR", [&](FtpSession& s, const QByteArray&) {
-            serveRest(s, file, countWhole, 49000, release);
-        });
-        server.start();
-        const QString path = f.folderDir() + "tool.bin";
-        ASSERT_TRUE(qbtest::writeFile(path, file.left(10000)));
-        TfrmAsker* dialog = f.open(ftpUrl(server));
-        qint64 sizeAtNotice = -1;
-        f.boxes.onBox([&](const auto&) { sizeAtNotice = QFileInfo(path).size(); });
-        f.boxes.answer(platform::IDOK);
-        qbtest::whenTrue(
-            dialog, [&] { return dialog->stats().value() >= 59000; },
-            [&] { QTimer::singleShot(300, dialog, [release] { *release = true; }); });
-        f.press();
-        ASSERT_TRUE(f.waitUntilIdle(20000));
-
-        EXPECT_EQ(qbtest::readFile(path), file);
-        EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
-        EXPECT_EQ(sizeAtNotice, file.size());
-        EXPECT_EQ(dialog->lblETA->text(), "Complete");
-        EXPECT_TRUE(f.logHas("< 226 Transfer complete."));
-    }
-}
-
-// A file on disk as long as the server's asks before it is downloaded again, over HTTP as
-// over FTP: No keeps it as it is, Yes fetches it whole from its start.
-TEST(AskerSoundComplete, ACompleteFileAsksBeforeDownloadingAgain) {
-    const QByteArray old = qbtest::randomBytes(kBody.size(), 99);
-    for (const bool overFtp : {false, true}) {
+// A file on disk that the download would replace asks first, with No as the default: one
+// as long as the server's (over HTTP as over FTP), or any file once the source was edited, as
+// it may name another file whose bytes must not extend it. No keeps the file, Yes fetches
+// the download whole from its start.
+TEST(AskerSoundComplete, AFileOnDiskAsksBeforeItIsReplaced) {
+    struct Case {
+        const char* name;
+        qint64 local;
+        bool edited;
+        bool overFtp;
+    };
+    const Case cases[] = {{"complete, http", kBody.size(), false, false},
+                          {"complete, ftp", kBody.size(), false, true},
+                          {"edited source", 1000, true, false}};
+    for (const Case& c : cases) {
         for (const int answer : {platform::IDNO, platform::IDYES}) {
             const bool yes = answer == platform::IDYES;
-            SCOPED_TRACE(testing::Message()
-                         << (overFtp ? "ftp, " : "http, ") << (yes ? "Yes" : "No"));
+            SCOPED_TRACE(testing::Message() << c.name << (yes ? ", Yes" : ", No"));
             AskerFixture f;
-            const QString path = f.folderDir() + "tool.bin";
-            ASSERT_TRUE(qbtest::writeFile(path, old));
+            const QByteArray old = qbtest::randomBytes(c.local, 99);
+            ASSERT_TRUE(qbtest::writeFile(f.path(), old));
             FtpTestServer ftp;
-            ftp.on("RETR", [](FtpSession& s, const QByteArray&) { serveRest(s, kBody, true); });
-            if (overFtp)
+            ftp.file = kBody;
+            if (c.overFtp)
                 ftp.start();
-            TfrmAsker* dialog = overFtp ? f.open(ftpUrl(ftp)) : f.openServed(kBody);
+            TfrmAsker* dialog =
+                c.overFtp ? f.open(QString("ftp://127.0.0.1:%1/pub/tool.bin").arg(ftp.port()))
+                          : f.openServed(kBody, {}, "/first/tool.bin");
+            if (c.edited)
+                dialog->edtSource->setEditText(f.server().url("/second/tool.bin"));
             dialog->cbPromptDone->setChecked(false);
             f.boxes.answer(answer);
             f.press();
             ASSERT_TRUE(f.waitUntilIdle(20000));
 
             ASSERT_EQ(f.boxes.boxes().size(), 1);
-            EXPECT_EQ(f.boxes.boxes()[0].text,
-                      "Complete file exists already, would you like to re-download?");
+            if (!c.edited) {
+                EXPECT_EQ(f.boxes.boxes()[0].text,
+                          "Complete file exists already, would you like to re-download?");
+            }
             EXPECT_EQ(f.boxes.boxes()[0].caption, "File Exists");
             EXPECT_EQ(f.boxes.boxes()[0].defaultAnswer(), platform::IDNO);
-            EXPECT_EQ(qbtest::readFile(path), yes ? kBody : old);
-            EXPECT_EQ(folderNames(f), QStringList({"tool.bin"}));
+            EXPECT_EQ(qbtest::readFile(f.path()), yes ? kBody : old);
+            EXPECT_EQ(f.folderFiles(), QStringList({"tool.bin"}));
             EXPECT_FALSE(dialog->isDownloading());
-            EXPECT_FALSE(f.log().join('\n').contains("press Download to resume"));
-            if (!overFtp) {
+            EXPECT_FALSE(f.logText().contains("press Download to resume"));
+            if (!c.overFtp) {
                 const QList<QStringList> requests = qbtest::requestLines(f.server());
                 ASSERT_EQ(requests.size(), yes ? 2 : 1);
                 if (yes) {
                     EXPECT_TRUE(requests[1].contains("Range: bytes=0-"));
-                    EXPECT_TRUE(f.logHas("Quillbay:  Starting download at byte 0"));
+                    EXPECT_TRUE(c.edited || f.logHas("Quillbay:  Starting download at byte 0"));
                 }
             }
         }
     }
 }
 
-// An ftp URL's path is relative to where the login leaves the client; only "%2F" names
-// the root.
-TEST(AskerSoundFtp, PathsAreRelativeToTheLoginDirectory) {
-    struct Case {
-        const char* path;
-        QList<QByteArray> cwds;
-    };
-    const Case cases[] = {
-        {"tool.bin", {}},
-        {"a/b/tool.bin", {"CWD a/b"}},
-        {"%2Fpub/tool.bin", {"CWD /pub"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        AskerFixture f;
-        FtpTestServer server;
-        // A home directory that is not the root: "CWD /" would leave it.
-        auto cwd = std::make_shared<QByteArray>("/home/u");
-        server.on("CWD", [cwd](FtpSession& s, const QByteArray& arg) {
-            *cwd = arg.startsWith('/') ? arg : *cwd + "/" + arg;
-            s.reply("250 Directory successfully changed.");
-        });
-        const QByteArray expectedDir =
-            QByteArray(c.path).startsWith("%2F")
-                ? QByteArray("/pub")
-                : QByteArray("/home/u") + (c.cwds.isEmpty() ? "" : "/a/b");
-        server.on("RETR", [&, cwd](FtpSession& s, const QByteArray&) {
-            if (*cwd != expectedDir) {
-                s.reply("550 Failed to open file.");
-                return;
-            }
-            serveRest(s, kBody, true);
-        });
-        server.start();
-        f.open(ftpUrl(server, c.path), QString("tool.bin"));
-        f.boxes.answer(platform::IDOK);
-        f.press();
-        ASSERT_TRUE(f.waitUntilIdle(20000));
-
-        QList<QByteArray> cwds;
-        for (const QByteArray& command : server.commands())
-            if (command.startsWith("CWD"))
-                cwds << command;
-        EXPECT_EQ(cwds, c.cwds);
-        EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
-        EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
-    }
-}
-
-// ---- the probe, the place, names, the scanner, handler errors --------------------------------
-
 // A probe answered with a bare document is no download, and it completes nothing.
 TEST(AskerSoundProbe, ABareDocumentAnsweringTheProbeCompletesNothing) {
     AskerFixture f;
-    auto server = httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
+    auto server = qbtest::httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
         if (isHead(request))
             conn.send("<HTML><BODY>Moved</BODY></HTML>\r\n");
         else
-            conn.send(response("200 OK", {length(kBody.size())}, kBody));
+            conn.send(httpResponse("200 OK", {contentLength(kBody.size())}, kBody));
     });
     f.open(server->url("/tool.bin"));
     f.boxes.answerOthersWith(platform::IDOK);
     qint64 sizeAtNotice = -1;
-    f.boxes.onBox(
-        [&](const auto&) { sizeAtNotice = QFileInfo(f.folderDir() + "tool.bin").size(); });
+    f.boxes.onBox([&](const auto&) { sizeAtNotice = QFileInfo(f.path()).size(); });
     f.press();
     ASSERT_TRUE(f.waitUntilIdle());
 
-    EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
+    EXPECT_EQ(f.boxes.texts(), QStringList({completeNotice()}));
     EXPECT_EQ(sizeAtNotice, kBody.size());
     EXPECT_EQ(f.log().filter(QRegularExpression("^Received ")).size(), 1);
-    EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
-}
-
-// The record and the file carry one name, without surrounding blanks.
-TEST(AskerSoundNames, BlanksAroundTheNameAreTrimmed) {
-    AskerFixture f;
-    TfrmAsker* dialog = f.openServed(kBody);
-    dialog->edtName->setText("  tool.bin \t");
-    f.boxes.answer(platform::IDOK);
-    f.press();
-    ASSERT_TRUE(f.waitUntilIdle());
-
-    EXPECT_EQ(folderNames(f), QStringList({"tool.bin"}));
-    EXPECT_EQ(
-        library::FileRecord(f.recordFile(), "tool.bin").readString(library::RecordKey::Source),
-        f.server().url("/tool.bin"));
-    EXPECT_EQ(dialog->edtName->text(), "tool.bin");
+    EXPECT_EQ(qbtest::readFile(f.path()), kBody);
 }
 
 // The scanner gets the downloaded file as one argument, whatever its name holds, followed by
@@ -559,7 +370,7 @@ TEST(AskerSoundScanner, TheScannerGetsThePathAsOneArgumentThenItsParameters) {
     TfrmAsker* dialog = f.open("http://127.0.0.1:1/x.bin");
     dialog->cbAutoScan->setEnabled(true);
     dialog->cbAutoScan->setChecked(true);
-    const QString path = f.folderDir() + "my \"new\" tool 'v2'.bin";
+    const QString path = f.path("my \"new\" tool 'v2'.bin");
     const std::pair<QString, QString> cases[] = {
         {"", ""},
         {"--no-summary -d \"/my dbs/own.hdb\"  -r", "--no-summary\n-d\n/my dbs/own.hdb\n-r\n"},
@@ -580,16 +391,16 @@ TEST(AskerSoundScanner, TheScannerGetsThePathAsOneArgumentThenItsParameters) {
 TEST(AskerSoundHandlers, ARefusedRecordWriteDuringARedirectShowsTheErrorAndGoesIdle) {
     AskerFixture f;
     const QString recordFile = f.recordFile();
-    auto server = httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
-        if (pathOf(request) == "/a") {
+    auto server = qbtest::httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
+        if (request.split(' ').value(1) == "/a") {
             // From now on the record file is a folder: every write of it is refused.
             QFile::remove(recordFile);
             QDir().mkpath(recordFile);
-            conn.send(response("302 Found", {"Location: /tool.bin"}));
+            conn.send(httpResponse("302 Found", {"Location: /tool.bin"}));
             return;
         }
-        conn.send(
-            response("200 OK", {length(kBody.size())}, isHead(request) ? QByteArray() : kBody));
+        conn.send(httpResponse("200 OK", {contentLength(kBody.size())},
+                               isHead(request) ? QByteArray() : kBody));
     });
     TfrmAsker* dialog = f.open(server->url("/a"), QString("tool.bin"));
     f.boxes.answerOthersWith(platform::IDOK);
@@ -601,7 +412,7 @@ TEST(AskerSoundHandlers, ARefusedRecordWriteDuringARedirectShowsTheErrorAndGoesI
     ASSERT_FALSE(f.boxes.boxes().isEmpty());
     EXPECT_TRUE(f.boxes.boxes()[0].text.contains("Unable to write"))
         << qPrintable(f.boxes.boxes()[0].text);
-    EXPECT_FALSE(f.boxes.texts().contains(notice()));
+    EXPECT_FALSE(f.boxes.texts().contains(completeNotice()));
     EXPECT_FALSE(dialog->isDownloading());
     EXPECT_TRUE(dialog->Button2->isEnabled());
 }
@@ -621,8 +432,8 @@ TEST(AskerKeyboard, EnterDownloadsAndEscapeCloses) {
         target->setFocus();
         QTest::keyClick(target, Qt::Key_Return);
         ASSERT_TRUE(f.waitUntilIdle());
-        EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
-        EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
+        EXPECT_EQ(f.boxes.texts(), QStringList({completeNotice()}));
+        EXPECT_EQ(qbtest::readFile(f.path()), kBody);
 
         QTest::keyClick(target, Qt::Key_Escape);
         ASSERT_TRUE(qbtest::pumpUntil([&] { return !f.dialog || !f.dialog->isVisible(); }, 5000));
@@ -656,8 +467,8 @@ TEST(AskerKeyboard, NothingMovesOrStopsARunningTransfer) {
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
     EXPECT_EQ(dialog->cbCategory->currentText(), "Utilities");
-    EXPECT_EQ(f.boxes.texts(), QStringList({notice()}));
-    EXPECT_EQ(qbtest::readFile(f.folderDir() + "tool.bin"), kBody);
+    EXPECT_EQ(f.boxes.texts(), QStringList({completeNotice()}));
+    EXPECT_EQ(qbtest::readFile(f.path()), kBody);
 }
 
 } // namespace

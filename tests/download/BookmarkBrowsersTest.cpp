@@ -10,7 +10,6 @@
 #include "TestEnvironment.h"
 #include "download/BookmarkChromium.h"
 #include "download/BookmarkFirefox.h"
-#include "download/BookmarkSources.h"
 
 namespace {
 
@@ -30,52 +29,33 @@ const QByteArray kChromiumFile = R"({
                "type": "url",
                "url": "https://cdimage.debian.org/debian-cd/current/amd64/iso-cd/"
             } ],
-            "date_added": "13345678900000000",
-            "date_last_used": "0",
             "date_modified": "13345678901234567",
-            "guid": "7c2e9d1a-3b5f-4e6d-8a0c-2d4f6b8e0a1c",
             "id": "5",
             "name": "Downloads",
             "type": "folder"
          }, {
-            "date_added": "13345678902000000",
-            "guid": "5e3f1a2b-4c6d-4e8f-9a0b-3c5d7e9f1a2b",
             "id": "7",
             "name": "",
             "type": "url",
             "url": "https://www.kernel.org/"
          } ],
-         "date_added": "13345678800000000",
-         "date_modified": "13345678902000000",
-         "guid": "0bc5d13f-2cba-5d74-951f-3f233fe6c908",
          "id": "1",
          "name": "Bookmarks bar",
          "type": "folder"
       },
       "other": {
          "children": [ {
-            "guid": "6f4a2b3c-5d7e-4f9a-8b1c-4d6e8f0a2b3c",
-            "id": "8",
             "name": "Qt 6 documentation",
             "type": "url",
             "url": "https://doc.qt.io/qt-6/"
          }, {
-            "id": "9",
             "name": "from some future version",
             "type": "shortcut_group"
          } ],
-         "guid": "82b081ec-3dd3-529c-8475-ab6c344590dd",
-         "id": "2",
          "name": "Other bookmarks",
          "type": "folder"
       },
-      "synced": {
-         "children": [ ],
-         "guid": "4cf2e351-0e85-532b-bb37-df045d8f8d0f",
-         "id": "3",
-         "name": "Mobile bookmarks",
-         "type": "folder"
-      }
+      "synced": { "children": [ ], "name": "Mobile bookmarks", "type": "folder" }
    },
    "version": 1
 }
@@ -130,41 +110,9 @@ const char* const kFirefoxBackupOutline =
     "Bookmarks Toolbar/\n"
     "  Debian = https://www.debian.org/\n";
 
-// An abridged bookmarks.html as Firefox exports it.
-const QByteArray kFirefoxExport = R"(<!DOCTYPE NETSCAPE-Bookmark-file-1>
-<!-- This is an automatically generated file.
-     It will be read and overwritten.
-     DO NOT EDIT! -->
-<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=UTF-8">
-<meta http-equiv="Content-Security-Policy"
-      content="default-src 'self'; script-src 'none'; img-src data: *; object-src 'none'"></meta>
-<TITLE>Bookmarks</TITLE>
-<H1>Bookmarks Menu</H1>
-
-<DL><p>
-    <DT><H3 ADD_DATE="1700000000" LAST_MODIFIED="1700000100">Mozilla Firefox</H3>
-    <DL><p>
-        <DT><A HREF="https://support.mozilla.org/products/firefox" ADD_DATE="1700000000" LAST_MODIFIED="1700000000" ICON_URI="https://support.mozilla.org/favicon.ico" ICON="data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAYAAAAf8/9hAAAAAXNSR0IArs4c6QAAAA==">Get Help</A>
-        <DT><A HREF="https://www.mozilla.org/about/" ADD_DATE="1700000000" LAST_MODIFIED="1700000000">About Us</A>
-    </DL><p>
-    <HR>
-    <DT><A HREF="https://www.debian.org/" ADD_DATE="1700000001" LAST_MODIFIED="1700000001" SHORTCUTURL="deb">Debian — The Universal Operating System</A>
-    <DD>The Debian home page
-    <DT><H3 ADD_DATE="1700000000" LAST_MODIFIED="1700000200" PERSONAL_TOOLBAR_FOLDER="true">Bookmarks Toolbar</H3>
-    <DL><p>
-        <DT><A HREF="https://cdimage.debian.org/debian-cd/current/amd64/iso-cd/" ADD_DATE="1700000002">CD images &amp; checksums</A>
-    </DL><p>
-</DL>
-)";
-
-const char* const kFirefoxExportOutline =
-    "Mozilla Firefox/\n"
-    "  Get Help = https://support.mozilla.org/products/firefox\n"
-    "  About Us = https://www.mozilla.org/about/\n"
-    "---\n"
-    "Debian — The Universal Operating System = https://www.debian.org/\n"
-    "Bookmarks Toolbar/\n"
-    "  CD images & checksums = https://cdimage.debian.org/debian-cd/current/amd64/iso-cd/\n";
+// A bookmarks.html in a profile (the parser has its own tests).
+const QByteArray kFirefoxExport = "<DT><A HREF=\"https://www.debian.org/\">Debian</A>\n";
+const char* const kFirefoxExportOutline = "Debian = https://www.debian.org/\n";
 
 QByteArray littleEndian32(quint32 value) {
     const quint32 le = qToLittleEndian(value);
@@ -236,12 +184,6 @@ TEST(ChromiumBookmarks, EachBrowserProfileGetsAFolderNamedAsTheBrowserNamesIt) {
                   "Google Chrome - Profile 1/\n"
                   "  Bookmarks bar/\n"
                   "    Debian = https://www.debian.org/\n");
-}
-
-TEST(MozLz4, DecodesWhatLz4Compressed) {
-    const auto json = download::decodeMozLz4(mozLz4(kFirefoxBackup));
-    ASSERT_TRUE(json);
-    EXPECT_EQ(*json, kFirefoxBackup);
 }
 
 TEST(MozLz4, BrokenFilesAreRefusedWithoutAllocatingTheClaimedSize) {
@@ -316,28 +258,22 @@ Version=2
                   "default-esr/\n" + bmtest::indented(kFirefoxBackupOutline));
 }
 
+// A broken newest backup falls back to the one before; a profile with only broken files
+// leaves its group out.
 TEST(FirefoxBookmarks, ABrokenNewestBackupFallsBackToTheOneBefore) {
-    qbtest::TempHome home;
-    const QString firefox = home.root() + "/firefox";
-    const QString backups = firefox + "/x1.default/bookmarkbackups/";
-    QByteArray broken = mozLz4(kFirefoxBackup);
-    broken.truncate(broken.size() / 2);
-    ASSERT_TRUE(writeFileAt(backups + "bookmarks-a.jsonlz4", mozLz4(kFirefoxBackup), kOlder));
-    ASSERT_TRUE(writeFileAt(backups + "bookmarks-b.jsonlz4", broken, kNewer));
-    EXPECT_EQ(outline(download::readFirefoxBookmarks(firefox)), kFirefoxBackupOutline);
-}
-
-TEST(FirefoxBookmarks, AProfileWithOnlyBrokenFilesLeavesTheGroupOut) {
     const QByteArray good = mozLz4(kFirefoxBackup);
     const QByteArray notABackup = mozLz4(R"({"type":"text/x-moz-place-container","children":[]})");
-    for (const QByteArray& file :
+    for (const QByteArray& broken :
          {QByteArray("mozLz41\0", 8) + good.mid(8),
-          good.left(8) + littleEndian32(0x7FFFFFFF) + good.mid(12), good.left(good.size() - 20),
+          good.left(8) + littleEndian32(0x7FFFFFFF) + good.mid(12), good.left(good.size() / 2),
           notABackup, mozLz4("{\"type\": [")}) {
         qbtest::TempHome home;
         const QString firefox = home.root() + "/firefox";
-        ASSERT_TRUE(qbtest::writeFile(firefox + "/x1.default/bookmarkbackups/b.jsonlz4", file));
+        const QString backups = firefox + "/x1.default/bookmarkbackups/";
+        ASSERT_TRUE(writeFileAt(backups + "bookmarks-b.jsonlz4", broken, kNewer));
         EXPECT_EQ(outline(download::readFirefoxBookmarks(firefox)), "(none)");
+        ASSERT_TRUE(writeFileAt(backups + "bookmarks-a.jsonlz4", good, kOlder));
+        EXPECT_EQ(outline(download::readFirefoxBookmarks(firefox)), kFirefoxBackupOutline);
     }
 }
 
@@ -349,10 +285,4 @@ TEST(FirefoxBookmarks, WithoutProfilesIniEveryProfileFolderIsLookedAt) {
         qbtest::writeFile(firefox + "/q9w8e7r6.default-release/bookmarks.html", kFirefoxExport));
     EXPECT_EQ(outline(download::readFirefoxBookmarks(firefox)),
               QString::fromUtf8(kFirefoxExportOutline));
-}
-
-TEST(BookmarkGroups, NoBrowserAtAllGivesNoGroup) {
-    qbtest::TempHome home;
-    const download::BookmarkLocations nowhere{home.root() + "/config", home.root() + "/firefox"};
-    EXPECT_TRUE(download::readBookmarkGroups(nowhere).empty());
 }

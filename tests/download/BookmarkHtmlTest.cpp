@@ -43,40 +43,57 @@ TEST(NetscapeBookmarkLine, LinksWithEveryKindOfHrefQuoting) {
         EXPECT_EQ(outlineOf(c.line), QString::fromUtf8(c.outline)) << c.line;
 }
 
+// A bookmarks.html as Firefox exports it, with nested folders as Navigator wrote them:
+// folders close at </DL>, rulers become separators, descriptions and attributes are skipped.
 TEST(NetscapeBookmarkFile, FoldersCloseAtDlAndRulersBecomeSeparators) {
     const QByteArray file = R"(<!DOCTYPE NETSCAPE-Bookmark-file-1>
-<!-- This is an automatically generated file. -->
-<TITLE>Bookmarks for Ann</TITLE>
-<H1>Bookmarks for Ann</H1>
+<!-- This is an automatically generated file.
+     It will be read and overwritten.
+     DO NOT EDIT! -->
+<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=UTF-8">
+<meta http-equiv="Content-Security-Policy"
+      content="default-src 'self'; script-src 'none'; img-src data: *; object-src 'none'"></meta>
+<TITLE>Bookmarks</TITLE>
+<H1>Bookmarks Menu</H1>
 
 <DL><p>
-    <DT><H3 ADD_DATE="939384620" FOLDED>Tools &amp; Utilities</H3>
+    <DT><H3 ADD_DATE="1700000000" LAST_MODIFIED="1700000100">Mozilla Firefox</H3>
     <DL><p>
-        <DT><A HREF="http://tools.example/" ADD_DATE="939384600" LAST_VISIT="0">Tools home</A>
-        <DT><H3 ADD_DATE="939384621">Compilers</H3>
+        <DT><A HREF="https://support.mozilla.org/products/firefox" ADD_DATE="1700000000" LAST_MODIFIED="1700000000" ICON_URI="https://support.mozilla.org/favicon.ico" ICON="data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAYAAAAf8/9hAAAAAXNSR0IArs4c6QAAAA==">Get Help</A>
+        <DT><H3 ADD_DATE="939384621" FOLDED>Tools &amp; Compilers</H3>
         <DD>Things that build things
         <DL><p>
-            <DT><A HREF="http://gcc.example/">GCC</A>
+            <DT><A HREF="http://gcc.example/" LAST_VISIT="0">GCC</A>
         </DL><p>
         <HR>
-        <DT><A HREF="http://after.example/">After the nested folder</A>
+        <DT><A HREF="https://www.mozilla.org/about/" ADD_DATE="1700000000">About Us</A>
     </DL><p>
     <HR>
+    <DT><A HREF="https://www.debian.org/" ADD_DATE="1700000001" SHORTCUTURL="deb">Debian — The Universal Operating System</A>
+    <DD>The Debian home page
     <DT><H3>Empty</H3>
     <DL><p>
     </DL><p>
-    <DT><A HREF="http://top.example/">Top level</A>
-</DL><p>
+    <DT><H3 ADD_DATE="1700000000" PERSONAL_TOOLBAR_FOLDER="true">Bookmarks Toolbar</H3>
+    <DL><p>
+        <DT><A HREF="https://cdimage.debian.org/debian-cd/current/amd64/iso-cd/" ADD_DATE="1700000002">CD images &amp; checksums</A>
+    </DL><p>
+</DL>
 )";
-    EXPECT_EQ(outlineOf(file), "Tools & Utilities/\n"
-                               "  Tools home = http://tools.example/\n"
-                               "  Compilers/\n"
-                               "    GCC = http://gcc.example/\n"
-                               "  ---\n"
-                               "  After the nested folder = http://after.example/\n"
-                               "---\n"
-                               "Empty/\n"
-                               "Top level = http://top.example/\n");
+    EXPECT_EQ(
+        outlineOf(file),
+        QString::fromUtf8("Mozilla Firefox/\n"
+                          "  Get Help = https://support.mozilla.org/products/firefox\n"
+                          "  Tools & Compilers/\n"
+                          "    GCC = http://gcc.example/\n"
+                          "  ---\n"
+                          "  About Us = https://www.mozilla.org/about/\n"
+                          "---\n"
+                          "Debian — The Universal Operating System = https://www.debian.org/\n"
+                          "Empty/\n"
+                          "Bookmarks Toolbar/\n"
+                          "  CD images & checksums = "
+                          "https://cdimage.debian.org/debian-cd/current/amd64/iso-cd/\n"));
 }
 
 TEST(NetscapeBookmarkFile, JunkLinesAndUnbalancedClosesLoseNothingThatFollows) {

@@ -6,8 +6,6 @@
 #include <QProcess>
 
 #include "AskerFixture.h"
-#include "TestEnvironment.h"
-#include "download/TfrmAsker.h"
 #include "library/Settings.h"
 #include "setup/ScannerDetection.h"
 
@@ -52,7 +50,7 @@ TEST(ClamAvScan, TheFoundScannerReportsAMatchingDownloadAndPassesACleanOne) {
         {"clean file.bin", payload + "changed", 0, "OK"},
     };
     for (const Case& c : cases) {
-        const QString path = f.folderDir() + c.name;
+        const QString path = f.path(c.name);
         ASSERT_TRUE(qbtest::writeFile(path, c.content));
         // The dialog's start is logged, not launched: the test runs that very command and
         // waits for the scanner's verdict, which a detached start would not tell.
