@@ -7,11 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "DialogAnswerer.h"
-#include "HelperLibrary.h"
-#include "TestEnvironment.h"
+#include "TrayFixture.h"
 #include "app/TfrmTray.h"
-#include "library/Settings.h"
 #include "platform/RunningCopies.h"
 #include "setup/NativeHostManifests.h"
 
@@ -26,7 +23,8 @@ QString manifestIn(const QString& folder) {
 }
 
 // The program's start writes the host manifest for each browser the user has, in that
-// browser's form, and its end removes them again; browsers the user never ran are left alone.
+// browser's form, and its end removes them again; browsers the user never ran are left alone,
+// and so is one the user chose not to connect, whose manifest left from before goes.
 TEST(NativeHostManifests, WrittenForTheUsersBrowsersWhileTheProgramRuns) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
@@ -60,20 +58,10 @@ TEST(NativeHostManifests, WrittenForTheUsersBrowsersWhileTheProgramRuns) {
     EXPECT_FALSE(QFileInfo::exists(manifestIn(chromium)));
     EXPECT_FALSE(QFileInfo::exists(manifestIn(firefox)));
     EXPECT_TRUE(boxes.texts().isEmpty()) << qPrintable(boxes.texts().join('\n'));
-}
 
-// A browser the user chose not to connect gets no manifest at the start, and one left from
-// before is taken away; the others are written as ever.
-TEST(NativeHostManifests, NotWrittenForABrowserTheUserTurnedOff) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    qbtest::DialogAnswerer boxes;
-    const QString config = home.root() + "/home/.config";
-    const QString chromium = config + "/chromium/NativeMessagingHosts";
-    const QString firefox = home.root() + "/home/.mozilla/native-messaging-hosts";
-    ASSERT_TRUE(QDir().mkpath(home.root() + "/home/.mozilla"));
     ASSERT_TRUE(qbtest::writeFile(manifestIn(chromium), "{}"));
     Settings().writeBool("Bridge", "Chromium", false);
+    Settings().writeInteger("Download", "Speed", 28800); // no speed question
     TfrmTray tray({});
     EXPECT_FALSE(QFileInfo::exists(manifestIn(chromium)));
     EXPECT_TRUE(QFileInfo::exists(manifestIn(firefox)));
@@ -83,11 +71,10 @@ TEST(NativeHostManifests, NotWrittenForABrowserTheUserTurnedOff) {
 // that stays: only the last copy to end removes the manifests.
 TEST(NativeHostManifests, KeptWhileAnotherCopyRuns) {
     qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
+    qbtest::storeLaterStart(home);
     qbtest::DialogAnswerer boxes;
     const QString chromium = home.root() + "/home/.config/chromium";
     ASSERT_TRUE(QDir().mkpath(chromium));
-    Settings().writeInteger("Download", "Speed", 28800); // no speed question on later starts
     {
         platform::RunningCopy otherCopy;
         { TfrmTray tray({}); }

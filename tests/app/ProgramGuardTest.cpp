@@ -7,7 +7,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFile>
-#include <QMenu>
 #include <QProcess>
 #include <QSystemTrayIcon>
 
@@ -17,14 +16,11 @@
 #include <stdexcept>
 #include <sys/resource.h>
 
-#include "DialogAnswerer.h"
-#include "HelperLibrary.h"
-#include "TestEnvironment.h"
 #include "ToolRun.h"
+#include "TrayFixture.h"
 #include "app/AppWindows.h"
 #include "app/TfrmTray.h"
 #include "library/Sections.h"
-#include "library/Settings.h"
 #include "platform/MessageLoop.h"
 #include "setup/ui/TfrmConfig.h"
 
@@ -96,9 +92,7 @@ class RefusedSettingsWrite : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(RefusedSettingsWrite, InterceptionToggleSaysWhyAndKeepsTheSwitch) {
     qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800); // no speed question
+    qbtest::storeLaterStart(home);
     TfrmTray tray({});
     const QString file = home.file("dlmain.ini");
     {

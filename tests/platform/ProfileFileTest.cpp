@@ -48,35 +48,29 @@ protected:
 };
 
 // Permission bits are honoured even for root: a file or folder that nobody may write is
-// read-only, as a read-only attribute would make it.
-TEST_F(ProfileRefusal, ReadOnlyFileKeepsItsContent) {
+// read-only, as a read-only attribute would make it. A refused write leaves no stray file.
+TEST_F(ProfileRefusal, ReadOnlyFileFolderMissingFolderOrADirectoryInTheWay) {
     platform::IniFile file(path);
     file.writeString("Main", "Earlier", "stays");
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
     expectRefused(file, path);
-    EXPECT_EQ(qbtest::readFile(path), kOriginal + "Earlier=stays\n");
     EXPECT_EQ(file.readString("Main", "Earlier", ""), "stays");
     EXPECT_FALSE(file.valueExists("Main", "New"));
-    EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
-}
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
 
-TEST_F(ProfileRefusal, ReadOnlyFolderKeepsTheFileWhole) {
-    platform::IniFile file(path);
-    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-    expectRefused(file, path);
-    platform::IniFile fresh(folder + "new.ini");
-    expectRefused(fresh, folder + "new.ini");
-    EXPECT_EQ(qbtest::readFile(path), kOriginal);
-    EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
-}
-
-TEST_F(ProfileRefusal, MissingFolderOrADirectoryInTheWay) {
-    platform::IniFile nowhere(folder + "no/such/folder/x.ini");
-    expectRefused(nowhere, folder + "no/such/folder/x.ini");
     ASSERT_TRUE(QDir().mkpath(folder + "adir.ini"));
-    platform::IniFile directory(folder + "adir.ini");
-    expectRefused(directory, folder + "adir.ini");
-    EXPECT_EQ(directory.readString("Main", "Kept", "def"), "def");
+    for (const QString& refused :
+         {folder + "no/such/folder/x.ini", folder + "adir.ini", path, folder + "new.ini"}) {
+        SCOPED_TRACE(qPrintable(refused));
+        if (refused == path) { // from here on, a read-only folder
+            ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        platform::IniFile other(refused);
+        expectRefused(other, refused);
+    }
+    EXPECT_EQ(platform::IniFile(folder + "adir.ini").readString("Main", "Kept", "def"), "def");
+    EXPECT_EQ(qbtest::readFile(path), kOriginal + "Earlier=stays\n");
+    EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
 }
 
 // A full disk, simulated by a file size limit, which binds root as well.

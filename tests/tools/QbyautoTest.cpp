@@ -5,28 +5,24 @@
 
 #include <csignal>
 
-#include "DialogAnswerer.h"
-#include "HelperLibrary.h"
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+#include "NginxServer.h"
 #include "ScriptedServer.h"
-#include "TestEnvironment.h"
+#include "TestCertificates.h"
 #include "ToolRun.h"
 #include "app/AppWindows.h"
 #include "app/TfrmTray.h"
-#include "library/Settings.h"
-#include "platform/Registry.h"
-#include "platform/RequestServer.h"
-#include "setup/BrowserRegistration.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-
-#include "NginxServer.h"
-#include "TestCertificates.h"
+#include "app/TrayFixture.h"
 #include "download/TfrmAsker.h"
 #include "library/FileRecord.h"
 #include "library/Sections.h"
-#include <QPointer>
-#include <QPushButton>
+#include "platform/Registry.h"
+#include "platform/RequestServer.h"
+#include "setup/BrowserRegistration.h"
 
 namespace {
 
@@ -193,9 +189,7 @@ TEST(Qbyauto, AHandedOffHttpsDownloadLandsInTheLibrary) {
 // one has died without cleaning up.
 TEST(Qbyauto, TheProgramRegistersServesAndUnregistersAndASecondCopyNeverCutsItOff) {
     qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800); // no speed question
+    qbtest::storeLaterStart(home);
     platform::Registry classes(platform::Registry::ClassesRoot);
     const QString endpoint = home.root() + "/runtime/quillbay/QBY";
     QProcess first;
