@@ -117,13 +117,14 @@ INSTANTIATE_TEST_SUITE_P(Triggers, RefusedSettingsWrite,
                                            RefusalCase{"FullFileSystem", fullFileSystem}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ProgramGuard, FirstRunWithAReadOnlySettingsFileStartsEveryTimeAndSaysWhy) {
+// FirstRun cannot be cleared, so every start is a first run; the real program once ended
+// with an abort at every start.
+TEST(ProgramGuard, WithAReadOnlySettingsFileEveryStartGoesOnAndSaysWhy) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
     const QString file = home.file("dlmain.ini");
     ASSERT_TRUE(qbtest::writeFile(file, "[Download]\nDownloadDetect=1\n"));
     const std::shared_ptr<void> refusal = readOnlyFile(file);
-    // FirstRun cannot be cleared, so the next start is a first run again.
     for (int start = 1; start <= 2; ++start) {
         SCOPED_TRACE(start);
         qbtest::DialogAnswerer boxes;
@@ -140,15 +141,7 @@ TEST(ProgramGuard, FirstRunWithAReadOnlySettingsFileStartsEveryTimeAndSaysWhy) {
         // The library is laid out once, not once per start.
         EXPECT_EQ(library::sectionNames(), QStringList({"Programs", "Research", "Internet"}));
     }
-}
 
-// The real program: before, the refused write ended it with an abort at every start.
-TEST(ProgramGuard, TheProgramWithAReadOnlySettingsFileStaysUp) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    const QString file = home.file("dlmain.ini");
-    ASSERT_TRUE(qbtest::writeFile(file, "[Download]\nDownloadDetect=1\n"));
-    const std::shared_ptr<void> refusal = readOnlyFile(file);
     QProcess program;
     ASSERT_TRUE(qbtest::startProgram(program));
     // It shows the error and waits for the user to read it.
