@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPushButton>
 #include <QTimer>
 
 #include <atomic>

@@ -4,21 +4,17 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSet>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
-#include <csignal>
 #include <functional>
 
-#include "ToolRun.h"
 #include "TrayFixture.h"
 #include "app/AppWindows.h"
 #include "app/HandOffOpener.h"
@@ -218,21 +214,6 @@ TEST(WindowPlacement, StoredPlacementComesBackAndStaysOnScreen) {
     restorePlacement(&window);
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_TRUE(screen.contains(window.pos())) << window.pos().x() << "," << window.pos().y();
-}
-
-// The session end runs in a real program: it must agree and end at once, writing nothing.
-TEST_F(LaterStart, SessionEndEndsAtOnceWritingNothing) {
-    Settings().writeBool("Download", "DownloadDetect", false);
-    const QByteArray before = qbtest::readFile(home.file("dlmain.ini"));
-    QProcess program;
-    ASSERT_TRUE(qbtest::startProgram(program));
-    // Give it time to finish start-up and sit in its loop.
-    QThread::msleep(1500);
-    ::kill(program.processId(), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(10000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_EQ(qbtest::readFile(home.file("dlmain.ini")), before);
 }
 
 TEST(StartupWindows, ADefaultLibraryThatCannotBeMadeIsReportedAndTriedAgain) {

@@ -184,12 +184,12 @@ TEST(Qbyauto, AHandedOffHttpsDownloadLandsInTheLibrary) {
 }
 
 // The program itself: start-up registers the helper and opens the endpoint, the helper
-// reaches it, and the end of the session unregisters the helper again. A second copy started
-// beside it leaves its endpoint alone: requests still reach the first copy after the second
-// one has died without cleaning up.
+// reaches it, and the session's end unregisters the helper, at once and writing no settings.
+// A second copy that died beside it never cut the first one off.
 TEST(Qbyauto, TheProgramRegistersServesAndUnregistersAndASecondCopyNeverCutsItOff) {
     qbtest::TempHome home;
     qbtest::storeLaterStart(home);
+    const QByteArray settings = qbtest::readFile(home.file("dlmain.ini"));
     platform::Registry classes(platform::Registry::ClassesRoot);
     const QString endpoint = home.root() + "/runtime/quillbay/QBY";
     QProcess first;
@@ -217,7 +217,9 @@ TEST(Qbyauto, TheProgramRegistersServesAndUnregistersAndASecondCopyNeverCutsItOf
 
     ::kill(first.processId(), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(20000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_EQ(qbtest::readFile(home.file("dlmain.ini")), settings) << "the session end wrote";
     EXPECT_FALSE(classes.keyExists(setup::kPluginClassKey));
     EXPECT_FALSE(QFileInfo::exists(endpoint));
 }
