@@ -63,25 +63,6 @@ int probeThrough(const QString& title, const QString& url) {
     return sent.status == platform::SendResult::Answered ? block.answer() : -1;
 }
 
-TEST(TrayRequests, StartRegistersTheHelperAndTheEndUnregistersIt) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    qbtest::DialogAnswerer boxes;
-    Registry classes(Registry::ClassesRoot);
-    {
-        TfrmTray tray({});
-        EXPECT_EQ(classes.readValue(setup::kPluginClassKey, ""), home.file("QBYAuto.dll"));
-        EXPECT_EQ(classes.readValue(setup::kPluginClassKey, "ThreadingModel"), "Apartment");
-        EXPECT_EQ(Registry(Registry::LocalMachine).readValue(setup::kIEHttpHandlerKey, "CLSID"),
-                  setup::kPluginClassId);
-        EXPECT_EQ(tray.requestEndpoint(), home.root() + "/runtime/quillbay/QBY");
-        EXPECT_TRUE(QFileInfo::exists(tray.requestEndpoint()));
-    }
-    EXPECT_FALSE(classes.keyExists(setup::kPluginClassKey));
-    EXPECT_FALSE(QFileInfo::exists(home.root() + "/runtime/quillbay/QBY"));
-    EXPECT_TRUE(boxes.boxes().isEmpty());
-}
-
 TEST(TrayRequests, RegistrationFailuresAreToldAndStartUpGoesOn) {
     struct Case {
         const char* what;
