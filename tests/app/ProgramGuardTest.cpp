@@ -6,15 +6,11 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QFile>
 #include <QProcess>
 #include <QSystemTrayIcon>
 
-#include <csignal>
 #include <functional>
-#include <memory>
 #include <stdexcept>
-#include <sys/resource.h>
 
 #include "ToolRun.h"
 #include "TrayFixture.h"
@@ -22,6 +18,7 @@
 #include "app/TfrmTray.h"
 #include "library/Sections.h"
 #include "platform/MessageLoop.h"
+#include "platform/PlatformFakes.h"
 #include "setup/ui/TfrmConfig.h"
 
 namespace {
@@ -53,35 +50,7 @@ TEST(ProgramGuard, AnErrorEscapingAnEventIsShownAndTheNextEventRuns) {
     EXPECT_TRUE(handler.nextRan);
 }
 
-// Makes writes of the settings file fail while it lives. Root ignores file modes, but the
-// profile layer counts a file without any write bit as read-only for everyone; a file-size
-// limit fails the write of the replacement as a full disk would.
 using Refusal = std::function<std::shared_ptr<void>(const QString& file)>;
-
-std::shared_ptr<void> readOnlyFile(const QString& file) {
-    const QFile::Permissions before = QFile::permissions(file);
-    EXPECT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup));
-    return std::shared_ptr<void>(nullptr,
-                                 [file, before](void*) { QFile::setPermissions(file, before); });
-}
-
-std::shared_ptr<void> fullFileSystem(const QString&) {
-    struct Saved {
-        rlimit limit{};
-        void (*handler)(int) = nullptr;
-    };
-    auto saved = std::make_shared<Saved>();
-    ::getrlimit(RLIMIT_FSIZE, &saved->limit);
-    // A write beyond the limit fails with EFBIG instead of raising SIGXFSZ.
-    saved->handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tiny = saved->limit;
-    tiny.rlim_cur = 8;
-    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    return std::shared_ptr<void>(nullptr, [saved](void*) {
-        ::setrlimit(RLIMIT_FSIZE, &saved->limit);
-        std::signal(SIGXFSZ, saved->handler);
-    });
-}
 
 struct RefusalCase {
     const char* name;
@@ -113,8 +82,11 @@ TEST_P(RefusedSettingsWrite, InterceptionToggleSaysWhyAndKeepsTheSwitch) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Triggers, RefusedSettingsWrite,
-                         ::testing::Values(RefusalCase{"ReadOnlyFile", readOnlyFile},
-                                           RefusalCase{"FullFileSystem", fullFileSystem}),
+                         ::testing::Values(RefusalCase{"ReadOnlyFile", qbtest::readOnlyFile},
+                                           RefusalCase{"FullFileSystem",
+                                                       [](const QString&) {
+                                                           return qbtest::fullFileSystem();
+                                                       }}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // FirstRun cannot be cleared, so every start is a first run; the real program once ended
@@ -124,7 +96,7 @@ TEST(ProgramGuard, WithAReadOnlySettingsFileEveryStartGoesOnAndSaysWhy) {
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
     const QString file = home.file("dlmain.ini");
     ASSERT_TRUE(qbtest::writeFile(file, "[Download]\nDownloadDetect=1\n"));
-    const std::shared_ptr<void> refusal = readOnlyFile(file);
+    const std::shared_ptr<void> refusal = qbtest::readOnlyFile(file);
     for (int start = 1; start <= 2; ++start) {
         SCOPED_TRACE(start);
         qbtest::DialogAnswerer boxes;

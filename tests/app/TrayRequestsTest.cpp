@@ -4,20 +4,16 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <atomic>
-#include <thread>
-
 #include "DialogAnswerer.h"
 #include "HelperLibrary.h"
-#include "ScriptedServer.h"
 #include "TestEnvironment.h"
 #include "app/AppWindows.h"
 #include "app/TfrmTray.h"
 #include "handoff/HandOff.h"
 #include "library/Settings.h"
+#include "platform/PlatformFakes.h"
 #include "platform/ProbeBlock.h"
 #include "platform/Registry.h"
-#include "platform/RequestClient.h"
 #include "setup/BrowserRegistration.h"
 
 #include <QComboBox>
@@ -32,33 +28,13 @@ namespace {
 const char* const kMissing = "Missing QBYAuto.dll - this file must be in the Quillbay folder.";
 const char* const kIEFailed = "Failed to register Quillbay with Internet Explorer";
 
-// Sends a request from another thread, as the helper's process would, while this thread
-// lets the tray window serve it.
-platform::SendResult sendServed(const QString& title, const platform::Request& request) {
-    platform::SendResult result;
-    std::atomic<bool> done{false};
-    std::thread sender([&] {
-        result = platform::sendRequest(title, request, 20000);
-        done = true;
-    });
-    EXPECT_TRUE(qbtest::pumpUntil([&] { return done.load(); }, 30000));
-    sender.join();
-    return result;
-}
-
-platform::Request probeRequest() {
-    platform::Request request;
-    request.message = platform::WM_CONTENTPROBE;
-    return request;
-}
-
 // The answer of a probe for `url` sent to the window titled `title`; -1 when unanswered.
 int probeThrough(const QString& title, const QString& url) {
     platform::ProbeBlock block;
     if (!block.create())
         return -1;
     block.setField(0, url.toUtf8());
-    const platform::SendResult sent = sendServed(title, probeRequest());
+    const platform::SendResult sent = qbtest::Sender(title, qbtest::probeRequest()).result();
     block.unlink();
     return sent.status == platform::SendResult::Answered ? block.answer() : -1;
 }
@@ -118,7 +94,8 @@ TEST(TrayRequests, TheEndpointFollowsTheSwitchAndRequestsAreServedEitherWay) {
 
     tray.mnuIntercept->trigger();
     EXPECT_EQ(QFileInfo(tray.requestEndpoint()).fileName(), off);
-    EXPECT_EQ(sendServed(on, probeRequest()).status, platform::SendResult::NoReceiver);
+    EXPECT_EQ(qbtest::Sender(on, qbtest::probeRequest()).result().status,
+              platform::SendResult::NoReceiver);
     // The window with the other title still serves whatever reaches it.
     EXPECT_EQ(probeThrough(off, "ftp://host/file.zip"), 1);
     EXPECT_EQ(probeThrough(off, ""), 0);

@@ -3,12 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <csignal>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "PlatformFakes.h"
 #include "TestEnvironment.h"
 #include "platform/Profile.h"
 
@@ -43,7 +42,6 @@ protected:
     void SetUp() override { ASSERT_TRUE(qbtest::writeFile(path, kOriginal)); }
     void TearDown() override {
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     }
 };
 
@@ -52,11 +50,12 @@ protected:
 TEST_F(ProfileRefusal, ReadOnlyFileFolderMissingFolderOrADirectoryInTheWay) {
     platform::IniFile file(path);
     file.writeString("Main", "Earlier", "stays");
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
-    expectRefused(file, path);
+    {
+        const std::shared_ptr<void> readOnly = qbtest::readOnlyFile(path);
+        expectRefused(file, path);
+    }
     EXPECT_EQ(file.readString("Main", "Earlier", ""), "stays");
     EXPECT_FALSE(file.valueExists("Main", "New"));
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
 
     ASSERT_TRUE(QDir().mkpath(folder + "adir.ini"));
     for (const QString& refused :
@@ -76,21 +75,10 @@ TEST_F(ProfileRefusal, ReadOnlyFileFolderMissingFolderOrADirectoryInTheWay) {
 // A full disk, simulated by a file size limit, which binds root as well.
 TEST_F(ProfileRefusal, FullDiskLeavesTheOldFileWhole) {
     platform::IniFile file(path);
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 64;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool refused = false;
-    try {
-        file.writeString("Main", "New", QString(200, 'x'));
-    } catch (const platform::ProfileWriteError& e) {
-        refused = QString(e.what()) == "Unable to write to " + path;
+    {
+        const std::shared_ptr<void> full = qbtest::fullFileSystem();
+        expectRefused(file, path);
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_TRUE(refused);
     EXPECT_EQ(qbtest::readFile(path), kOriginal);
     EXPECT_FALSE(file.valueExists("Main", "New")); // the cached parse does not keep it
     EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
