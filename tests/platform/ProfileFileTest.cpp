@@ -113,57 +113,41 @@ TEST(ProfileFile, FileNamesResolveWithoutCase) {
     EXPECT_EQ(platform::profile::resolvePath(home.file("Headers.ini")), home.file("Headers.ini"));
 }
 
-// Every access sees a change made outside, however it was made.
-class ProfileCache : public ::testing::Test {
-protected:
+// Every access sees a change made outside, however it was made, one after the other.
+TEST(ProfileFile, EveryReadSeesAChangeMadeOutside) {
     qbtest::TempHome home;
-    QString path = home.file("shared.ini");
-    platform::IniFile file{path};
-    void SetUp() override {
-        ASSERT_TRUE(qbtest::writeFile(path, "[S]\nK=1\n"));
-        ASSERT_EQ(file.readString("S", "K", ""), "1");
-    }
-    struct stat statOf() {
-        struct stat st {};
-        ::stat(QFile::encodeName(path).constData(), &st);
-        return st;
-    }
-};
+    const QString path = home.file("shared.ini");
+    const QByteArray native = QFile::encodeName(path);
+    ASSERT_TRUE(qbtest::writeFile(path, "[S]\nK=1\n"));
+    platform::IniFile file(path);
+    ASSERT_EQ(file.readString("S", "K", ""), "1");
+    struct stat before {};
 
-TEST_F(ProfileCache, SeesAFileReplacedByRename) {
-    const struct stat before = statOf();
-    const QString other = home.file("other.tmp");
-    ASSERT_TRUE(qbtest::writeFile(other, "[S]\nK=2\n")); // same size
-    // Same modification time too, so that only the inode tells.
-    const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(other).constData(), times, 0), 0);
-    ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()),
-              0);
-    EXPECT_EQ(file.readString("S", "K", ""), "2");
-}
-
-TEST_F(ProfileCache, SeesAnInPlaceChangeOfSize) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::Append));
     f.write("L=3\n");
     f.close();
-    EXPECT_EQ(file.readString("S", "L", ""), "3");
-}
+    EXPECT_EQ(file.readString("S", "L", ""), "3") << "an in-place change of size";
 
-TEST_F(ProfileCache, SeesAnInPlaceChangeOneNanosecondLater) {
-    struct stat before = statOf();
-    QFile f(path);
+    ::stat(native.constData(), &before);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     f.seek(6);
     f.write("9");
     f.close();
     struct timespec times[2] = {before.st_atim, before.st_mtim};
     times[1].tv_nsec = (times[1].tv_nsec + 1) % 1000000000;
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
-    EXPECT_EQ(file.readString("S", "K", ""), "9");
-}
+    ASSERT_EQ(::utimensat(AT_FDCWD, native.constData(), times, 0), 0);
+    EXPECT_EQ(file.readString("S", "K", ""), "9") << "an in-place change one nanosecond later";
 
-TEST_F(ProfileCache, SeesADeletedFile) {
+    // Same size and modification time: only the inode tells.
+    ::stat(native.constData(), &before);
+    const QByteArray other = QFile::encodeName(home.file("other.tmp"));
+    ASSERT_TRUE(qbtest::writeFile(home.file("other.tmp"), "[S]\nK=2\nL=3\n"));
+    const struct timespec same[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, other.constData(), same, 0), 0);
+    ASSERT_EQ(::rename(other.constData(), native.constData()), 0);
+    EXPECT_EQ(file.readString("S", "K", ""), "2") << "a file replaced by a rename";
+
     ASSERT_TRUE(QFile::remove(path));
     EXPECT_EQ(file.readString("S", "K", "gone"), "gone");
     // ...and a write after it starts from nothing, not from the cached parse.
