@@ -1,6 +1,5 @@
 // No error ends the program: what a handler does not catch is shown in an error box, the
-// operation stops, and the program goes on. The refused settings writes are the triggers
-// met in practice: a read-only dlmain.ini and a full file system.
+// operation stops, and the program goes on.
 
 #include <gtest/gtest.h>
 
@@ -50,44 +49,34 @@ TEST(ProgramGuard, AnErrorEscapingAnEventIsShownAndTheNextEventRuns) {
     EXPECT_TRUE(handler.nextRan);
 }
 
-using Refusal = std::function<std::shared_ptr<void>(const QString& file)>;
-
-struct RefusalCase {
-    const char* name;
-    Refusal refuse;
-};
-
-class RefusedSettingsWrite : public ::testing::TestWithParam<RefusalCase> {};
-
-TEST_P(RefusedSettingsWrite, InterceptionToggleSaysWhyAndKeepsTheSwitch) {
+// The refused writes met in practice: a read-only dlmain.ini and a full file system.
+TEST(ProgramGuard, ARefusedToggleSaysWhyAndKeepsTheSwitch) {
     qbtest::TempHome home;
     qbtest::storeLaterStart(home);
     TfrmTray tray({});
     const QString file = home.file("dlmain.ini");
-    {
-        const std::shared_ptr<void> refusal = GetParam().refuse(file);
-        qbtest::DialogAnswerer boxes;
-        boxes.answer(platform::IDOK);
+    const std::function<std::shared_ptr<void>()> refusals[] = {
+        [&] { return qbtest::readOnlyFile(file); }, [] { return qbtest::fullFileSystem(); }};
+    for (const auto& refuse : refusals) {
+        SCOPED_TRACE(&refuse == refusals ? "read-only file" : "full file system");
+        {
+            const std::shared_ptr<void> refusal = refuse();
+            qbtest::DialogAnswerer boxes;
+            boxes.answer(platform::IDOK);
+            tray.mnuIntercept->trigger();
+            EXPECT_EQ(boxes.texts(), QStringList({"Unable to write to " + file}));
+            // The switch is as stored: still on, in the check mark and in the title.
+            EXPECT_TRUE(tray.mnuIntercept->isChecked());
+            EXPECT_EQ(tray.windowTitle(), TfrmTray::interceptionTitle(true));
+        }
+        EXPECT_TRUE(Settings().readBool("Download", "DownloadDetect"));
+        // The program goes on: once the file takes writes again, the toggle works.
         tray.mnuIntercept->trigger();
-        EXPECT_EQ(boxes.texts(), QStringList({"Unable to write to " + file}));
-        // The switch is as stored: still on, in the check mark and in the title.
-        EXPECT_TRUE(tray.mnuIntercept->isChecked());
-        EXPECT_EQ(tray.windowTitle(), TfrmTray::interceptionTitle(true));
+        EXPECT_EQ(tray.windowTitle(), TfrmTray::interceptionTitle(false));
+        EXPECT_FALSE(Settings().readBool("Download", "DownloadDetect"));
+        tray.mnuIntercept->trigger();
     }
-    EXPECT_TRUE(Settings().readBool("Download", "DownloadDetect"));
-    // The program goes on: once the file takes writes again, the toggle works.
-    tray.mnuIntercept->trigger();
-    EXPECT_EQ(tray.windowTitle(), TfrmTray::interceptionTitle(false));
-    EXPECT_FALSE(Settings().readBool("Download", "DownloadDetect"));
 }
-
-INSTANTIATE_TEST_SUITE_P(Triggers, RefusedSettingsWrite,
-                         ::testing::Values(RefusalCase{"ReadOnlyFile", qbtest::readOnlyFile},
-                                           RefusalCase{"FullFileSystem",
-                                                       [](const QString&) {
-                                                           return qbtest::fullFileSystem();
-                                                       }}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // FirstRun cannot be cleared, so every start is a first run; the real program once ended
 // with an abort at every start.
