@@ -84,6 +84,8 @@ TEST(TrayRequests, RegistrationFailuresAreToldAndStartUpGoesOn) {
     }
 }
 
+// Requests, probes and hand-offs alike, are served whatever the switch says; each hand-off
+// opens a dialog of its own and the reference names the newest.
 TEST(TrayRequests, TheEndpointFollowsTheSwitchAndRequestsAreServedEitherWay) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
@@ -91,24 +93,6 @@ TEST(TrayRequests, TheEndpointFollowsTheSwitchAndRequestsAreServedEitherWay) {
     const QString on = TfrmTray::interceptionTitle(true);
     const QString off = TfrmTray::interceptionTitle(false);
     EXPECT_EQ(probeThrough(on, "ftp://host/file.zip"), 1);
-
-    tray.mnuIntercept->trigger();
-    EXPECT_EQ(QFileInfo(tray.requestEndpoint()).fileName(), off);
-    EXPECT_EQ(qbtest::Sender(on, qbtest::probeRequest()).result().status,
-              platform::SendResult::NoReceiver);
-    // The window with the other title still serves whatever reaches it.
-    EXPECT_EQ(probeThrough(off, "ftp://host/file.zip"), 1);
-    EXPECT_EQ(probeThrough(off, ""), 0);
-
-    tray.mnuIntercept->trigger();
-    EXPECT_EQ(QFileInfo(tray.requestEndpoint()).fileName(), on);
-    EXPECT_FALSE(QFileInfo::exists(home.root() + "/runtime/quillbay/" + off));
-}
-
-TEST(TrayRequests, EachHandOffOpensADialogAndTheReferenceNamesTheNewest) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    TfrmTray tray({});
     tray.handOff(*encodeHandOff("IE", "http://host/dir/setup.exe", "Setup"));
     QPointer<TfrmAsker> first = frmAsker;
     ASSERT_TRUE(first);
@@ -117,13 +101,22 @@ TEST(TrayRequests, EachHandOffOpensADialogAndTheReferenceNamesTheNewest) {
     EXPECT_EQ(first->edtDesc->text(), "Setup");
     EXPECT_TRUE(first->isVisible());
 
-    tray.mnuIntercept->trigger(); // served whatever the switch says
+    tray.mnuIntercept->trigger();
+    EXPECT_EQ(QFileInfo(tray.requestEndpoint()).fileName(), off);
+    EXPECT_EQ(qbtest::Sender(on, qbtest::probeRequest()).result().status,
+              platform::SendResult::NoReceiver);
+    EXPECT_EQ(probeThrough(off, "ftp://host/file.zip"), 1);
+    EXPECT_EQ(probeThrough(off, ""), 0);
     tray.handOff(QByteArray("\x00", 1));
     ASSERT_TRUE(frmAsker);
     EXPECT_NE(frmAsker, first);
     EXPECT_TRUE(first) << "the first dialog keeps running";
     EXPECT_EQ(frmAsker->edtName->text(), "");
     EXPECT_EQ(frmAsker->edtDesc->text(), "");
+
+    tray.mnuIntercept->trigger();
+    EXPECT_EQ(QFileInfo(tray.requestEndpoint()).fileName(), on);
+    EXPECT_FALSE(QFileInfo::exists(home.root() + "/runtime/quillbay/" + off));
     first->close();
     frmAsker->close();
 }

@@ -274,7 +274,11 @@ TEST_F(LaterStart, AboutAndTheWebEntriesOpenRealPages) {
     EXPECT_TRUE(about->isVisible());
     EXPECT_TRUE(about->lblVersion->text().startsWith("Version "));
     EXPECT_TRUE(about->lblFolder->text().contains(home.folder()));
-    tray.N3->trigger(); // the same window again, not a second one
+    // The same window again, not a second one, from the manager's menu or the tray.
+    about->close();
+    frmManager->mnuAbout->trigger();
+    EXPECT_TRUE(about->isVisible());
+    tray.N3->trigger();
     EXPECT_EQ(tray.findChildren<TfrmAbout*>().size(), 1);
 
     for (QAction* entry : {tray.N7, tray.U1, tray.O3, tray.T2})
@@ -291,7 +295,7 @@ TEST_F(LaterStart, AboutAndTheWebEntriesOpenRealPages) {
     EXPECT_EQ(pages.size(), 4);
 }
 
-TEST_F(LaterStart, ManagerToolBarMenusOpenTheirDialogs) {
+TEST_F(LaterStart, TheToolBarsButtonsEntryOpensTheOptionsOnTheToolBarPage) {
     TfrmTray tray({});
     ASSERT_TRUE(frmManager && frmPreferences && frmPrint);
     // A double click on the bar (or "Buttons...") opens the options on the tool-bar page.
@@ -302,10 +306,6 @@ TEST_F(LaterStart, ManagerToolBarMenusOpenTheirDialogs) {
     });
     frmManager->mnuButtons->trigger();
     EXPECT_TRUE(opened);
-    frmManager->mnuAbout->trigger();
-    auto* about = tray.findChild<TfrmAbout*>("frmAbout");
-    ASSERT_TRUE(about);
-    EXPECT_TRUE(about->isVisible());
 }
 
 TEST_F(LaterStart, OptionsDialogRebuildsTheToolBarOnlyWhenItsPageWasTouched) {
