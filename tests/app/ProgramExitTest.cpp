@@ -6,20 +6,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPushButton>
 #include <QTimer>
 
 #include <atomic>
 #include <memory>
 
-#include "DialogAnswerer.h"
-#include "HelperLibrary.h"
-#include "TestEnvironment.h"
+#include "TrayFixture.h"
 #include "app/AppWindows.h"
 #include "app/Program.h"
 #include "app/TfrmTray.h"
 #include "download/AskerFixture.h"
-#include "library/Settings.h"
 #include "platform/MessageLoop.h"
 
 namespace {
@@ -55,9 +51,7 @@ protected:
 
 TEST_F(ProgramExit, ExitWhileADialogDownloadsEndsTheLoopAtOnceAndAsksNothing) {
     qbtest::AskerFixture f;
-    ASSERT_TRUE(qbtest::installHelperLibrary(f.home));
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800); // no speed question
+    qbtest::storeLaterStart(f.home);
     TfrmTray tray({});
     qbtest::FileServerOptions slow;
     slow.holdAfter = 4096;
@@ -89,9 +83,7 @@ TEST_F(ProgramExit, ExitWhileADialogDownloadsEndsTheLoopAtOnceAndAsksNothing) {
 
 TEST_F(ProgramExit, ExitDuringStartUpEndsTheProgramOnceStartUpReturns) {
     qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800); // no speed question
+    qbtest::storeLaterStart(home);
     qbtest::DialogAnswerer boxes;
     boxes.answer(platform::IDOK);
     // The user chooses Exit in the tray menu while the first argument box is open.

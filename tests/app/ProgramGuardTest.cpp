@@ -1,31 +1,23 @@
 // No error ends the program: what a handler does not catch is shown in an error box, the
-// operation stops, and the program goes on. The refused settings writes are the triggers
-// met in practice: a read-only dlmain.ini and a full file system.
+// operation stops, and the program goes on.
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QFile>
-#include <QMenu>
 #include <QProcess>
 #include <QSystemTrayIcon>
 
-#include <csignal>
 #include <functional>
-#include <memory>
 #include <stdexcept>
-#include <sys/resource.h>
 
-#include "DialogAnswerer.h"
-#include "HelperLibrary.h"
-#include "TestEnvironment.h"
 #include "ToolRun.h"
+#include "TrayFixture.h"
 #include "app/AppWindows.h"
 #include "app/TfrmTray.h"
 #include "library/Sections.h"
-#include "library/Settings.h"
 #include "platform/MessageLoop.h"
+#include "platform/PlatformFakes.h"
 #include "setup/ui/TfrmConfig.h"
 
 namespace {
@@ -57,79 +49,43 @@ TEST(ProgramGuard, AnErrorEscapingAnEventIsShownAndTheNextEventRuns) {
     EXPECT_TRUE(handler.nextRan);
 }
 
-// Makes writes of the settings file fail while it lives. Root ignores file modes, but the
-// profile layer counts a file without any write bit as read-only for everyone; a file-size
-// limit fails the write of the replacement as a full disk would.
-using Refusal = std::function<std::shared_ptr<void>(const QString& file)>;
-
-std::shared_ptr<void> readOnlyFile(const QString& file) {
-    const QFile::Permissions before = QFile::permissions(file);
-    EXPECT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup));
-    return std::shared_ptr<void>(nullptr,
-                                 [file, before](void*) { QFile::setPermissions(file, before); });
-}
-
-std::shared_ptr<void> fullFileSystem(const QString&) {
-    struct Saved {
-        rlimit limit{};
-        void (*handler)(int) = nullptr;
-    };
-    auto saved = std::make_shared<Saved>();
-    ::getrlimit(RLIMIT_FSIZE, &saved->limit);
-    // A write beyond the limit fails with EFBIG instead of raising SIGXFSZ.
-    saved->handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tiny = saved->limit;
-    tiny.rlim_cur = 8;
-    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    return std::shared_ptr<void>(nullptr, [saved](void*) {
-        ::setrlimit(RLIMIT_FSIZE, &saved->limit);
-        std::signal(SIGXFSZ, saved->handler);
-    });
-}
-
-struct RefusalCase {
-    const char* name;
-    Refusal refuse;
-};
-
-class RefusedSettingsWrite : public ::testing::TestWithParam<RefusalCase> {};
-
-TEST_P(RefusedSettingsWrite, InterceptionToggleSaysWhyAndKeepsTheSwitch) {
+// The refused writes met in practice: a read-only dlmain.ini and a full file system.
+TEST(ProgramGuard, ARefusedToggleSaysWhyAndKeepsTheSwitch) {
     qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800); // no speed question
+    qbtest::storeLaterStart(home);
     TfrmTray tray({});
     const QString file = home.file("dlmain.ini");
-    {
-        const std::shared_ptr<void> refusal = GetParam().refuse(file);
-        qbtest::DialogAnswerer boxes;
-        boxes.answer(platform::IDOK);
+    const std::function<std::shared_ptr<void>()> refusals[] = {
+        [&] { return qbtest::readOnlyFile(file); }, [] { return qbtest::fullFileSystem(); }};
+    for (const auto& refuse : refusals) {
+        SCOPED_TRACE(&refuse == refusals ? "read-only file" : "full file system");
+        {
+            const std::shared_ptr<void> refusal = refuse();
+            qbtest::DialogAnswerer boxes;
+            boxes.answer(platform::IDOK);
+            tray.mnuIntercept->trigger();
+            EXPECT_EQ(boxes.texts(), QStringList({"Unable to write to " + file}));
+            // The switch is as stored: still on, in the check mark and in the title.
+            EXPECT_TRUE(tray.mnuIntercept->isChecked());
+            EXPECT_EQ(tray.windowTitle(), TfrmTray::interceptionTitle(true));
+        }
+        EXPECT_TRUE(Settings().readBool("Download", "DownloadDetect"));
+        // The program goes on: once the file takes writes again, the toggle works.
         tray.mnuIntercept->trigger();
-        EXPECT_EQ(boxes.texts(), QStringList({"Unable to write to " + file}));
-        // The switch is as stored: still on, in the check mark and in the title.
-        EXPECT_TRUE(tray.mnuIntercept->isChecked());
-        EXPECT_EQ(tray.windowTitle(), TfrmTray::interceptionTitle(true));
+        EXPECT_EQ(tray.windowTitle(), TfrmTray::interceptionTitle(false));
+        EXPECT_FALSE(Settings().readBool("Download", "DownloadDetect"));
+        tray.mnuIntercept->trigger();
     }
-    EXPECT_TRUE(Settings().readBool("Download", "DownloadDetect"));
-    // The program goes on: once the file takes writes again, the toggle works.
-    tray.mnuIntercept->trigger();
-    EXPECT_EQ(tray.windowTitle(), TfrmTray::interceptionTitle(false));
-    EXPECT_FALSE(Settings().readBool("Download", "DownloadDetect"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Triggers, RefusedSettingsWrite,
-                         ::testing::Values(RefusalCase{"ReadOnlyFile", readOnlyFile},
-                                           RefusalCase{"FullFileSystem", fullFileSystem}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ProgramGuard, FirstRunWithAReadOnlySettingsFileStartsEveryTimeAndSaysWhy) {
+// FirstRun cannot be cleared, so every start is a first run; the real program once ended
+// with an abort at every start.
+TEST(ProgramGuard, WithAReadOnlySettingsFileEveryStartGoesOnAndSaysWhy) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
     const QString file = home.file("dlmain.ini");
     ASSERT_TRUE(qbtest::writeFile(file, "[Download]\nDownloadDetect=1\n"));
-    const std::shared_ptr<void> refusal = readOnlyFile(file);
-    // FirstRun cannot be cleared, so the next start is a first run again.
+    const std::shared_ptr<void> refusal = qbtest::readOnlyFile(file);
     for (int start = 1; start <= 2; ++start) {
         SCOPED_TRACE(start);
         qbtest::DialogAnswerer boxes;
@@ -146,15 +102,7 @@ TEST(ProgramGuard, FirstRunWithAReadOnlySettingsFileStartsEveryTimeAndSaysWhy) {
         // The library is laid out once, not once per start.
         EXPECT_EQ(library::sectionNames(), QStringList({"Programs", "Research", "Internet"}));
     }
-}
 
-// The real program: before, the refused write ended it with an abort at every start.
-TEST(ProgramGuard, TheProgramWithAReadOnlySettingsFileStaysUp) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    const QString file = home.file("dlmain.ini");
-    ASSERT_TRUE(qbtest::writeFile(file, "[Download]\nDownloadDetect=1\n"));
-    const std::shared_ptr<void> refusal = readOnlyFile(file);
     QProcess program;
     ASSERT_TRUE(qbtest::startProgram(program));
     // It shows the error and waits for the user to read it.

@@ -4,20 +4,16 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <atomic>
-#include <thread>
-
 #include "DialogAnswerer.h"
 #include "HelperLibrary.h"
-#include "ScriptedServer.h"
 #include "TestEnvironment.h"
 #include "app/AppWindows.h"
 #include "app/TfrmTray.h"
 #include "handoff/HandOff.h"
 #include "library/Settings.h"
+#include "platform/PlatformFakes.h"
 #include "platform/ProbeBlock.h"
 #include "platform/Registry.h"
-#include "platform/RequestClient.h"
 #include "setup/BrowserRegistration.h"
 
 #include <QComboBox>
@@ -32,101 +28,46 @@ namespace {
 const char* const kMissing = "Missing QBYAuto.dll - this file must be in the Quillbay folder.";
 const char* const kIEFailed = "Failed to register Quillbay with Internet Explorer";
 
-// Sends a request from another thread, as the helper's process would, while this thread
-// lets the tray window serve it.
-platform::SendResult sendServed(const QString& title, const platform::Request& request) {
-    platform::SendResult result;
-    std::atomic<bool> done{false};
-    std::thread sender([&] {
-        result = platform::sendRequest(title, request, 20000);
-        done = true;
-    });
-    EXPECT_TRUE(qbtest::pumpUntil([&] { return done.load(); }, 30000));
-    sender.join();
-    return result;
-}
-
-platform::Request probeRequest() {
-    platform::Request request;
-    request.message = platform::WM_CONTENTPROBE;
-    return request;
-}
-
 // The answer of a probe for `url` sent to the window titled `title`; -1 when unanswered.
 int probeThrough(const QString& title, const QString& url) {
     platform::ProbeBlock block;
     if (!block.create())
         return -1;
     block.setField(0, url.toUtf8());
-    const platform::SendResult sent = sendServed(title, probeRequest());
+    const platform::SendResult sent = qbtest::Sender(title, qbtest::probeRequest()).result();
     block.unlink();
     return sent.status == platform::SendResult::Answered ? block.answer() : -1;
 }
 
-TEST(TrayRequests, StartRegistersTheHelperAndTheEndUnregistersIt) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    qbtest::DialogAnswerer boxes;
-    Registry classes(Registry::ClassesRoot);
-    {
-        TfrmTray tray({});
-        EXPECT_EQ(classes.readValue(setup::kPluginClassKey, ""), home.file("QBYAuto.dll"));
-        EXPECT_EQ(classes.readValue(setup::kPluginClassKey, "ThreadingModel"), "Apartment");
-        EXPECT_EQ(Registry(Registry::LocalMachine).readValue(setup::kIEHttpHandlerKey, "CLSID"),
-                  setup::kPluginClassId);
-        EXPECT_EQ(tray.requestEndpoint(), home.root() + "/runtime/quillbay/QBY");
-        EXPECT_TRUE(QFileInfo::exists(tray.requestEndpoint()));
-    }
-    EXPECT_FALSE(classes.keyExists(setup::kPluginClassKey));
-    EXPECT_FALSE(QFileInfo::exists(home.root() + "/runtime/quillbay/QBY"));
-    EXPECT_TRUE(boxes.boxes().isEmpty());
-}
-
+// Without the helper library, and with a local machine store that refuses writes: the
+// failures are told at the start and at the end, and start-up goes on.
 TEST(TrayRequests, RegistrationFailuresAreToldAndStartUpGoesOn) {
-    struct Case {
-        const char* what;
-        const char* library; // nullptr: none
-        const char* status;
-        bool machineReadOnly;
-        QStringList startBoxes, endBoxes;
-    };
-    const Case cases[] = {
-        {"no helper library", nullptr, "0", false, {kMissing, kIEFailed}, {kMissing}},
-        {"the helper's entry points fail",
-         QB_TEST_PLUGIN,
-         "7",
-         false,
-         {"Failed to register QBYAuto.DLL", kIEFailed},
-         {"Failed to unregister QBYAuto.DLL"}},
-        {"a protected local machine store", QB_BIN_DIR "/QBYAuto.dll", "0", true, {kIEFailed}, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const bool protectedMachine : {false, true}) {
+        SCOPED_TRACE(protectedMachine ? "a protected local machine store" : "no helper library");
         qbtest::TempHome home;
         Settings().writeBool("Main", "FirstRun", false);
         Settings().writeInteger("Download", "Speed", 28800); // no speed question
-        if (c.library) {
-            ASSERT_TRUE(qbtest::installStandInLibrary(home, c.library));
-        }
-        if (c.machineReadOnly) {
+        if (protectedMachine) {
+            ASSERT_TRUE(qbtest::installHelperLibrary(home));
             Registry machine(Registry::LocalMachine);
             machine.createKey("SOFTWARE");
             ASSERT_TRUE(QFile::setPermissions(machine.filePath(), QFile::ReadOwner));
         }
-        qputenv("QB_TESTPLUGIN_STATUS", c.status);
         qbtest::DialogAnswerer boxes;
         boxes.answerOthersWith(platform::IDOK);
         auto tray = std::make_unique<TfrmTray>(QStringList());
-        EXPECT_EQ(boxes.texts(), c.startBoxes);
+        EXPECT_EQ(boxes.texts(),
+                  protectedMachine ? QStringList({kIEFailed}) : QStringList({kMissing, kIEFailed}));
         EXPECT_TRUE(tray->Open1->isEnabled()) << "start-up went on to its end";
         EXPECT_EQ(tray->requestEndpoint(), home.root() + "/runtime/quillbay/QBY");
         boxes.clearRecord();
         tray.reset();
-        EXPECT_EQ(boxes.texts(), c.endBoxes);
-        qunsetenv("QB_TESTPLUGIN_STATUS");
+        EXPECT_EQ(boxes.texts(), protectedMachine ? QStringList() : QStringList({kMissing}));
     }
 }
 
+// Requests, probes and hand-offs alike, are served whatever the switch says; each hand-off
+// opens a dialog of its own and the reference names the newest.
 TEST(TrayRequests, TheEndpointFollowsTheSwitchAndRequestsAreServedEitherWay) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
@@ -134,23 +75,6 @@ TEST(TrayRequests, TheEndpointFollowsTheSwitchAndRequestsAreServedEitherWay) {
     const QString on = TfrmTray::interceptionTitle(true);
     const QString off = TfrmTray::interceptionTitle(false);
     EXPECT_EQ(probeThrough(on, "ftp://host/file.zip"), 1);
-
-    tray.mnuIntercept->trigger();
-    EXPECT_EQ(QFileInfo(tray.requestEndpoint()).fileName(), off);
-    EXPECT_EQ(sendServed(on, probeRequest()).status, platform::SendResult::NoReceiver);
-    // The window with the other title still serves whatever reaches it.
-    EXPECT_EQ(probeThrough(off, "ftp://host/file.zip"), 1);
-    EXPECT_EQ(probeThrough(off, ""), 0);
-
-    tray.mnuIntercept->trigger();
-    EXPECT_EQ(QFileInfo(tray.requestEndpoint()).fileName(), on);
-    EXPECT_FALSE(QFileInfo::exists(home.root() + "/runtime/quillbay/" + off));
-}
-
-TEST(TrayRequests, EachHandOffOpensADialogAndTheReferenceNamesTheNewest) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    TfrmTray tray({});
     tray.handOff(*encodeHandOff("IE", "http://host/dir/setup.exe", "Setup"));
     QPointer<TfrmAsker> first = frmAsker;
     ASSERT_TRUE(first);
@@ -159,13 +83,22 @@ TEST(TrayRequests, EachHandOffOpensADialogAndTheReferenceNamesTheNewest) {
     EXPECT_EQ(first->edtDesc->text(), "Setup");
     EXPECT_TRUE(first->isVisible());
 
-    tray.mnuIntercept->trigger(); // served whatever the switch says
+    tray.mnuIntercept->trigger();
+    EXPECT_EQ(QFileInfo(tray.requestEndpoint()).fileName(), off);
+    EXPECT_EQ(qbtest::Sender(on, qbtest::probeRequest()).result().status,
+              platform::SendResult::NoReceiver);
+    EXPECT_EQ(probeThrough(off, "ftp://host/file.zip"), 1);
+    EXPECT_EQ(probeThrough(off, ""), 0);
     tray.handOff(QByteArray("\x00", 1));
     ASSERT_TRUE(frmAsker);
     EXPECT_NE(frmAsker, first);
     EXPECT_TRUE(first) << "the first dialog keeps running";
     EXPECT_EQ(frmAsker->edtName->text(), "");
     EXPECT_EQ(frmAsker->edtDesc->text(), "");
+
+    tray.mnuIntercept->trigger();
+    EXPECT_EQ(QFileInfo(tray.requestEndpoint()).fileName(), on);
+    EXPECT_FALSE(QFileInfo::exists(home.root() + "/runtime/quillbay/" + off));
     first->close();
     frmAsker->close();
 }

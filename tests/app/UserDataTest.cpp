@@ -8,11 +8,9 @@
 #include "DialogAnswerer.h"
 #include "TestEnvironment.h"
 #include "app/UserData.h"
-#include "library/Settings.h"
 
 namespace {
 
-using qbtest::readFile;
 using qbtest::writeFile;
 
 // A home whose data folder is the user's own one ($XDG_DATA_HOME/quillbay), as for a user
@@ -27,25 +25,7 @@ struct UserHome {
     qbtest::TempHome home;
 };
 
-TEST(UserData, AFirstStartMakesTheFolderAndBringsTheOldLibraryOnce) {
-    UserHome user;
-    ASSERT_TRUE(writeFile(user.oldFolder() + "dlmain.ini", "[Main]\nFirstRun=0\nViewStyle=1\n"));
-    ASSERT_TRUE(writeFile(user.oldFolder() + "Headers.ini", "[Main]\nNumHeads=0\n"));
-    qbtest::DialogAnswerer boxes;
-    ASSERT_TRUE(prepareUserData(user.oldFolder()));
-    EXPECT_TRUE(QFileInfo(user.data()).isDir());
-    EXPECT_EQ(QFileInfo(user.data()).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
-    EXPECT_FALSE(QFileInfo::exists(user.oldFolder() + "dlmain.ini"));
-    // The settings of the earlier build are the program's settings now.
-    EXPECT_EQ(Settings().readInteger("Main", "ViewStyle"), 1);
-    EXPECT_FALSE(Settings().readBool("Main", "FirstRun"));
-
-    const QByteArray settings = readFile(user.data() + "dlmain.ini");
-    ASSERT_TRUE(prepareUserData(user.oldFolder()));
-    EXPECT_EQ(readFile(user.data() + "dlmain.ini"), settings);
-    EXPECT_TRUE(boxes.texts().isEmpty());
-}
-
+// The move itself, at the first start only, is the installed program's test.
 TEST(UserData, AnExplicitDataFolderNeverTakesTheOldLibrary) {
     qbtest::TempHome home;
     const QString old = home.root() + "/build/bin/";

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -70,6 +69,16 @@ QList<pid_t> sessionMembers(pid_t session) {
     return members;
 }
 
+// Runs `program` with `args` on `display`; false when it did not end in time.
+bool runOn(QProcess& run, const QString& display, const QString& program, const QStringList& args,
+           int timeoutMs = 20000) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display);
+    run.setProcessEnvironment(env);
+    run.start(program, args);
+    return run.waitForFinished(timeoutMs) && run.exitStatus() == QProcess::NormalExit;
+}
+
 } // namespace
 
 bool pollUntil(const std::function<bool()>& done, int timeoutMs, int intervalMs) {
@@ -85,21 +94,12 @@ bool pollUntil(const std::function<bool()>& done, int timeoutMs, int intervalMs)
 
 bool xdotool(const QString& display, const QStringList& args) {
     QProcess run;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display);
-    run.setProcessEnvironment(env);
-    run.start("xdotool", args);
-    return run.waitForFinished(20000) && run.exitStatus() == QProcess::NormalExit &&
-           run.exitCode() == 0;
+    return runOn(run, display, "xdotool", args) && run.exitCode() == 0;
 }
 
 QStringList windowsTitled(const QString& display, const QString& title) {
     QProcess run;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display);
-    run.setProcessEnvironment(env);
-    run.start("xdotool", {"search", "--name", QRegularExpression::escape(title)});
-    if (!run.waitForFinished(20000))
+    if (!runOn(run, display, "xdotool", {"search", "--name", QRegularExpression::escape(title)}))
         return {};
     return QString::fromLatin1(run.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
 }
@@ -174,11 +174,7 @@ bool ChromiumBrowser::start(const QString& extensionId, int timeoutMs) {
 
 bool ChromiumBrowser::open(const QString& url) {
     QProcess call;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display_);
-    call.setProcessEnvironment(env);
-    call.start(binary(), commonArguments() << url);
-    return call.waitForFinished(30000) && call.exitStatus() == QProcess::NormalExit;
+    return runOn(call, display_, binary(), commonArguments() << url, 30000);
 }
 
 void ChromiumBrowser::stop() {

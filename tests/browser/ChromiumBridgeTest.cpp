@@ -29,9 +29,8 @@ constexpr int kStepMs = 30000;
 
 const char* const kDialogTitle = "Download a File";
 
-// Everything one browser run needs: a display, nginx with a log, a home with a Chromium
-// profile in the user's config folder (where the program writes the host manifest), and
-// the program, started and stopped by the test.
+// A display, nginx with a log, a home with a Chromium profile (where the program writes the
+// host manifest), and the program, started and stopped by the test.
 class ChromiumBridge : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -93,7 +92,6 @@ protected:
         program_.start(QStringLiteral(QB_BIN_DIR "/quillbay"), {});
         ASSERT_TRUE(program_.waitForStarted(kStepMs));
         const QString title = intercepting ? "QBY" : "QBY - Download Detect Disabled";
-        // Start-up ends with the host manifest; the endpoint opens once messages run.
         ASSERT_TRUE(pollUntil(
             [&] { return QFileInfo::exists(endpoint(title)) && QFileInfo::exists(manifest()); },
             kStartMs));
@@ -175,7 +173,7 @@ protected:
     // Starts a download the way a user does: by opening its URL in the browser.
     void browse(const QString& path) { EXPECT_TRUE(browser_->open(nginx_.url(path))); }
 
-    // Opens the toolbar popup as a page and waits until it shows `status` in its title.
+    // Opens the toolbar popup as a page, once it shows `status` in its title.
     QString openPopup(const QString& status) {
         EXPECT_TRUE(browser_->open(
             QStringLiteral("chrome-extension://%1/popup.html").arg(setup::kChromiumExtensionId)));
@@ -238,10 +236,8 @@ protected:
     std::unique_ptr<ChromiumBrowser> browser_;
 };
 
-// A clicked .zip goes to the program: its download dialog opens for that URL, the browser's
-// own download is cancelled and leaves nothing behind, and the program's download is the
-// server's file byte for byte. A .txt download is judged text and stays with the browser, and
-// so does the one download the user skips in the popup.
+// A clicked .zip goes to the program, whole, and the browser's own download is cancelled
+// without a trace; a .txt, and the one download skipped in the popup, stay with the browser.
 TEST_F(ChromiumBridge, TheProgramTakesZipsTheBrowserKeepsTextAndSkippedOnes) {
     ASSERT_NO_FATAL_FAILURE(startProgram(true));
     ASSERT_NO_FATAL_FAILURE(startBrowser());

@@ -53,6 +53,15 @@ TEST(HandOff, PayloadsGiveTheirFields) {
          "", "", "http://h/dir/..", "http"},
         {"the name goes where it ends the URL", record("http\rhttp://a.zip.example/a.zip\r"),
          "http", "http://a.zip.example/a.zip", "", "a.zip", "http://a.zip.example/", "http"},
+        {"a length byte beyond the record reads only the record",
+         "\xff"
+         "http\rhttp://h/a.zip\rd",
+         "http", "http://h/a.zip", "d", "a.zip", "http://h/", "http"},
+        {"UTF-8 where valid", record("http\rhttp://h/caf\xc3\xa9.zip\rR\xc3\xa9sum\xc3\xa9"),
+         "http", "http://h/café.zip", "Résumé", "café.zip", "http://h/", "http"},
+        // The system code page's bytes: a lone 0xE9 is no UTF-8, so it is Latin-1 "é".
+        {"Latin-1 elsewhere", record("http\rhttp://h/caf\xe9.zip\r\xe9t\xe9"), "http",
+         "http://h/café.zip", "été", "café.zip", "http://h/", "http"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -64,25 +73,6 @@ TEST(HandOff, PayloadsGiveTheirFields) {
         EXPECT_EQ(r.urlDirectory, c.urlDirectory);
         EXPECT_EQ(r.protocol, c.protocol);
     }
-}
-
-TEST(HandOff, ALengthByteBeyondTheRecordReadsOnlyTheRecord) {
-    QByteArray copyData = "\xff"
-                          "http\rhttp://h/a.zip\rd";
-    const HandOffRequest r = parseHandOff(copyData);
-    EXPECT_EQ(r.url, "http://h/a.zip");
-    EXPECT_EQ(r.description, "d");
-}
-
-TEST(HandOff, BytesAreUtf8WhereValidAndLatin1Elsewhere) {
-    const HandOffRequest utf8 =
-        parseHandOff(record("http\rhttp://h/caf\xc3\xa9.zip\rR\xc3\xa9sum\xc3\xa9"));
-    EXPECT_EQ(utf8.fileName, QString::fromUtf8("caf\xc3\xa9.zip"));
-    EXPECT_EQ(utf8.description, QString::fromUtf8("R\xc3\xa9sum\xc3\xa9"));
-    // The system code page's bytes: a lone 0xE9 is no UTF-8, so it is Latin-1 "é".
-    const HandOffRequest latin = parseHandOff(record("http\rhttp://h/caf\xe9.zip\r\xe9t\xe9"));
-    EXPECT_EQ(latin.fileName, QString::fromUtf8("caf\xc3\xa9.zip"));
-    EXPECT_EQ(latin.description, QString::fromUtf8("\xc3\xa9t\xc3\xa9"));
 }
 
 TEST(HandOff, DerivedNamesNeverCarryAPathOrControlCharacter) {

@@ -7,21 +7,27 @@
 using namespace platform;
 using qbtest::DialogAnswerer;
 
+// Without a handler a box gets its safe answer at once; Enter would press its default one.
 TEST(Dialogs, WithoutAHandlerEveryBoxGetsItsSafeAnswerAtOnce) {
     ASSERT_EQ(dialogHandler(), nullptr);
     struct Case {
         unsigned flags;
-        int answer;
+        int safe, byDefault;
     };
     const Case cases[] = {
-        {MB_OK, IDOK},
-        {MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL},
-        {MB_YESNO | MB_ICONWARNING, IDNO},
-        {MB_YESNOCANCEL | MB_DEFBUTTON1, IDCANCEL},
+        {MB_OK, IDOK, IDOK},
+        {MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL, IDOK},
+        {MB_OKCANCEL | MB_DEFBUTTON2, IDCANCEL, IDCANCEL},
+        {MB_YESNO | MB_ICONWARNING, IDNO, IDYES},
+        {MB_YESNO | MB_DEFBUTTON2, IDNO, IDNO},
+        {MB_YESNO | MB_DEFBUTTON3, IDNO, IDNO},
+        {MB_YESNOCANCEL | MB_DEFBUTTON1, IDCANCEL, IDYES},
+        {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL, IDCANCEL},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(messageBox("Replace the existing file?", "Confirm", c.flags), c.answer)
-            << c.flags;
+    for (const Case& c : cases) {
+        EXPECT_EQ(messageBox("Replace the existing file?", "Confirm", c.flags), c.safe) << c.flags;
+        EXPECT_EQ((MessageBoxRequest{"", "", c.flags}.defaultAnswer()), c.byDefault) << c.flags;
+    }
     EXPECT_TRUE(
         openFileDialog("Browse for Virus Scanner", "All Executables (*.exe)|*.exe").isEmpty());
     EXPECT_TRUE(browseForFolder("Choose a section location below:").isEmpty());
@@ -121,23 +127,6 @@ TEST(Dialogs, FileDialogsCarryTheirRequestAndReturnTheScriptedChoice) {
     EXPECT_EQ(save.defaultSuffix, "txt");
     EXPECT_EQ(answerer.fileDialogs()[1].kind, FileDialogRequest::Folder);
     EXPECT_EQ(answerer.fileDialogs()[2].kind, FileDialogRequest::Open);
-}
-
-TEST(Dialogs, DefaultButtonFollowsTheFlags) {
-    struct Case {
-        unsigned flags;
-        int answer;
-    };
-    const Case cases[] = {
-        {MB_OK, IDOK},
-        {MB_OKCANCEL | MB_DEFBUTTON2, IDCANCEL},
-        {MB_YESNO, IDYES},
-        {MB_YESNO | MB_DEFBUTTON2, IDNO},
-        {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
-        {MB_YESNO | MB_DEFBUTTON3, IDNO},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ((MessageBoxRequest{"", "", c.flags}.defaultAnswer()), c.answer) << c.flags;
 }
 
 TEST(Dialogs, WindowsFiltersBecomeQtNameFilters) {

@@ -3,12 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <csignal>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "PlatformFakes.h"
 #include "TestEnvironment.h"
 #include "platform/Profile.h"
 
@@ -43,60 +42,43 @@ protected:
     void SetUp() override { ASSERT_TRUE(qbtest::writeFile(path, kOriginal)); }
     void TearDown() override {
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     }
 };
 
 // Permission bits are honoured even for root: a file or folder that nobody may write is
-// read-only, as a read-only attribute would make it.
-TEST_F(ProfileRefusal, ReadOnlyFileKeepsItsContent) {
+// read-only, as a read-only attribute would make it. A refused write leaves no stray file.
+TEST_F(ProfileRefusal, ReadOnlyFileFolderMissingFolderOrADirectoryInTheWay) {
     platform::IniFile file(path);
     file.writeString("Main", "Earlier", "stays");
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
-    expectRefused(file, path);
-    EXPECT_EQ(qbtest::readFile(path), kOriginal + "Earlier=stays\n");
+    {
+        const std::shared_ptr<void> readOnly = qbtest::readOnlyFile(path);
+        expectRefused(file, path);
+    }
     EXPECT_EQ(file.readString("Main", "Earlier", ""), "stays");
     EXPECT_FALSE(file.valueExists("Main", "New"));
-    EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
-}
 
-TEST_F(ProfileRefusal, ReadOnlyFolderKeepsTheFileWhole) {
-    platform::IniFile file(path);
-    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-    expectRefused(file, path);
-    platform::IniFile fresh(folder + "new.ini");
-    expectRefused(fresh, folder + "new.ini");
-    EXPECT_EQ(qbtest::readFile(path), kOriginal);
-    EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
-}
-
-TEST_F(ProfileRefusal, MissingFolderOrADirectoryInTheWay) {
-    platform::IniFile nowhere(folder + "no/such/folder/x.ini");
-    expectRefused(nowhere, folder + "no/such/folder/x.ini");
     ASSERT_TRUE(QDir().mkpath(folder + "adir.ini"));
-    platform::IniFile directory(folder + "adir.ini");
-    expectRefused(directory, folder + "adir.ini");
-    EXPECT_EQ(directory.readString("Main", "Kept", "def"), "def");
+    for (const QString& refused :
+         {folder + "no/such/folder/x.ini", folder + "adir.ini", path, folder + "new.ini"}) {
+        SCOPED_TRACE(qPrintable(refused));
+        if (refused == path) { // from here on, a read-only folder
+            ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        platform::IniFile other(refused);
+        expectRefused(other, refused);
+    }
+    EXPECT_EQ(platform::IniFile(folder + "adir.ini").readString("Main", "Kept", "def"), "def");
+    EXPECT_EQ(qbtest::readFile(path), kOriginal + "Earlier=stays\n");
+    EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
 }
 
 // A full disk, simulated by a file size limit, which binds root as well.
 TEST_F(ProfileRefusal, FullDiskLeavesTheOldFileWhole) {
     platform::IniFile file(path);
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 64;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool refused = false;
-    try {
-        file.writeString("Main", "New", QString(200, 'x'));
-    } catch (const platform::ProfileWriteError& e) {
-        refused = QString(e.what()) == "Unable to write to " + path;
+    {
+        const std::shared_ptr<void> full = qbtest::fullFileSystem();
+        expectRefused(file, path);
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_TRUE(refused);
     EXPECT_EQ(qbtest::readFile(path), kOriginal);
     EXPECT_FALSE(file.valueExists("Main", "New")); // the cached parse does not keep it
     EXPECT_TRUE(strays(folder, {"records.ini"}).isEmpty());
@@ -131,57 +113,41 @@ TEST(ProfileFile, FileNamesResolveWithoutCase) {
     EXPECT_EQ(platform::profile::resolvePath(home.file("Headers.ini")), home.file("Headers.ini"));
 }
 
-// Every access sees a change made outside, however it was made.
-class ProfileCache : public ::testing::Test {
-protected:
+// Every access sees a change made outside, however it was made, one after the other.
+TEST(ProfileFile, EveryReadSeesAChangeMadeOutside) {
     qbtest::TempHome home;
-    QString path = home.file("shared.ini");
-    platform::IniFile file{path};
-    void SetUp() override {
-        ASSERT_TRUE(qbtest::writeFile(path, "[S]\nK=1\n"));
-        ASSERT_EQ(file.readString("S", "K", ""), "1");
-    }
-    struct stat statOf() {
-        struct stat st {};
-        ::stat(QFile::encodeName(path).constData(), &st);
-        return st;
-    }
-};
+    const QString path = home.file("shared.ini");
+    const QByteArray native = QFile::encodeName(path);
+    ASSERT_TRUE(qbtest::writeFile(path, "[S]\nK=1\n"));
+    platform::IniFile file(path);
+    ASSERT_EQ(file.readString("S", "K", ""), "1");
+    struct stat before {};
 
-TEST_F(ProfileCache, SeesAFileReplacedByRename) {
-    const struct stat before = statOf();
-    const QString other = home.file("other.tmp");
-    ASSERT_TRUE(qbtest::writeFile(other, "[S]\nK=2\n")); // same size
-    // Same modification time too, so that only the inode tells.
-    const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(other).constData(), times, 0), 0);
-    ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()),
-              0);
-    EXPECT_EQ(file.readString("S", "K", ""), "2");
-}
-
-TEST_F(ProfileCache, SeesAnInPlaceChangeOfSize) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::Append));
     f.write("L=3\n");
     f.close();
-    EXPECT_EQ(file.readString("S", "L", ""), "3");
-}
+    EXPECT_EQ(file.readString("S", "L", ""), "3") << "an in-place change of size";
 
-TEST_F(ProfileCache, SeesAnInPlaceChangeOneNanosecondLater) {
-    struct stat before = statOf();
-    QFile f(path);
+    ::stat(native.constData(), &before);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     f.seek(6);
     f.write("9");
     f.close();
     struct timespec times[2] = {before.st_atim, before.st_mtim};
     times[1].tv_nsec = (times[1].tv_nsec + 1) % 1000000000;
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
-    EXPECT_EQ(file.readString("S", "K", ""), "9");
-}
+    ASSERT_EQ(::utimensat(AT_FDCWD, native.constData(), times, 0), 0);
+    EXPECT_EQ(file.readString("S", "K", ""), "9") << "an in-place change one nanosecond later";
 
-TEST_F(ProfileCache, SeesADeletedFile) {
+    // Same size and modification time: only the inode tells.
+    ::stat(native.constData(), &before);
+    const QByteArray other = QFile::encodeName(home.file("other.tmp"));
+    ASSERT_TRUE(qbtest::writeFile(home.file("other.tmp"), "[S]\nK=2\nL=3\n"));
+    const struct timespec same[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, other.constData(), same, 0), 0);
+    ASSERT_EQ(::rename(other.constData(), native.constData()), 0);
+    EXPECT_EQ(file.readString("S", "K", ""), "2") << "a file replaced by a rename";
+
     ASSERT_TRUE(QFile::remove(path));
     EXPECT_EQ(file.readString("S", "K", "gone"), "gone");
     // ...and a write after it starts from nothing, not from the cached parse.

@@ -93,42 +93,43 @@ INSTANTIATE_TEST_SUITE_P(Booleans, ProfileBoolRead,
                                            BoolCase{"true", true, false}, BoolCase{"", true, false},
                                            BoolCase{nullptr, true, false}));
 
-TEST(ProfileRead, NamesCompareWithoutCase) {
+// Which line a lookup finds, in files of every shape.
+TEST(ProfileRead, LookupsFindTheirLine) {
+    const QByteArray dup = "[S]\nA=first\nA=second\n[T]\nX=1\n[s]\nA=third\nB=only in the second\n";
+    const QByteArray orphan = "Orphan=before any section\n[Main]\nKey=v\n";
+    const QByteArray styles = "\xEF\xBB\xBF[A]\r\nK=crlf\r\n[B]\nK=lf\n[C]\rK=cr\r[D]\nK=end";
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        const char* section;
+        const char* key;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"names without case", "[ToolBar]\nOpenwhen=1\n", "toolbar", "OPENWHEN", "1"},
+        {"non-ASCII names without case", "[Grüße]\nÄrger=2\n", "GRÜßE", "ärger", "2"},
+        {"...both ways", "[Grüße]\nÄrger=2\n", "grüße", "ÄRGER", "2"},
+        {"...but no other folding", "[Grüße]\nÄrger=2\n", "grusse", "arger", "<default>"},
+        {"the first key wins", dup, "S", "A", "first"},
+        {"only the first section of a name is seen", dup, "S", "B", "<default>"},
+        {"missing section", orphan, "Other", "Key", "<default>"},
+        {"missing key", orphan, "Main", "Other", "<default>"},
+        {"a key before any section", orphan, "", "Orphan", "<default>"},
+        {"a header runs to the last bracket", "[movie [1080p].mkv]\nDesc=film\n",
+         "movie [1080p].mkv", "Desc", "film"},
+        {"a header's blanks and comment", "[ spaced ] ; note\nK=v\n", "spaced", "K", "v"},
+        {"byte order mark and CRLF", styles, "A", "K", "crlf"},
+        {"LF", styles, "B", "K", "lf"},
+        {"CR", styles, "C", "K", "cr"},
+        {"no final line break", styles, "D", "K", "end"},
+    };
     qbtest::TempHome home;
-    const platform::IniFile file =
-        iniWith(home, "case.ini", "[ToolBar]\nOpenwhen=1\n[Grüße]\nÄrger=2\n");
-    EXPECT_EQ(file.readString("toolbar", "OPENWHEN", "x"), "1");
-    EXPECT_EQ(file.readString("Toolbar", "OpenWhen", "x"), "1");
-    EXPECT_EQ(file.readString("GRÜßE", "ärger", "x"), "2");
-    EXPECT_EQ(file.readString("grüße", "ÄRGER", "x"), "2");
-    EXPECT_EQ(file.readString("grusse", "arger", "x"), "x");
-}
-
-TEST(ProfileRead, FirstSectionAndFirstKeyWin) {
-    qbtest::TempHome home;
-    const platform::IniFile file = iniWith(home, "dup.ini",
-                                           "[S]\nA=first\nA=second\n[T]\nX=1\n[s]\nA=third\nB=only "
-                                           "in the second\n");
-    EXPECT_EQ(file.readString("S", "A", "x"), "first");
-    // A lookup only ever sees the first section of a name.
-    EXPECT_EQ(file.readString("S", "B", "default"), "default");
-    EXPECT_EQ(file.readSections(), QStringList({"S", "T", "s"}));
-    EXPECT_EQ(file.readSectionValues("S"), QStringList({"A=first", "A=first"}));
-}
-
-TEST(ProfileRead, MissingFileSectionOrKeyGivesTheDefault) {
-    qbtest::TempHome home;
-    const platform::IniFile missing(home.file("nothing-here.ini"));
-    EXPECT_EQ(missing.readString("Main", "Key", "def"), "def");
-    EXPECT_EQ(missing.readInteger("Main", "Key", 7), 7);
-    EXPECT_TRUE(missing.readSections().isEmpty());
-    EXPECT_FALSE(missing.sectionExists("Main"));
-
-    const platform::IniFile file =
-        iniWith(home, "some.ini", "Orphan=before any section\n[Main]\nKey=v\n");
-    EXPECT_EQ(file.readString("Other", "Key", "def"), "def");
-    EXPECT_EQ(file.readString("Main", "Other", "def"), "def");
-    EXPECT_EQ(file.readString("", "Orphan", "def"), "def");
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.what);
+        const platform::IniFile file = iniWith(home, QString("f%1.ini").arg(i), c.bytes);
+        EXPECT_EQ(file.readString(c.section, c.key, "<default>"), QString(c.expected));
+    }
 }
 
 TEST(ProfileRead, ReadsAreCutTo1023Characters) {
@@ -144,17 +145,6 @@ TEST(ProfileRead, ReadsAreCutTo1023Characters) {
     EXPECT_EQ(file.readString("L", "Q", ""), QString(1023, 'q'));
     EXPECT_EQ(file.readString("L", "E", ""), QString(1023, QChar(0x20AC)));
     EXPECT_EQ(file.readSectionValues("L").first(), "X=" + QString(1023, 'x'));
-}
-
-TEST(ProfileRead, SectionHeaderRunsToTheLastBracket) {
-    qbtest::TempHome home;
-    const platform::IniFile file =
-        iniWith(home, "brackets.ini",
-                "[movie [1080p].mkv]\nDesc=film\n[ spaced ] ; note\nK=v\n"
-                "[unclosed\nK=lost\n");
-    EXPECT_EQ(file.readString("movie [1080p].mkv", "Desc", ""), "film");
-    EXPECT_EQ(file.readString("spaced", "K", ""), "v");
-    EXPECT_EQ(file.readSections(), QStringList({"movie [1080p].mkv", "spaced"}));
 }
 
 TEST(ProfileRead, ListsEverySectionWithoutASizeLimit) {
@@ -183,16 +173,21 @@ TEST(ProfileRead, SectionListingsAndExistence) {
     EXPECT_TRUE(file.valueExists("Rec", "source"));
     EXPECT_FALSE(file.valueExists("Rec", "Notes"));
     EXPECT_FALSE(file.valueExists("Rec", "; comment"));
-}
 
-TEST(ProfileRead, ByteOrderMarkAndLineBreakStyles) {
-    qbtest::TempHome home;
-    const platform::IniFile file = iniWith(
-        home, "styles.ini", "\xEF\xBB\xBF[A]\r\nK=crlf\r\n[B]\nK=lf\n[C]\rK=cr\r[D]\nK=end");
-    EXPECT_EQ(file.readString("A", "K", ""), "crlf");
-    EXPECT_EQ(file.readString("B", "K", ""), "lf");
-    EXPECT_EQ(file.readString("C", "K", ""), "cr");
-    EXPECT_EQ(file.readString("D", "K", ""), "end");
+    // Sections of one name are listed each, their values from the first one.
+    const platform::IniFile dup =
+        iniWith(home, "dup.ini", "[S]\nA=first\nA=second\n[T]\nX=1\n[s]\nA=third\n");
+    EXPECT_EQ(dup.readSections(), QStringList({"S", "T", "s"}));
+    EXPECT_EQ(dup.readSectionValues("S"), QStringList({"A=first", "A=first"}));
+    const platform::IniFile brackets =
+        iniWith(home, "brackets.ini", "[a [b].c]\nK=v\n[ spaced ] ; note\nK=v\n[unclosed\nK=v\n");
+    EXPECT_EQ(brackets.readSections(), QStringList({"a [b].c", "spaced"}));
+
+    const platform::IniFile missing(home.file("nothing-here.ini"));
+    EXPECT_EQ(missing.readString("Main", "Key", "def"), "def");
+    EXPECT_EQ(missing.readInteger("Main", "Key", 7), 7);
+    EXPECT_TRUE(missing.readSections().isEmpty());
+    EXPECT_FALSE(missing.sectionExists("Main"));
 }
 
 } // namespace

@@ -91,7 +91,7 @@ TEST(Registry, KeysEnumerateAndDeleteWithTheirSubkeys) {
     EXPECT_FALSE(hkcr.deleteKey("\\"));
 }
 
-TEST(Registry, AProtectedRootRefusesEveryWrite) {
+TEST(Registry, AProtectedRootOrAFolderThatCannotBeMadeRefusesEveryWrite) {
     qbtest::TempHome home;
     Registry hklm(Registry::LocalMachine);
     ASSERT_TRUE(hklm.writeValue(kHttpKey, "CLSID", "old"));
@@ -105,10 +105,8 @@ TEST(Registry, AProtectedRootRefusesEveryWrite) {
     EXPECT_EQ(hklm.readValue(kHttpKey, "CLSID"), "old"); // reads still work
     // The other roots are not affected.
     EXPECT_TRUE(Registry(Registry::ClassesRoot).createKey(kClassKey));
-}
 
-TEST(Registry, AFolderThatCannotBeMadeRefusesWrites) {
-    qbtest::TempHome home;
+    // Nor can a registry whose folder cannot be made be written.
     ASSERT_TRUE(qbtest::writeFile(home.root() + "/blocker", "a file where a folder should be"));
     qputenv("QUILLBAY_REGISTRY", (home.root() + "/blocker/registry").toUtf8());
     Registry hkcu(Registry::CurrentUser);

@@ -2,26 +2,15 @@
 
 #include <QList>
 
+#include "PlatformFakes.h"
 #include "platform/RequestFrame.h"
 
 using platform::Request;
 using platform::RequestReader;
+using qbtest::handOffRequest;
+using qbtest::probeRequest;
 
 namespace {
-
-Request handOff(const QByteArray& data, quint64 tag = 7) {
-    Request r;
-    r.message = platform::WM_COPYDATA;
-    r.copyData.dwData = tag;
-    r.copyData.lpData = data;
-    return r;
-}
-
-Request probe() {
-    Request r;
-    r.message = platform::WM_CONTENTPROBE;
-    return r;
-}
 
 // Feeds `bytes` in pieces of `piece` bytes and collects what comes out.
 QList<Request> readAll(const QByteArray& bytes, qsizetype piece, RequestReader::Status* last) {
@@ -40,10 +29,11 @@ QList<Request> readAll(const QByteArray& bytes, qsizetype piece, RequestReader::
 }
 
 TEST(RequestFrame, RequestsComeOutWholeHoweverTheBytesArrive) {
-    const QByteArray stream = platform::encodeRequest(handOff("\x05hello", 1)) +
-                              platform::encodeRequest(probe()) +
-                              platform::encodeRequest(handOff(QByteArray(), 0xFFFFFFFFFFull)) +
-                              platform::encodeRequest(handOff(QByteArray(3000, 'x')));
+    const QByteArray stream =
+        platform::encodeRequest(handOffRequest("\x05hello", 1)) +
+        platform::encodeRequest(probeRequest()) +
+        platform::encodeRequest(handOffRequest(QByteArray(), 0xFFFFFFFFFFull)) +
+        platform::encodeRequest(handOffRequest(QByteArray(3000, 'x')));
     for (qsizetype piece : {qsizetype(1), qsizetype(3), qsizetype(16), stream.size()}) {
         SCOPED_TRACE(piece);
         RequestReader::Status last;
@@ -61,8 +51,8 @@ TEST(RequestFrame, RequestsComeOutWholeHoweverTheBytesArrive) {
 }
 
 TEST(RequestFrame, WireLayoutIsLittleEndian) {
-    EXPECT_EQ(platform::encodeRequest(probe()), QByteArray("\xE8\x07\x00\x00", 4));
-    EXPECT_EQ(platform::encodeRequest(handOff("ab", 0x0102)),
+    EXPECT_EQ(platform::encodeRequest(probeRequest()), QByteArray("\xE8\x07\x00\x00", 4));
+    EXPECT_EQ(platform::encodeRequest(handOffRequest("ab", 0x0102)),
               QByteArray("\x4A\x00\x00\x00"
                          "\x02\x01\x00\x00\x00\x00\x00\x00"
                          "\x02\x00\x00\x00"
@@ -87,7 +77,7 @@ TEST(RequestFrame, BadFramesAreMalformedAndStaySo) {
         {"unknown message", QByteArray("\x11\x00\x00\x00", 4)},
         {"record larger than allowed", oversized},
         {"garbage after a good request",
-         platform::encodeRequest(probe()) + QByteArray("GET / HTTP/1.0\r\n")},
+         platform::encodeRequest(probeRequest()) + QByteArray("GET / HTTP/1.0\r\n")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -99,7 +89,7 @@ TEST(RequestFrame, BadFramesAreMalformedAndStaySo) {
         }
         EXPECT_EQ(status, RequestReader::Malformed);
         // More bytes, even a good request, do not revive it.
-        reader.append(platform::encodeRequest(probe()));
+        reader.append(platform::encodeRequest(probeRequest()));
         EXPECT_EQ(reader.next(r), RequestReader::Malformed);
     }
 }
@@ -107,7 +97,7 @@ TEST(RequestFrame, BadFramesAreMalformedAndStaySo) {
 TEST(RequestFrame, TheBufferNeverGrowsPastOneLargestFrame) {
     RequestReader reader;
     const QByteArray largest =
-        platform::encodeRequest(handOff(QByteArray(platform::kMaxCopyData, 'z')));
+        platform::encodeRequest(handOffRequest(QByteArray(platform::kMaxCopyData, 'z')));
     ASSERT_EQ(largest.size(), platform::kMaxRequestFrame);
     EXPECT_FALSE(reader.append(largest + "x"));
     EXPECT_TRUE(reader.empty());

@@ -3,64 +3,26 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <thread>
 #include <unistd.h>
 
-#include "ScriptedServer.h"
+#include "PlatformFakes.h"
 #include "TestEnvironment.h"
-#include "platform/RequestClient.h"
 #include "platform/RequestEndpoint.h"
 #include "platform/RequestServer.h"
 
 using platform::Request;
 using platform::RequestServer;
 using platform::SendResult;
+using qbtest::handOffRequest;
+using qbtest::probeRequest;
+using qbtest::Sender;
 
 namespace {
-
-Request probe() {
-    Request r;
-    r.message = platform::WM_CONTENTPROBE;
-    return r;
-}
-
-Request handOff(const QByteArray& data) {
-    Request r;
-    r.message = platform::WM_COPYDATA;
-    r.copyData.lpData = data;
-    return r;
-}
-
-// Sends from a thread of its own while the test's thread serves, as the helper does from
-// its own process.
-class Sender {
-public:
-    Sender(const QString& title, const Request& request, int timeoutMs = 20000)
-        : thread_([=, this] {
-              result_ = platform::sendRequest(title, request, timeoutMs);
-              done_ = true;
-          }) {}
-    ~Sender() { thread_.join(); }
-    // Serves until the answer is in.
-    const SendResult& result() {
-        EXPECT_TRUE(qbtest::pumpUntil([this] { return done_.load(); }, 30000));
-        thread_.join();
-        thread_ = std::thread([] {});
-        return result_;
-    }
-    bool done() const { return done_; }
-
-private:
-    SendResult result_;
-    std::atomic<bool> done_{false};
-    std::thread thread_;
-};
 
 // A raw connection to an endpoint, for peers that do not play by the rules.
 int connectRaw(const QString& path) {
@@ -88,7 +50,7 @@ bool closedByServer(int fd) {
         20000);
 }
 
-TEST(RequestServer, AnswersWithTheHandlersResult) {
+TEST(RequestServer, AnswersWithTheHandlersResultOnTheEndpointOfItsTitle) {
     qbtest::TempHome home;
     QList<Request> seen;
     RequestServer server([&](const Request& r) {
@@ -98,12 +60,12 @@ TEST(RequestServer, AnswersWithTheHandlersResult) {
     ASSERT_TRUE(server.listen("QBY")) << qPrintable(server.errorString());
     EXPECT_EQ(server.endpoint(), home.root() + "/runtime/quillbay/QBY");
 
-    Sender first("QBY", handOff("\x03"
-                                "abc"));
+    Sender first("QBY", handOffRequest("\x03"
+                                       "abc"));
     const SendResult& a = first.result();
     EXPECT_EQ(a.status, SendResult::Answered) << qPrintable(a.error);
     EXPECT_EQ(a.result, 4);
-    Sender second("QBY", probe());
+    Sender second("QBY", probeRequest());
     EXPECT_EQ(second.result().result, -1);
     ASSERT_EQ(seen.size(), 2);
     EXPECT_EQ(seen[0].copyData.lpData, "\x03"
@@ -114,27 +76,21 @@ TEST(RequestServer, AnswersWithTheHandlersResult) {
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(home.root() + "/runtime/quillbay").constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-}
 
-TEST(RequestServer, TheEndpointFollowsTheTitle) {
-    qbtest::TempHome home;
-    int served = 0;
-    RequestServer server([&](const Request&) { return ++served; });
-    ASSERT_TRUE(server.listen("QBY"));
-    const QString first = server.endpoint();
+    // The endpoint follows the title: a sender looking for the old one finds nobody.
+    const QString endpointBefore = server.endpoint();
     ASSERT_TRUE(server.listen("QBY - Download Detect Disabled"));
-    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_FALSE(QFileInfo::exists(endpointBefore));
     EXPECT_TRUE(QFileInfo::exists(server.endpoint()));
-
-    Sender lookingForQby("QBY", probe());
+    Sender lookingForQby("QBY", probeRequest());
     EXPECT_EQ(lookingForQby.result().status, SendResult::NoReceiver);
-    Sender direct("QBY - Download Detect Disabled", probe());
+    Sender direct("QBY - Download Detect Disabled", probeRequest());
     EXPECT_EQ(direct.result().status, SendResult::Answered);
-    EXPECT_EQ(served, 1);
+    EXPECT_EQ(seen.size(), 3);
 
     server.close();
     EXPECT_FALSE(server.isListening());
-    Sender none("QBY - Download Detect Disabled", probe());
+    Sender none("QBY - Download Detect Disabled", probeRequest());
     EXPECT_EQ(none.result().status, SendResult::NoReceiver);
 }
 
@@ -151,13 +107,13 @@ TEST(RequestServer, LeftoversAreReplacedAndOnlyOurOwnSocketIsRemoved) {
     EXPECT_TRUE(newer.errorString().contains("another copy")) << qPrintable(newer.errorString());
     EXPECT_FALSE(newer.isListening());
     {
-        Sender sender("QBY", probe());
+        Sender sender("QBY", probeRequest());
         EXPECT_EQ(sender.result().result, 1);
     }
     // Once the first one leaves, the name is free for the other.
     older.close();
     ASSERT_TRUE(newer.listen("QBY")) << qPrintable(newer.errorString());
-    Sender sender("QBY", probe());
+    Sender sender("QBY", probeRequest());
     EXPECT_EQ(sender.result().result, 2);
 }
 
@@ -168,7 +124,7 @@ TEST(RequestServer, ABusyHandlerDoesNotHoldUpOtherConnections) {
     RequestServer server([&](const Request& r) -> qint64 {
         if (r.copyData.lpData == "outer") {
             // Like a probe waiting on a web server: messages run, other requests with them.
-            inner = std::make_unique<Sender>("QBY", handOff("inner"));
+            inner = std::make_unique<Sender>("QBY", handOffRequest("inner"));
             EXPECT_TRUE(qbtest::pumpUntil([&] { return inner->done(); }, 20000));
             return 1;
         }
@@ -176,7 +132,7 @@ TEST(RequestServer, ABusyHandlerDoesNotHoldUpOtherConnections) {
         return 2;
     });
     ASSERT_TRUE(server.listen("QBY"));
-    Sender outer("QBY", handOff("outer"));
+    Sender outer("QBY", handOffRequest("outer"));
     EXPECT_EQ(outer.result().result, 1);
     EXPECT_TRUE(innerServed);
     EXPECT_EQ(inner->result().result, 2);
@@ -193,13 +149,14 @@ TEST(RequestServer, BadPeersLoseTheirConnectionAndNothingElse) {
         const char* what;
         QByteArray bytes;
     };
-    QByteArray oversized = platform::encodeRequest(handOff(QByteArray()));
+    QByteArray oversized = platform::encodeRequest(handOffRequest(QByteArray()));
     const quint32 tooBig = 1u << 30;
     std::memcpy(oversized.data() + 12, &tooBig, 4);
     const Case cases[] = {
         {"unknown message", QByteArray("GET / HTTP/1.0\r\n\r\n")},
         {"oversized record", oversized},
-        {"half a request, then silence", platform::encodeRequest(handOff("abcdef")).left(10)},
+        {"half a request, then silence",
+         platform::encodeRequest(handOffRequest("abcdef")).left(10)},
         {"connects and says nothing", QByteArray()},
     };
     for (const Case& c : cases) {
@@ -214,7 +171,7 @@ TEST(RequestServer, BadPeersLoseTheirConnectionAndNothingElse) {
     }
     EXPECT_EQ(served, 0);
     // The server itself goes on serving.
-    Sender good("QBY", probe());
+    Sender good("QBY", probeRequest());
     EXPECT_EQ(good.result().status, SendResult::Answered);
 }
 
@@ -227,8 +184,8 @@ TEST(RequestServer, APeerThatSendsAndLeavesIsStillServed) {
     });
     ASSERT_TRUE(server.listen("QBY"));
     const int fd = connectRaw(server.endpoint());
-    const QByteArray two =
-        platform::encodeRequest(handOff("one")) + platform::encodeRequest(handOff("two"));
+    const QByteArray two = platform::encodeRequest(handOffRequest("one")) +
+                           platform::encodeRequest(handOffRequest("two"));
     ASSERT_EQ(::send(fd, two.constData(), size_t(two.size()), MSG_NOSIGNAL), two.size());
     ::shutdown(fd, SHUT_WR);
     EXPECT_TRUE(qbtest::pumpUntil([&] { return seen.size() == 2; }));
@@ -253,7 +210,7 @@ TEST(RequestServer, PeersOfAnotherUserAreRefused) {
     RequestServer server([&](const Request&) { return ++served; });
     server.setTrustedUser(::getuid() + 1);
     ASSERT_TRUE(server.listen("QBY"));
-    Sender stranger("QBY", probe());
+    Sender stranger("QBY", probeRequest());
     EXPECT_EQ(stranger.result().status, SendResult::Failed);
     EXPECT_EQ(served, 0);
     EXPECT_EQ(server.connectionCount(), 0);
@@ -269,7 +226,7 @@ TEST(RequestEndpoint, AFolderOthersCanReachIsNotUsed) {
     EXPECT_FALSE(server.listen("QBY"));
     EXPECT_TRUE(server.errorString().contains("open to other users"))
         << qPrintable(server.errorString());
-    Sender sender("QBY", probe());
+    Sender sender("QBY", probeRequest());
     EXPECT_NE(sender.result().status, SendResult::Answered);
 
     ASSERT_EQ(::rmdir(QFile::encodeName(folder).constData()), 0);

@@ -58,6 +58,7 @@ TEST(Icons, TheShippedFileHoldsTheDrawnIconsPicturesWhereTheDefaultLibraryLooks)
                   pixels(platform::plainFolderImage()))
             << outside;
     EXPECT_EQ(platform::folderIconFile("/elsewhere/mine.dll"), "/elsewhere/mine.dll");
+    EXPECT_FALSE(platform::applicationIcon().pixmap(32, 32).isNull()) << "compiled in";
 }
 
 TEST(Icons, AMissingOrDamagedFileGivesPlainFoldersAndAChangedFileIsReadAgain) {
@@ -114,12 +115,6 @@ TEST(Icons, AMissingOrDamagedFileGivesPlainFoldersAndAChangedFileIsReadAgain) {
     EXPECT_FALSE(platform::iconFromFile(iconFile, 0).isNull());
 }
 
-TEST(Icons, ApplicationIconIsCompiledIn) {
-    const QIcon icon = platform::applicationIcon();
-    ASSERT_FALSE(icon.isNull());
-    EXPECT_FALSE(icon.pixmap(32, 32).isNull());
-}
-
 TEST(Help, TopicsResolveToShippedPagesAndNeverLeaveTheHelpFolder) {
     qbtest::TempHome home;
     const QString help = QString(QB_BIN_DIR) + "/resources/help/";
@@ -138,10 +133,8 @@ TEST(Help, TopicsResolveToShippedPagesAndNeverLeaveTheHelpFolder) {
     platform::openHelp(platform::kGettingStartedTopic);
     EXPECT_EQ(home.shellLog(),
               QStringList({"open\t" + help + "Getting_Started_For_The_First_Time.html"}));
-}
 
-TEST(Help, AResourcesFolderInTheProgramFolderWins) {
-    qbtest::TempHome home;
+    // A resources folder in the program folder wins.
     ASSERT_TRUE(writeFile(home.file("resources/help/index.html"), "<html></html>"));
     EXPECT_EQ(platform::helpPage("Anything"), home.file("resources/help/index.html"));
 }

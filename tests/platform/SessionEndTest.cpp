@@ -27,7 +27,7 @@ template <typename Condition> void runUntil(Condition done) {
 
 } // namespace
 
-TEST(SessionEnd, SigtermReachesTheOneHandlerOnTheUserInterfaceThread) {
+TEST(SessionEnd, SigtermAndTheDieMessageReachTheOneHandlerOnTheUserInterfaceThread) {
     int calls = 0;
     bool onUiThread = false;
     platform::onSessionEnd([&] {
@@ -48,20 +48,12 @@ TEST(SessionEnd, SigtermReachesTheOneHandlerOnTheUserInterfaceThread) {
     runUntil([&] { return calls > 1; });
     EXPECT_EQ(calls, 2);
 
-    platform::uninstallSessionEndHandling();
-    platform::onSessionEnd({});
-}
-
-TEST(SessionEnd, TheDieMessageEndsButCheckpointsAndTheProgramsOwnQuitDoNot) {
-    int calls = 0;
-    platform::onSessionEnd([&] { ++calls; });
-    platform::installSessionEndHandling();
     QCoreApplication* app = QCoreApplication::instance();
 
     // The program's own quit is an ordinary Quit event, not a session end.
     QEvent ownQuit(QEvent::Quit);
     app->notify(app, &ownQuit);
-    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(calls, 2);
 
     // A save-yourself request also comes for checkpoints: it must not end the program.
     // Qt makes the manager itself only for a real session; no receiver may touch it, so
@@ -70,13 +62,13 @@ TEST(SessionEnd, TheDieMessageEndsButCheckpointsAndTheProgramsOwnQuitDoNot) {
     ASSERT_NE(gui, nullptr);
     alignas(QSessionManager) unsigned char manager[sizeof(QSessionManager)] = {};
     emit gui->commitDataRequest(*reinterpret_cast<QSessionManager*>(manager));
-    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(calls, 2);
 
     // The platform delivers the session manager's die message as a spontaneous Quit.
     QEvent die(QEvent::Quit);
     QSpontaneKeyEvent::setSpontaneous(&die);
     app->notify(app, &die);
-    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(calls, 3);
 
     platform::uninstallSessionEndHandling();
     platform::onSessionEnd({});

@@ -43,7 +43,7 @@ protected:
 
 } // namespace
 
-TEST_F(ShellFiles, PatternDeletesMatchesOnlyToTrashOrForGood) {
+TEST_F(ShellFiles, PatternDeletesMatchesOnlyToTrashOrForGoodAndNothingIsAFailure) {
     for (const bool toTrash : {true, false}) {
         SCOPED_TRACE(toTrash ? "to trash" : "for good");
         QDir(dir).removeRecursively();
@@ -57,6 +57,9 @@ TEST_F(ShellFiles, PatternDeletesMatchesOnlyToTrashOrForGood) {
         if (toTrash) {
             EXPECT_EQ(readFile(trashFiles() + "A-Games.ini"), "A-Games.ini");
         }
+        // Nothing to delete is a failure.
+        EXPECT_FALSE(platform::shellDelete(dir + "missing.zip", toTrash));
+        EXPECT_FALSE(platform::shellDelete(dir + "*.zip", toTrash));
     }
 }
 
@@ -81,13 +84,6 @@ TEST_F(ShellFiles, WildcardsFollowTheShellNotRegexOrBrackets) {
     EXPECT_TRUE(namesIn(dir).isEmpty());
 }
 
-TEST_F(ShellFiles, NothingToDeleteIsAFailure) {
-    ASSERT_TRUE(QDir().mkpath(dir));
-    EXPECT_FALSE(platform::shellDelete(dir + "missing.zip", true));
-    EXPECT_FALSE(platform::shellDelete(dir + "missing.zip", false));
-    EXPECT_FALSE(platform::shellDelete(dir + "*.zip", false));
-}
-
 TEST_F(ShellFiles, DeletingALinkNeverTouchesWhatItPointsAt) {
     const QString outside = home.root() + "/outside/";
     ASSERT_TRUE(writeFile(outside + "keep.txt", "keep"));
@@ -100,28 +96,22 @@ TEST_F(ShellFiles, DeletingALinkNeverTouchesWhatItPointsAt) {
     EXPECT_EQ(readFile(outside + "keep.txt"), "keep");
 }
 
-TEST_F(ShellFiles, TrashWorksWhenTheDataFolderIsMissing) {
-    // A fresh account has no ~/.local/share yet.
-    const QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    ASSERT_TRUE(QDir(data).removeRecursively());
+// The trash is made when a fresh account has no data folder yet; a trash out of reach keeps
+// the file where it is. Nothing ever lands in the current directory.
+TEST_F(ShellFiles, TrashWorksWithoutTheDataFolderAndOutOfReachKeepsTheFile) {
     const QString cwd = home.root() + "/cwd";
     ASSERT_TRUE(QDir().mkpath(cwd));
     CurrentDir inside(cwd);
+    ASSERT_TRUE(QDir(qEnvironmentVariable("XDG_DATA_HOME")).removeRecursively());
     make({"old.zip"});
-
     EXPECT_TRUE(platform::shellDelete(dir + "old.zip", true));
     EXPECT_FALSE(QFileInfo::exists(dir + "old.zip"));
     EXPECT_EQ(readFile(trashFiles() + "old.zip"), "old.zip");
     EXPECT_TRUE(namesIn(cwd).isEmpty());
-}
 
-TEST_F(ShellFiles, AFileThatCannotBeTrashedStaysWhereItIs) {
-    const QString cwd = home.root() + "/cwd";
-    ASSERT_TRUE(QDir().mkpath(cwd));
-    CurrentDir inside(cwd);
     ASSERT_TRUE(writeFile(home.root() + "/blocker", "x"));
-    // A data folder that can never be created, and a "Trash" that is a file: either way
-    // the trash is out of reach (the second makes Qt fall back to the current directory).
+    // A data folder that can never be created, and a "Trash" that is a file (which makes Qt
+    // fall back to the current directory).
     const QString dataFolders[] = {home.root() + "/blocker/share", home.root() + "/data"};
     ASSERT_TRUE(writeFile(home.root() + "/data/Trash", "not a folder"));
     for (const QString& data : dataFolders) {
@@ -134,7 +124,7 @@ TEST_F(ShellFiles, AFileThatCannotBeTrashedStaysWhereItIs) {
     }
 }
 
-TEST_F(ShellFiles, MoveByPatternReplacesFilesAndMergesFolders) {
+TEST_F(ShellFiles, MoveByPatternReplacesFilesMergesFoldersAndMakesTheTarget) {
     const QString target = home.root() + "/target/";
     make({"one.zip", "two.iso", "sub/inner.txt"});
     ASSERT_TRUE(writeFile(target + "one.zip", "older copy"));
@@ -146,9 +136,8 @@ TEST_F(ShellFiles, MoveByPatternReplacesFilesAndMergesFolders) {
     EXPECT_EQ(readFile(target + "two.iso"), "two.iso");
     EXPECT_EQ(readFile(target + "sub/inner.txt"), "sub/inner.txt");
     EXPECT_EQ(readFile(target + "sub/already.txt"), "already");
-}
 
-TEST_F(ShellFiles, MoveCreatesTheTargetAndSkipsItWhenItIsAmongTheMatches) {
+    // A target among the matches is made, and skipped.
     make({"a.bin", "b.bin"});
     EXPECT_TRUE(platform::shellMove(dir + "*.*", dir + "Renamed/"));
     EXPECT_EQ(namesIn(dir), QStringList({"Renamed"}));

@@ -26,7 +26,7 @@ QString caOption() {
     return "--ca-file=" + TestCertificates::get().caFile();
 }
 
-TEST(QbygetHttps, DownloadsAndResumesOverTls) {
+TEST(QbygetHttps, DownloadsAndResumesOverTlsTrustingTheCaFileOrSslCertFileOnly) {
     ASSERT_TRUE(TestCertificates::get().ok()) << qPrintable(TestCertificates::get().error());
     NginxServer nginx({}, qbtest::nginxTls(TestCertificates::get().good()));
     ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
@@ -44,29 +44,25 @@ TEST(QbygetHttps, DownloadsAndResumesOverTls) {
     run = qbyget({"--resume", caOption(), nginx.httpsUrl("/pub/data.bin"), target});
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
     EXPECT_TRUE(qbtest::readFile(target) == content);
-}
 
-TEST(QbygetHttps, TrustComesFromTheCaFileOrSslCertFileOnly) {
-    NginxServer nginx({}, qbtest::nginxTls(TestCertificates::get().good()));
-    ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
+    // Without either, the server is not trusted.
     ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/a.bin", "abc"));
-    qbtest::TempHome home;
-    const QString target = home.file("a.bin");
+    const QString small = home.file("a.bin");
     const QByteArray saved = qgetenv("SSL_CERT_FILE");
     qunsetenv("SSL_CERT_FILE");
-    const ToolRun untrusted = qbyget({nginx.httpsUrl("/a.bin"), target});
+    const ToolRun untrusted = qbyget({nginx.httpsUrl("/a.bin"), small});
     if (!saved.isNull())
         qputenv("SSL_CERT_FILE", saved);
     EXPECT_EQ(untrusted.exitCode, 1);
     EXPECT_TRUE(untrusted.err.startsWith("qbyget: 404 Certificate check failed for 127.0.0.1: "
                                          "the certificate's issuer is unknown"))
         << untrusted.err.constData();
-    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_FALSE(QFileInfo::exists(small));
 
     qbtest::TrustTestAuthority trust;
-    const ToolRun trusted = qbyget({nginx.httpsUrl("/a.bin"), target});
+    const ToolRun trusted = qbyget({nginx.httpsUrl("/a.bin"), small});
     EXPECT_EQ(trusted.exitCode, 0) << trusted.err.constData();
-    EXPECT_EQ(qbtest::readFile(target), "abc");
+    EXPECT_EQ(qbtest::readFile(small), "abc");
 }
 
 TEST(QbygetHttps, EachKindOfFailureGivesItsReasonAndLeavesNoFile) {

@@ -206,7 +206,27 @@ protected:
     qbtest::TempHome home;
 };
 
-TEST_F(NativeHostProcess, AnswersAFirefoxShapedExchange) {
+// Not running, running with interception off (reachable, but no request reaches it), and
+// running and intercepting.
+TEST_F(NativeHostProcess, AnswersAFirefoxShapedExchangeOnlyForAnInterceptingProgram) {
+    const QList<QByteArray> messages = {
+        R"({"type":"status"})", R"({"type":"probe","url":"http://h/a.zip"})",
+        R"({"type":"handoff","source":"http","url":"http://h/a.zip"})"};
+    for (const bool running : {false, true}) {
+        SCOPED_TRACE(running);
+        int served = 0;
+        platform::RequestServer disabled(
+            [&](const platform::Request&) { return qint64(++served); });
+        ASSERT_TRUE(!running || disabled.listen("QBY - Download Detect Disabled"));
+        const QList<QJsonObject> answers = exchange(messages);
+        ASSERT_EQ(answers.size(), 3);
+        EXPECT_EQ(answers[0],
+                  QJsonObject({{"ok", true}, {"reachable", running}, {"intercepting", false}}));
+        EXPECT_EQ(answers[1]["error"], "not-running");
+        EXPECT_EQ(answers[2]["error"], "not-running");
+        EXPECT_EQ(served, 0);
+    }
+
     QList<platform::Request> handedOff;
     QList<QByteArray> probed;
     platform::RequestServer tray([&](const platform::Request& request) {
@@ -222,7 +242,6 @@ TEST_F(NativeHostProcess, AnswersAFirefoxShapedExchange) {
         return qint64(0);
     });
     ASSERT_TRUE(tray.listen("QBY"));
-
     const QList<QJsonObject> answers = exchange(
         {R"({"type":"status","id":1})", R"({"type":"probe","url":"http://h/a.zip","id":2})",
          R"({"type":"probe","url":"http://h/notes.txt","id":3})",
@@ -236,31 +255,6 @@ TEST_F(NativeHostProcess, AnswersAFirefoxShapedExchange) {
     EXPECT_EQ(probed, QList<QByteArray>({"http://h/a.zip", "http://h/notes.txt"}));
     ASSERT_EQ(handedOff.size(), 1);
     EXPECT_EQ(handedOff[0].copyData.lpData, record("http\rhttp://h/a.zip\rFiles"));
-}
-
-TEST_F(NativeHostProcess, WithoutAnInterceptingProgramNothingIsTakenOver) {
-    const QList<QByteArray> messages = {
-        R"({"type":"status"})", R"({"type":"probe","url":"http://h/a.zip"})",
-        R"({"type":"handoff","source":"http","url":"http://h/a.zip"})"};
-    // Not running at all.
-    QList<QJsonObject> answers = exchange(messages);
-    ASSERT_EQ(answers.size(), 3);
-    EXPECT_EQ(answers[0],
-              QJsonObject({{"ok", true}, {"reachable", false}, {"intercepting", false}}));
-    EXPECT_EQ(answers[1]["error"], "not-running");
-    EXPECT_EQ(answers[2]["error"], "not-running");
-
-    // Running with interception off: reachable, but no request reaches it.
-    int served = 0;
-    platform::RequestServer disabled([&](const platform::Request&) { return qint64(++served); });
-    ASSERT_TRUE(disabled.listen("QBY - Download Detect Disabled"));
-    answers = exchange(messages);
-    ASSERT_EQ(answers.size(), 3);
-    EXPECT_EQ(answers[0],
-              QJsonObject({{"ok", true}, {"reachable", true}, {"intercepting", false}}));
-    EXPECT_EQ(answers[1]["error"], "not-running");
-    EXPECT_EQ(answers[2]["error"], "not-running");
-    EXPECT_EQ(served, 0);
 }
 
 } // namespace

@@ -5,28 +5,24 @@
 
 #include <csignal>
 
-#include "DialogAnswerer.h"
-#include "HelperLibrary.h"
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+#include "NginxServer.h"
 #include "ScriptedServer.h"
-#include "TestEnvironment.h"
+#include "TestCertificates.h"
 #include "ToolRun.h"
 #include "app/AppWindows.h"
 #include "app/TfrmTray.h"
-#include "library/Settings.h"
-#include "platform/Registry.h"
-#include "platform/RequestServer.h"
-#include "setup/BrowserRegistration.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-
-#include "NginxServer.h"
-#include "TestCertificates.h"
+#include "app/TrayFixture.h"
 #include "download/TfrmAsker.h"
 #include "library/FileRecord.h"
 #include "library/Sections.h"
-#include <QPointer>
-#include <QPushButton>
+#include "platform/Registry.h"
+#include "platform/RequestServer.h"
+#include "setup/BrowserRegistration.h"
 
 namespace {
 
@@ -96,83 +92,9 @@ TEST(Qbyauto, SendsTheRecordTheProgramReads) {
     EXPECT_EQ(seen[4].copyData.lpData, record("ftp\rFtp://h/e.zip\r"));
 }
 
-TEST(Qbyauto, ProbesAgainstTheRunningTrayWindow) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    qbtest::ScriptedServer web([](qbtest::ScriptedConnection& c) {
-        const QByteArray header = c.readRequestHeader();
-        if (header.contains("/missing"))
-            c.send("HTTP/1.0 404 Not Found\r\n\r\n");
-        else if (header.contains("/page"))
-            c.send("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n");
-        else
-            c.send("HTTP/1.0 200 OK\r\nContent-Type: application/zip\r\n\r\n");
-        c.close();
-    });
-    TfrmTray tray({});
-    struct Case {
-        QString url;
-        QByteArray answer;
-    };
-    const Case cases[] = {{web.url("/file.zip"), "1\n"},
-                          {web.url("/page"), "0\n"},
-                          {web.url("/missing"), "0\n"},
-                          {"ftp://127.0.0.1/pub/file.zip", "1\n"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(qPrintable(c.url));
-        const ToolRun r = qbyauto({"probe", c.url});
-        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
-        EXPECT_EQ(r.out, c.answer);
-    }
-}
-
-// The whole road of a download: the helper hands `url` over, the dialog opens with what it
-// derived, and pressing Download files the server's bytes into the library.
-void handOffLandsInTheLibrary(const QString& url, const QString& directory,
-                              const QByteArray& content) {
-    const QString name = url.section('/', -1);
-    TfrmTray tray({});
-    const ToolRun r = qbyauto({"send", url, "A file"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    QPointer<TfrmAsker> dialog = frmAsker;
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ(dialog->edtName->text(), name);
-    EXPECT_EQ(dialog->edtSource->currentText(), url);
-    EXPECT_EQ(dialog->edtDesc->text(), "A file");
-    // https is of the HTTP family; the URL keeps its scheme.
-    EXPECT_EQ(dialog->Protocol, "http");
-    EXPECT_EQ(dialog->DownloadURL, url);
-    EXPECT_EQ(dialog->URLDirectory, directory);
-    EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
-
-    qbtest::DialogAnswerer boxes;
-    boxes.answer(platform::IDOK); // "Download Complete for <name> ..."
-    dialog->cmdOK->click();
-    ASSERT_TRUE(dialog);
-    const QString folder = dialog->cbCategory->currentText();
-    EXPECT_EQ(qbtest::readFile(library::sectionLocation(1) + folder + "/" + name), content);
-    ASSERT_EQ(boxes.texts().size(), 1);
-    EXPECT_TRUE(boxes.texts()[0].startsWith("Download Complete for " + name))
-        << qPrintable(boxes.texts()[0]);
-    const library::FileRecord record = library::FileRecord::of("Programs", folder, name);
-    EXPECT_EQ(record.readString("Desc"), "A file");
-    EXPECT_EQ(record.readString("Source"), url);
-    dialog->close();
-}
-
-TEST(Qbyauto, AHandedOffDownloadLandsInTheLibrary) {
-    qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    qbtest::NginxServer nginx;
-    ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
-    QByteArray content;
-    for (int i = 0; i < 300000; ++i)
-        content.append(char('a' + (i * 7) % 26));
-    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/files/file.bin", content));
-    handOffLandsInTheLibrary(nginx.url("/files/file.bin"), nginx.url("/files/"), content);
-}
-
-// Over TLS, the test authority trusted as a user trusts one.
+// The whole road of a download over TLS (the test authority trusted as a user trusts one):
+// the helper hands the URL over, the dialog opens with what it derived, and pressing Download
+// files the server's bytes into the library. Plain HTTP takes it in the installed program.
 TEST(Qbyauto, AHandedOffHttpsDownloadLandsInTheLibrary) {
     qbtest::TempHome home;
     ASSERT_TRUE(qbtest::installHelperLibrary(home));
@@ -183,19 +105,44 @@ TEST(Qbyauto, AHandedOffHttpsDownloadLandsInTheLibrary) {
     ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
     const QByteArray content = qbtest::randomBytes(700001, 443);
     ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/files/secure.bin", content));
-    handOffLandsInTheLibrary(nginx.httpsUrl("/files/secure.bin", "localhost"),
-                             nginx.httpsUrl("/files/", "localhost"), content);
+    const QString url = nginx.httpsUrl("/files/secure.bin", "localhost");
+
+    TfrmTray tray({});
+    const ToolRun r = qbyauto({"send", url, "A file"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    QPointer<TfrmAsker> dialog = frmAsker;
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->edtName->text(), "secure.bin");
+    EXPECT_EQ(dialog->edtSource->currentText(), url);
+    EXPECT_EQ(dialog->edtDesc->text(), "A file");
+    // https is of the HTTP family; the URL keeps its scheme.
+    EXPECT_EQ(dialog->Protocol, "http");
+    EXPECT_EQ(dialog->DownloadURL, url);
+    EXPECT_EQ(dialog->URLDirectory, nginx.httpsUrl("/files/", "localhost"));
+    EXPECT_EQ(dialog->cbSection->currentText(), "Programs");
+
+    qbtest::DialogAnswerer boxes;
+    boxes.answer(platform::IDOK); // "Download Complete for <name> ..."
+    dialog->cmdOK->click();
+    ASSERT_TRUE(dialog);
+    const QString folder = dialog->cbCategory->currentText();
+    EXPECT_EQ(qbtest::readFile(library::sectionLocation(1) + folder + "/secure.bin"), content);
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_TRUE(boxes.texts()[0].startsWith("Download Complete for secure.bin"))
+        << qPrintable(boxes.texts()[0]);
+    const library::FileRecord record = library::FileRecord::of("Programs", folder, "secure.bin");
+    EXPECT_EQ(record.readString("Desc"), "A file");
+    EXPECT_EQ(record.readString("Source"), url);
+    dialog->close();
 }
 
 // The program itself: start-up registers the helper and opens the endpoint, the helper
-// reaches it, and the end of the session unregisters the helper again. A second copy started
-// beside it leaves its endpoint alone: requests still reach the first copy after the second
-// one has died without cleaning up.
+// reaches it, and the session's end unregisters the helper, at once and writing no settings.
+// A second copy that died beside it never cut the first one off.
 TEST(Qbyauto, TheProgramRegistersServesAndUnregistersAndASecondCopyNeverCutsItOff) {
     qbtest::TempHome home;
-    ASSERT_TRUE(qbtest::installHelperLibrary(home));
-    Settings().writeBool("Main", "FirstRun", false);
-    Settings().writeInteger("Download", "Speed", 28800); // no speed question
+    qbtest::storeLaterStart(home);
+    const QByteArray settings = qbtest::readFile(home.file("dlmain.ini"));
     platform::Registry classes(platform::Registry::ClassesRoot);
     const QString endpoint = home.root() + "/runtime/quillbay/QBY";
     QProcess first;
@@ -215,15 +162,23 @@ TEST(Qbyauto, TheProgramRegistersServesAndUnregistersAndASecondCopyNeverCutsItOf
     second.kill();
     ASSERT_TRUE(second.waitForFinished(20000));
 
-    // The probe is served once start-up lets messages run, after the registration steps.
-    const ToolRun r = qbyauto({"probe", "ftp://127.0.0.1/pub/file.zip"});
-    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
-    EXPECT_EQ(r.out, "1\n");
+    // Probes are served once start-up lets messages run, after the registration steps; the
+    // helper prints the program's verdict (the verdicts themselves are the content probe's).
+    const std::pair<QString, QByteArray> probes[] = {
+        {"ftp://127.0.0.1/pub/file.zip", "1\n"},
+        {QString("http://127.0.0.1:%1/a.zip").arg(qbtest::closedPort()), "0\n"}};
+    for (const auto& [url, verdict] : probes) {
+        const ToolRun r = qbyauto({"probe", url});
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(r.out, verdict) << qPrintable(url);
+    }
     EXPECT_EQ(classes.readValue(setup::kPluginClassKey, ""), home.file("QBYAuto.dll"));
 
     ::kill(first.processId(), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(20000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_EQ(qbtest::readFile(home.file("dlmain.ini")), settings) << "the session end wrote";
     EXPECT_FALSE(classes.keyExists(setup::kPluginClassKey));
     EXPECT_FALSE(QFileInfo::exists(endpoint));
 }
