@@ -120,7 +120,7 @@ TEST_F(FtpClientTest, ImpossibleAndEndlessRepliesFail) {
         ftptest::FtpTestServer other;
         other.on(c.verb, [&c](FtpSession& s, const QByteArray&) { c.answer(s); });
         TFtpClient client;
-        configure(client, local);
+        configureClient(client, local);
         other.start();
         client.Port = QString::number(other.port());
         ASSERT_TRUE(client.Login());

@@ -1,4 +1,5 @@
 #include "FtpClientFixture.h"
+#include "Outcome.h"
 
 #include "net/HostLookup.h"
 #include "platform/MessageLoop.h"
@@ -45,10 +46,8 @@ TEST_F(FtpClientTest, LoginSendsUserAndOnlyTheRepliesAskForPass) {
         server.on("PASS", [&](FtpSession& s, const QByteArray&) { s.reply(c.passReply); });
         server.start();
         TFtpClient client;
-        client.HostName = "127.0.0.1";
+        configureClient(client, local);
         client.Port = QString::number(server.port());
-        client.UserName = "anonymous";
-        client.PassWord = "tester@example.com";
         QList<int> errors;
         client.OnRequestDone = [&](TFtpClient&, TFtpRequest request, int error) {
             EXPECT_EQ(request, ftpLoginAsync);
@@ -160,12 +159,7 @@ TEST_F(FtpClientTest, RequestsThatCannotStartRaiseTheirTexts) {
         TFtpClient& client = ftp;
         const QString user = client.UserName, password = client.PassWord;
         const QString dir = client.HostDirName, file = client.HostFileName;
-        try {
-            r.call(client);
-            ADD_FAILURE() << "no exception";
-        } catch (const FtpException& e) {
-            EXPECT_EQ(e.Message(), QString(r.message));
-        }
+        EXPECT_EQ(raised<FtpException>([&] { r.call(client); }), QString(r.message));
         client.UserName = user, client.PassWord = password;
         client.HostDirName = dir, client.HostFileName = file, client.LocalFileName = local;
         ftp.Abort();

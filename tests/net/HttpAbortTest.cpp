@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "HttpOutcome.h"
+#include "Outcome.h"
 #include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/HostLookup.h"
@@ -9,7 +9,6 @@
 #include "platform/MessageLoop.h"
 
 #include <QBuffer>
-#include <QPointer>
 #include <QTimer>
 
 #include <atomic>
@@ -144,23 +143,6 @@ TEST_P(HttpAbortOver, ATricklingServerNeverTimesOut) {
     http.URL = server.url("/trickle");
     EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString());
     EXPECT_EQ(body, QByteArray("abcdefgh"));
-}
-
-TEST_P(HttpAbortOver, TheClientMayBeDestroyedByItsOwnHandler) {
-    ScriptedServer server(
-        [](ScriptedConnection& c) {
-            c.readRequestHeader();
-            c.send("HTTP/1.0 200 OK\r\n\r\n");
-            c.sendPattern(0, 1024 * 1024);
-        },
-        scheme());
-    auto* http = new THttpCli;
-    QPointer<THttpCli> watch(http);
-    http->OnDocData = [](THttpCli& h, const char*, qint64) { delete &h; };
-    http->URL = server.url("/f");
-    EXPECT_EQ(httpOutcome(*http, &THttpCli::Get), QString("404 Connection aborted on request"));
-    EXPECT_TRUE(watch.isNull());
-    platform::processMessages();
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // from one hop or request into the next.
 #include <gtest/gtest.h>
 
-#include "HttpOutcome.h"
+#include "Outcome.h"
 #include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/HttpCli.h"

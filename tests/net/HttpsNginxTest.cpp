@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "HttpOutcome.h"
 #include "NginxServer.h"
+#include "Outcome.h"
 #include "ScriptedServer.h"
 #include "TestCertificates.h"
 #include "TestEnvironment.h"

@@ -7,8 +7,6 @@
 #include "TestCertificates.h"
 #include "net/WSocket.h"
 
-#include <QPointer>
-
 #include <atomic>
 
 using qbtest::ScriptedConnection;
@@ -65,34 +63,6 @@ TEST(TlsSocket, BytesLeftInsideTheSessionAreStillDelivered) {
     EXPECT_TRUE(qbtest::pumpUntil([&] { return done.load(); }));
 }
 
-TEST(TlsSocket, LargeSendsAreQueuedAndArriveWholeAndInOrder) {
-    const QByteArray data = qbtest::patternBytes(5, 8 * 1024 * 1024 + 3);
-    QByteArray got;
-    std::atomic<bool> done{false};
-    ScriptedServer server(
-        [&](ScriptedConnection& c) {
-            c.sleep(300); // let the client's queue fill up first
-            got = c.readBytes(data.size(), 20000);
-            c.send("ok");
-            done = true;
-        },
-        "https");
-    TlsClient client(server.port());
-    int sentEvents = 0;
-    client.socket.OnDataSent = [&](TWSocket&, int) { ++sentEvents; };
-    client.socket.OnSessionConnected = [&](TWSocket& s, int error) {
-        ASSERT_EQ(error, 0) << qPrintable(s.LastErrorText());
-        s.Send(data.constData(), data.size());
-        EXPECT_GT(s.BufferedBytes(), 0); // the network did not take it all at once
-    };
-    client.socket.Connect();
-    ASSERT_TRUE(qbtest::pumpUntil([&] { return done.load(); }, 30000));
-    EXPECT_TRUE(got == data) << got.size();
-    EXPECT_TRUE(qbtest::pumpUntil([&] { return sentEvents > 0; }));
-    EXPECT_EQ(sentEvents, 1);
-    EXPECT_EQ(client.socket.BufferedBytes(), 0);
-}
-
 TEST(TlsSocket, TheServersCloseAndResetArriveAsSessionClosed) {
     enum End { Notify, Silent, Reset };
     struct Case {
@@ -139,31 +109,6 @@ TEST(TlsSocket, TheServersCloseAndResetArriveAsSessionClosed) {
         }
         EXPECT_EQ(client.socket.State(), wsClosed);
         EXPECT_TRUE(client.socket.TlsProtocol().isEmpty());
-    }
-}
-
-TEST(TlsSocket, HandlersMayDestroyTheSocketInTheMiddleOfTls) {
-    ScriptedServer server([](ScriptedConnection& c) { c.sendPattern(0, 2 * 1024 * 1024); },
-                          "https");
-    for (const char* where : {"connected", "data"}) {
-        SCOPED_TRACE(where);
-        auto* socket = new TWSocket;
-        QPointer<TWSocket> watch(socket);
-        socket->SetAddr("127.0.0.1");
-        socket->SetPort(QString::number(server.port()));
-        socket->SetTls({"127.0.0.1", qbtest::TestCertificates::get().caFile()});
-        if (QByteArray(where) == "connected")
-            socket->OnSessionConnected = [](TWSocket& s, int) { delete &s; };
-        else
-            socket->OnDataAvailable = [](TWSocket& s, int) {
-                char buffer[10];
-                s.Receive(buffer, sizeof buffer);
-                delete &s;
-            };
-        socket->Connect();
-        EXPECT_TRUE(qbtest::pumpUntil([&] { return watch.isNull(); }));
-        if (watch)
-            delete socket;
     }
 }
 

@@ -2,7 +2,9 @@
 
 #include <QThread>
 
+#include "Outcome.h"
 #include "ScriptedServer.h"
+#include "TestCertificates.h"
 #include "net/HostLookup.h"
 #include "net/WSocket.h"
 #include "net/WSocketErrors.h"
@@ -95,12 +97,8 @@ TEST(SocketLookup, EmptyHostIsRaisedOrReportedWithInvalidArgument) {
     TWSocket socket;
     int error = -1;
     socket.OnDnsLookupDone = [&](TWSocket&, int e) { error = e; };
-    try {
-        socket.DnsLookup("");
-        ADD_FAILURE() << "no exception";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.Message(), QString("DNS lookup: invalid host name."));
-    }
+    EXPECT_EQ(raised<ESocketException>([&] { socket.DnsLookup(""); }),
+              QString("DNS lookup: invalid host name."));
     EXPECT_EQ(error, -1);
 
     QString message;
@@ -199,12 +197,7 @@ TEST(SocketConnect, MissingOrUnusableParametersAreRaised) {
         socket.SetAddr(c.addr);
         socket.SetPort(c.port);
         socket.SetProto(c.proto);
-        try {
-            socket.Connect();
-            ADD_FAILURE() << "no exception for " << c.message;
-        } catch (const ESocketException& e) {
-            EXPECT_EQ(e.Message(), QString(c.message));
-        }
+        EXPECT_EQ(raised<ESocketException>([&] { socket.Connect(); }), QString(c.message));
         EXPECT_EQ(socket.State(), wsClosed);
     }
 }
@@ -234,9 +227,11 @@ struct LoggedSocket {
             closed = true;
         };
     }
-    void connectTo(quint16 port) {
+    void connectTo(quint16 port, bool tls = false) {
         socket.SetAddr("127.0.0.1");
         socket.SetPort(QString::number(port));
+        if (tls)
+            socket.SetTls({"127.0.0.1", qbtest::TestCertificates::get().caFile()});
         socket.Connect();
     }
 };
@@ -277,18 +272,15 @@ TEST(SocketSession, ParametersAreFrozenWhileTheSocketIsInUse) {
         {[&] { client.socket.SetProto("tcp"); }, "Cannot change Proto if not closed"},
         {[&] { client.socket.Connect(); }, "Connect: Socket already in use"},
     };
-    for (const auto& [call, message] : calls) {
-        try {
-            call();
-            ADD_FAILURE() << "no exception for " << message;
-        } catch (const ESocketException& e) {
-            EXPECT_EQ(e.Message(), QString(message));
-        }
-    }
+    for (const auto& [call, message] : calls)
+        EXPECT_EQ(raised<ESocketException>(call), QString(message));
     client.socket.Close();
     EXPECT_EQ(client.socket.State(), wsClosed);
     EXPECT_TRUE(client.closed);
     EXPECT_NO_THROW(client.socket.SetAddr("127.0.0.2"));
+    EXPECT_EQ(raised<ESocketException>([&] { client.socket.SendStr("x"); }),
+              QString("Error 10057 in function Send\r\nSocket is not connected"));
+    EXPECT_EQ(client.socket.LastError(), 10057);
 }
 
 TEST(SocketSession, RefusedConnectReportsTheErrorAndNoSession) {
@@ -300,35 +292,30 @@ TEST(SocketSession, RefusedConnectReportsTheErrorAndNoSession) {
     EXPECT_FALSE(client.closed);
 }
 
-TEST(SocketSession, SendOnAClosedSocketRaisesNotConnected) {
-    TWSocket socket;
-    try {
-        socket.SendStr("x");
-        ADD_FAILURE() << "no exception";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.Message(), QString("Error 10057 in function Send\r\nSocket is not connected"));
+TEST(SocketSession, LargeSendsAreQueuedAndArriveWholeAndInOrder) {
+    for (const bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "TLS" : "plain");
+        const QByteArray data = qbtest::patternBytes(5, tls ? 8 * 1024 * 1024 + 3 : 24 << 20);
+        QByteArray got;
+        ScriptedServer server(
+            [&](ScriptedConnection& c) {
+                c.sleep(300); // lets the client's queue fill up first
+                got = c.readBytes(data.size(), 60000);
+            },
+            tls ? "https" : "http");
+        LoggedSocket client;
+        client.socket.OnSessionConnected = [&](TWSocket& s, int error) {
+            ASSERT_EQ(error, 0) << qPrintable(s.LastErrorText());
+            s.Send(data.constData(), data.size());
+            EXPECT_GT(s.BufferedBytes(), 0); // the network did not take it all at once
+        };
+        client.connectTo(server.port(), tls);
+        ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed; }, 60000));
+        EXPECT_EQ(client.events.count("sent 0"), 1);
+        EXPECT_EQ(client.socket.BufferedBytes(), 0);
+        EXPECT_EQ(got.size(), data.size());
+        EXPECT_TRUE(got == data);
     }
-    EXPECT_EQ(socket.LastError(), 10057);
-}
-
-TEST(SocketSession, LargeSendsAreQueuedAndArriveWhole) {
-    const qint64 size = 24 * 1024 * 1024;
-    QByteArray got;
-    ScriptedServer server([&](ScriptedConnection& c) {
-        c.sleep(200); // lets the client's queue fill up first
-        got = c.readBytes(size, 60000);
-    });
-    LoggedSocket client;
-    client.socket.OnSessionConnected = [&](TWSocket& s, int) {
-        const QByteArray data = qbtest::patternBytes(0, size);
-        s.SendStr(data);
-        EXPECT_GT(s.BufferedBytes(), 0);
-    };
-    client.connectTo(server.port());
-    ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed; }, 60000));
-    EXPECT_EQ(client.events.count("sent 0"), 1);
-    EXPECT_EQ(got.size(), size);
-    EXPECT_TRUE(got == qbtest::patternBytes(0, size));
 }
 
 TEST(SocketSession, APeerResetArrivesAsTheCloseError) {

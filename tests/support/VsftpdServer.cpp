@@ -11,10 +11,8 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
@@ -44,45 +42,16 @@ QByteArray anonymousUser() {
     return "ftp";
 }
 
-socklen_t loopback(bool ipv6, quint16 port, sockaddr_storage& out) {
-    out = {};
-    if (ipv6) {
-        auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(port);
-        v6->sin6_addr = in6addr_loopback;
-        return sizeof(sockaddr_in6);
-    }
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
-    v4->sin_family = AF_INET;
-    v4->sin_port = htons(port);
-    v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return sizeof(sockaddr_in);
-}
-
-quint16 freePort(bool ipv6) {
-    sockaddr_storage address;
-    socklen_t len = loopback(ipv6, 0, address);
-    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    quint16 port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), len) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &len) == 0)
-        port = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port); // same offset in v6
-    ::close(fd);
-    return port;
-}
-
 // True when a server on `port` answers a connection with a 220 greeting.
 bool greets(bool ipv6, quint16 port) {
-    sockaddr_storage address;
-    const socklen_t len = loopback(ipv6, port, address);
-    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = connectLoopback(port, ipv6);
+    if (fd < 0)
+        return false;
     const timeval limit = {2, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     char reply[512] = {};
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), len) == 0 &&
-                    ::recv(fd, reply, sizeof reply - 1, 0) > 3 &&
-                    QByteArray(reply).startsWith("220");
+    const bool ok =
+        ::recv(fd, reply, sizeof reply - 1, 0) > 3 && QByteArray(reply).startsWith("220");
     ::close(fd);
     return ok;
 }
@@ -106,7 +75,7 @@ VsftpdServer::VsftpdServer(bool ipv6, const QString& extraConfig)
     // A port that was free a moment ago may be taken by the time vsftpd binds it: try again.
     for (int attempt = 0; attempt < 5 && !isRunning(); ++attempt) {
         const quint16 passiveFrom = quint16(20000 + QRandomGenerator::global()->bounded(100) * 100);
-        start(freePort(ipv6_), passiveFrom);
+        start(closedPort(ipv6_), passiveFrom);
     }
 }
 

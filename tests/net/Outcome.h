@@ -13,3 +13,13 @@ inline QString httpOutcome(THttpCli& http, void (THttpCli::*call)()) {
         return QString("%1 %2").arg(e.ErrorCode).arg(e.Message());
     }
 }
+
+// The message of the E that `call` raises, or "no exception".
+template <class E, class Call> QString raised(Call&& call) {
+    try {
+        call();
+    } catch (const E& e) {
+        return e.Message();
+    }
+    return QStringLiteral("no exception");
+}
