@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "FtpClientFixture.h"
-#include "Outcome.h"
+#include "NetTestSupport.h"
 #include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/FtpCli.h"

@@ -1,5 +1,5 @@
 #include "FtpClientFixture.h"
-#include "Outcome.h"
+#include "NetTestSupport.h"
 
 #include "net/HostLookup.h"
 #include "platform/MessageLoop.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Outcome.h"
+#include "NetTestSupport.h"
 #include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/HostLookup.h"
@@ -56,21 +56,32 @@ TEST(HttpAbort, DuringTheNameLookup) {
     EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
 }
 
-TEST(HttpAbort, DuringTheConnect) {
+// Once the connect is under way (to a port that never answers, or to a server silent
+// after the TLS hello), an Abort ends the request there.
+TEST(HttpAbort, DuringTheConnectOrTheHandshake) {
     qbtest::UnansweredPort unanswered;
-    THttpCli http;
-    QList<int> states;
-    http.OnStateChange = [&](THttpCli& h) {
-        states << h.State();
-        // Abort once the connect is under way: it can never complete here.
-        if (h.State() == httpDnsLookupDone)
-            QTimer::singleShot(50, &h, [&h] { h.Abort(); });
-    };
-    http.URL = QString("http://127.0.0.1:%1/").arg(unanswered.port());
-    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
-    EXPECT_EQ(states, QList<int>({httpStarting, httpDnsLookup, httpDnsLookupDone, httpAborting,
-                                  httpReady}));
-    EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
+    ScriptedServer silent([](ScriptedConnection& c) { c.sleep(30000); });
+    for (const bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "handshake" : "connect");
+        THttpCli http;
+        QList<int> states;
+        http.OnStateChange = [&](THttpCli& h) {
+            states << h.State();
+            if (h.State() == httpDnsLookupDone)
+                QTimer::singleShot(100, &h, [&h, tls] {
+                    EXPECT_EQ(h.CtrlSocket().TlsHandshaking(), tls);
+                    h.Abort();
+                });
+        };
+        http.URL = tls ? QString("https://127.0.0.1:%1/").arg(silent.port())
+                       : QString("http://127.0.0.1:%1/").arg(unanswered.port());
+        EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+        EXPECT_EQ(http.RequestError(), httperrAborted);
+        EXPECT_EQ(states, QList<int>({httpStarting, httpDnsLookup, httpDnsLookupDone, httpAborting,
+                                      httpReady}));
+        EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
+        EXPECT_FALSE(http.CtrlSocket().TlsHandshaking());
+    }
 }
 
 class HttpAbortOver : public OverScheme {};

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Outcome.h"
+#include "NetTestSupport.h"
 #include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/HostLookup.h"
@@ -19,22 +19,6 @@ using qbtest::ScriptedConnection;
 using qbtest::ScriptedServer;
 
 namespace {
-
-QByteArray response(const QByteArray& statusLine, const QList<QByteArray>& fields,
-                    const QByteArray& body = {}) {
-    QByteArray out = statusLine + "\r\n";
-    for (const QByteArray& field : fields)
-        out += field + "\r\n";
-    return out + "\r\n" + body;
-}
-
-// Answers every connection the same way, after reading its request header.
-ScriptedServer::Script answerAll(const QByteArray& reply) {
-    return [reply](ScriptedConnection& c) {
-        c.readRequestHeader();
-        c.send(reply);
-    };
-}
 
 // The client with its events written down as text.
 struct LoggedClient {

@@ -3,7 +3,7 @@
 // from one hop or request into the next.
 #include <gtest/gtest.h>
 
-#include "Outcome.h"
+#include "NetTestSupport.h"
 #include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/HttpCli.h"
@@ -125,13 +125,9 @@ TEST_P(HttpHostile, ATricklingHeaderCannotHoldABoundedCall) {
 }
 
 TEST_P(HttpHostile, InterimAnswersLeaveOnlyTheFinalHeader) {
-    ScriptedServer server(
-        [](ScriptedConnection& c) {
-            c.readRequestHeader();
-            c.send("HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n"
-                   "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
-        },
-        scheme());
+    ScriptedServer server(answerAll("HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n"
+                                    "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"),
+                          scheme());
     THttpCli http;
     http.URL = server.url("/f");
     ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
@@ -142,12 +138,7 @@ TEST_P(HttpHostile, InterimAnswersLeaveOnlyTheFinalHeader) {
 // Two servers of one scheme: the first redirects to the second, which records what it got.
 struct RedirectPair {
     RedirectPair(const QByteArray& firstHeader, const QString& scheme)
-        : second(
-              [](ScriptedConnection& c) {
-                  c.readRequestHeader();
-                  c.send("HTTP/1.0 200 OK\r\n\r\nsecond");
-              },
-              scheme),
+        : second(answerAll("HTTP/1.0 200 OK\r\n\r\nsecond"), scheme),
           first(
               [this, firstHeader](ScriptedConnection& c) {
                   c.readRequestHeader();
@@ -190,12 +181,7 @@ TEST_P(HttpHostile, NothingOfOneHopOrRequestLeaksIntoTheNext) {
     }
     {
         SCOPED_TRACE("credentials and a later request");
-        ScriptedServer server(
-            [](ScriptedConnection& c) {
-                c.readRequestHeader();
-                c.send("HTTP/1.0 200 OK\r\n\r\nok");
-            },
-            scheme());
+        ScriptedServer server(answerAll("HTTP/1.0 200 OK\r\n\r\nok"), scheme());
         THttpCli http;
         http.URL = server.url("/a").replace("://", "://user:secret@");
         ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());

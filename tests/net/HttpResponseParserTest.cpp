@@ -131,12 +131,7 @@ TEST(HttpResponseParser, FramingAndEndingsDecideSuccess) {
          true, "ok", ""},
         {"headerless", "<HTML><body>hi</body>\r\nmore", true, "<HTML><body>hi</body>\r\nmore", ""},
         {"not a status line", "HTTP/1.1 20 OK\r\n\r\n", false, "", "Not an HTTP status line"},
-        {"status with letters", "HTTP/1.1 2x0 OK\r\n\r\n", false, "", "Not an HTTP status line"},
-        {"status with four digits", "HTTP/1.1 2000 OK\r\n\r\n", false, "",
-         "Not an HTTP status line"},
-        {"no version", "HTTP 200 OK\r\n\r\n", false, "", "Not an HTTP status line"},
         {"a field first", "Content-Length: 3\r\n\r\nabc", false, "", "Not an HTTP status line"},
-        {"HTTP/2 form", "HTTP/2 200\r\n\r\n", false, "", "Not an HTTP status line"},
     };
     for (const Case& c : cases) {
         for (const qsizetype piece : {qsizetype(1), qsizetype(7), qsizetype(1 << 20)}) {
@@ -224,6 +219,8 @@ TEST(HttpResponseParser, StatusLines) {
         {"http/1.1 200 OK", -1},  {"HTTP/1.x 200 OK", -1},
         {"HTTP/11 200 OK", -1},   {"", -1},
         {"HTTP/1.1 -20 OK", -1},  {"HTTP/1.1 20", -1},
+        {"HTTP/1.1 2x0 OK", -1},  {"HTTP/1.1 2000 OK", -1},
+        {"HTTP 200 OK", -1},      {"HTTP/2 200", -1},
     };
     for (auto [line, code] : cases)
         EXPECT_EQ(HttpResponseParser::parseStatusLine(line), code) << line;
