@@ -9,6 +9,7 @@
 #include "platform/MessageLoop.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <atomic>
@@ -119,41 +120,57 @@ TEST_P(HttpAbortOver, DuringTheBodyKeepsEveryByteReceived) {
     EXPECT_TRUE(qbtest::pumpUntil([&] { return peerClosed.load(); }));
 }
 
-TEST_P(HttpAbortOver, ASilentServerEndsTheRequestAfterTimeout) {
-    ScriptedServer server(
-        [](ScriptedConnection& c) {
+// Timeout counts silence, not the whole (a trickle never reaches it); CallTimeout bounds the
+// whole call, however the server trickles.
+TEST_P(HttpAbortOver, TheTimeoutCountsSilenceAndTheCallTimeoutTheWhole) {
+    const auto trickle = [](const QByteArray& head, const QByteArray& piece, int count) {
+        return [=](ScriptedConnection& c) {
             c.readRequestHeader();
-            c.sleep(30000); // ends early when the test is over
-        },
-        scheme());
-    THttpCli http;
-    http.Timeout = 1;
-    http.URL = server.url("/silent");
-    EXPECT_EQ(httpOutcome(http, &THttpCli::Head),
-              QString("404 Request timed out: nothing received from the server for 1 seconds"));
-    EXPECT_EQ(http.RequestError(), httperrTimeout);
-    EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
-}
-
-TEST_P(HttpAbortOver, ATricklingServerNeverTimesOut) {
-    // Each piece comes well within the timeout; the whole takes longer than it.
-    ScriptedServer server(
-        [](ScriptedConnection& c) {
-            c.readRequestHeader();
-            c.send("HTTP/1.0 200 OK\r\n\r\n");
-            for (int i = 0; i < 8; ++i) {
-                c.sleep(250);
-                c.send(QByteArray(1, char('a' + i)));
-            }
-        },
-        scheme());
-    THttpCli http;
-    http.Timeout = 1;
-    QByteArray body;
-    http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, int(len)); };
-    http.URL = server.url("/trickle");
-    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString());
-    EXPECT_EQ(body, QByteArray("abcdefgh"));
+            c.send(head);
+            for (int i = 0; i < count && c.sleep(200); ++i)
+                c.send(piece.isEmpty() ? "X-Slow: " + QByteArray::number(i) + "\r\n"
+                                       : QByteArray(1, char(piece[0] + i)));
+        };
+    };
+    const struct {
+        const char* name;
+        ScriptedServer::Script script;
+        int callTimeout;
+        void (THttpCli::*call)();
+        const char* outcome;
+        QByteArray body;
+    } cases[] = {
+        {"silent",
+         [](ScriptedConnection& c) {
+             c.readRequestHeader();
+             c.sleep(30000); // ends early when the test is over
+         },
+         0, &THttpCli::Head,
+         "404 Request timed out: nothing received from the server for 1 seconds", ""},
+        {"trickling body", trickle("HTTP/1.0 200 OK\r\n\r\n", "a", 10), 0, &THttpCli::Get, "",
+         "abcdefghij"},
+        {"trickling header, bounded call", trickle("HTTP/1.1 200 OK\r\n", "", 30), 1,
+         &THttpCli::Head, "404 Request timed out: no complete answer within 1 seconds", ""},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        ScriptedServer server(k.script, scheme());
+        THttpCli http;
+        http.Timeout = 1;
+        http.CallTimeout = k.callTimeout;
+        QByteArray body;
+        http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, len); };
+        http.URL = server.url("/f");
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(httpOutcome(http, k.call), QString(k.outcome));
+        if (k.callTimeout) {
+            EXPECT_LT(clock.elapsed(), 2500);
+        }
+        EXPECT_EQ(http.RequestError(), *k.outcome ? httperrTimeout : httperrNoError);
+        EXPECT_EQ(body, k.body);
+        EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
+    }
 }
 
 } // namespace

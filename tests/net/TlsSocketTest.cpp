@@ -20,10 +20,11 @@ struct TlsClient {
     QStringList events;
     QByteArray received;
     int connectError = -1;
-    explicit TlsClient(quint16 port) {
+    explicit TlsClient(quint16 port, bool tls = true) {
         socket.SetAddr("127.0.0.1");
         socket.SetPort(QString::number(port));
-        socket.SetTls({"127.0.0.1", qbtest::TestCertificates::get().caFile()});
+        if (tls)
+            socket.SetTls({"127.0.0.1", qbtest::TestCertificates::get().caFile()});
         socket.OnSessionConnected = [this](TWSocket& s, int error) {
             connectError = error;
             events << QString("connected %1 %2").arg(error).arg(s.TlsProtocol());
@@ -63,23 +64,30 @@ TEST(TlsSocket, BytesLeftInsideTheSessionAreStillDelivered) {
     EXPECT_TRUE(qbtest::pumpUntil([&] { return done.load(); }));
 }
 
-TEST(TlsSocket, TheServersCloseAndResetArriveAsSessionClosed) {
+TEST(TlsSocket, TheServersCloseAndResetArriveAsSessionClosedWithOrWithoutTls) {
     enum End { Notify, Silent, Reset };
     struct Case {
         const char* what;
+        bool tls;
         End end;
         QStringList events;
         QString reason;
     };
     const Case cases[] = {
-        {"close_notify and close", Notify, {"connected 0 TLSv1.3", "closed 0"}, {}},
+        {"close_notify and close", true, Notify, {"connected 0 TLSv1.3", "closed 0"}, {}},
         // Without close_notify the data may be cut short, which the close error says.
         {"close without close_notify",
+         true,
          Silent,
          {"connected 0 TLSv1.3", "closed 12100"},
          "TLS connection with 127.0.0.1 failed: the server ended the connection without closing "
          "TLS; the data may be incomplete"},
-        {"reset", Reset, {"connected 0 TLSv1.3", "closed 10054"}, "Connection reset by peer"},
+        {"reset", true, Reset, {"connected 0 TLSv1.3", "closed 10054"}, "Connection reset by peer"},
+        {"reset without TLS",
+         false,
+         Reset,
+         {"connected 0 ", "closed 10054"},
+         "Connection reset by peer"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
@@ -92,8 +100,8 @@ TEST(TlsSocket, TheServersCloseAndResetArriveAsSessionClosed) {
                 else
                     c.close(k.end == Notify);
             },
-            "https");
-        TlsClient client(server.port());
+            k.tls ? "https" : "http");
+        TlsClient client(server.port(), k.tls);
         client.socket.OnDataAvailable = [&](TWSocket& s, int) {
             char buffer[64];
             qint64 n;
@@ -110,21 +118,6 @@ TEST(TlsSocket, TheServersCloseAndResetArriveAsSessionClosed) {
         EXPECT_EQ(client.socket.State(), wsClosed);
         EXPECT_TRUE(client.socket.TlsProtocol().isEmpty());
     }
-}
-
-TEST(TlsSocket, TlsSettingsAreFrozenWhileTheSocketIsInUse) {
-    qbtest::UnansweredPort unanswered;
-    TWSocket socket;
-    QStringList errors;
-    socket.OnError = [&](TWSocket&, const QString& message) { errors << message; };
-    socket.SetAddr("127.0.0.1");
-    socket.SetPort(QString::number(unanswered.port()));
-    socket.Connect();
-    socket.SetTls({"example.org", {}});
-    socket.ClearTls();
-    EXPECT_EQ(errors, QStringList({"Cannot change TLS if not closed", "Cannot change TLS if not "
-                                                                      "closed"}));
-    EXPECT_FALSE(socket.TlsEnabled());
 }
 
 TEST(TlsSocket, AnUnreadableAuthorityFileFailsTheConnectWithItsReason) {

@@ -202,20 +202,9 @@ QByteArray ScriptedConnection::readBytes(qint64 n, int timeoutMs) {
 
 bool ScriptedConnection::waitForPeerClose(int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
-    if (ssl_) {
-        while (fill(int(deadline.remainingTime()))) {
-        }
-        return !deadline.hasExpired() && !stop_->stopped;
+    while (fill(int(deadline.remainingTime()))) {
     }
-    while (fd_ >= 0) {
-        if (!waitReady(fd_, POLLIN, *stop_, int(deadline.remainingTime())))
-            return false;
-        char chunk[65536];
-        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-            return true;
-    }
-    return true;
+    return !deadline.hasExpired() && !stop_->stopped;
 }
 
 bool ScriptedConnection::send(const QByteArray& bytes) {

@@ -41,7 +41,7 @@ public:
     QByteArray readRequestHeader(int timeoutMs = 10000);
     // Exactly n bytes, or fewer when the stream ends or the time runs out.
     QByteArray readBytes(qint64 n, int timeoutMs = 10000);
-    // Reads and drops everything until the peer closes; false on timeout.
+    // Reads everything until the peer closes; false on timeout or server stop.
     bool waitForPeerClose(int timeoutMs = 10000);
     // Sends all bytes; false when the peer is gone or the server stops.
     bool send(const QByteArray& bytes);
