@@ -5,7 +5,6 @@
 
 #include "FtpClientFixture.h"
 #include "NetTestSupport.h"
-#include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/FtpCli.h"
 #include "net/HttpCli.h"

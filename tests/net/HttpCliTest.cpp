@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "NetTestSupport.h"
-#include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/HostLookup.h"
 #include "net/HttpCli.h"

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "NetTestSupport.h"
-#include "SchemeTable.h"
 #include "ScriptedServer.h"
 #include "net/HttpCli.h"
 

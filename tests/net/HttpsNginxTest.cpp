@@ -201,7 +201,7 @@ TEST(HttpsWithNginx, TheSystemStoreAndSslCertFileDecideTrustWithoutCaFile) {
     ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/a.bin", "abc"));
     THttpCli http;
     http.URL = nginx.httpsUrl("/a.bin");
-    const QByteArray saved = qgetenv("SSL_CERT_FILE");
+    const qbtest::TrustTestAuthority restore; // SSL_CERT_FILE comes back at the end
     qunsetenv("SSL_CERT_FILE");
     EXPECT_TRUE(httpOutcome(http, &THttpCli::Head)
                     .startsWith("404 Certificate check failed for 127.0.0.1: the certificate's "
@@ -209,10 +209,6 @@ TEST(HttpsWithNginx, TheSystemStoreAndSslCertFileDecideTrustWithoutCaFile) {
     qputenv("SSL_CERT_FILE", TestCertificates::get().caFile().toLocal8Bit());
     EXPECT_EQ(httpOutcome(http, &THttpCli::Head), QString());
     EXPECT_EQ(http.ContentLength(), 3);
-    if (saved.isNull())
-        qunsetenv("SSL_CERT_FILE");
-    else
-        qputenv("SSL_CERT_FILE", saved);
 }
 
 TEST(HttpsHandshake, AServerThatClosesOrStaysSilentOrSpeaksPlainHttpFails) {
