@@ -10,6 +10,7 @@
 #include "net/WSocketErrors.h"
 #include "platform/MessageLoop.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <atomic>
@@ -244,8 +245,8 @@ struct LoggedSocket {
         socket.OnChangeState = [this](TWSocket&, TSocketState from, TSocketState to) {
             events << QString("state %1>%2").arg(from).arg(to);
         };
-        socket.OnSessionConnected = [this](TWSocket&, int e) {
-            events << QString("connected %1").arg(e);
+        socket.OnSessionConnected = [this](TWSocket& s, int e) {
+            events << QString("connected %1 %2").arg(e).arg(s.TlsProtocol()).trimmed();
         };
         socket.OnDataSent = [this](TWSocket&, int e) { events << QString("sent %1").arg(e); };
         socket.OnDataAvailable = [this](TWSocket& s, int) {
@@ -258,6 +259,9 @@ struct LoggedSocket {
             events << QString("closed %1").arg(e);
             closed = true;
         };
+    }
+    QStringList sessionEvents() const {
+        return events.filter(QRegularExpression("^(connected|closed) "));
     }
     void connectTo(quint16 port, bool tls = false) {
         socket.SetAddr("127.0.0.1");
@@ -384,6 +388,100 @@ TEST(SocketSession, HandlersMayPumpMessagesOrDestroyTheSocket) {
     EXPECT_EQ(calls, 5);
     EXPECT_EQ(total, 500);
     platform::processMessages();
+}
+
+// The socket with TLS: the same events as a plain connection, and no data left waiting
+// inside the TLS session when the socket itself has nothing more to signal.
+TEST(TlsSocket, BytesLeftInsideTheSessionAreStillDelivered) {
+    // One burst and then silence with the connection open: after the first read the
+    // kernel has nothing more to signal, the rest waits inside the TLS session.
+    const QByteArray burst = qbtest::patternBytes(0, 12000);
+    std::atomic<bool> done{false};
+    ScriptedServer server(
+        [&](ScriptedConnection& c) {
+            c.send(burst);
+            c.waitForPeerClose(20000);
+            done = true;
+        },
+        "https");
+    LoggedSocket client;
+    client.socket.OnDataAvailable = [&](TWSocket& s, int) {
+        char small[100];
+        const qint64 n = s.Receive(small, sizeof small);
+        if (n > 0)
+            client.received.append(small, int(n));
+    };
+    client.connectTo(server.port(), true);
+    EXPECT_TRUE(qbtest::pumpUntil([&] { return client.received.size() >= burst.size(); }, 5000))
+        << client.received.size() << " of " << burst.size();
+    EXPECT_EQ(client.received, burst);
+    EXPECT_EQ(client.sessionEvents(), QStringList({"connected 0 TLSv1.3"}));
+    client.socket.Close();
+    EXPECT_TRUE(qbtest::pumpUntil([&] { return done.load(); }));
+}
+
+TEST(TlsSocket, TheServersCloseAndResetArriveAsSessionClosedWithOrWithoutTls) {
+    enum End { Notify, Silent, Reset };
+    struct Case {
+        const char* what;
+        bool tls;
+        End end;
+        QStringList events;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"close_notify and close", true, Notify, {"connected 0 TLSv1.3", "closed 0"}, {}},
+        // Without close_notify the data may be cut short, which the close error says.
+        {"close without close_notify",
+         true,
+         Silent,
+         {"connected 0 TLSv1.3", "closed 12100"},
+         "TLS connection with 127.0.0.1 failed: the server ended the connection without closing "
+         "TLS; the data may be incomplete"},
+        {"reset", true, Reset, {"connected 0 TLSv1.3", "closed 10054"}, "Connection reset by peer"},
+        {"reset without TLS",
+         false,
+         Reset,
+         {"connected 0", "closed 10054"},
+         "Connection reset by peer"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        ScriptedServer server(
+            [&](ScriptedConnection& c) {
+                c.send("hello");
+                c.sleep(200);
+                if (k.end == Reset)
+                    c.reset();
+                else
+                    c.close(k.end == Notify);
+            },
+            k.tls ? "https" : "http");
+        LoggedSocket client;
+        client.connectTo(server.port(), k.tls);
+        ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed; }));
+        EXPECT_EQ(client.received, "hello");
+        EXPECT_EQ(client.sessionEvents(), k.events);
+        if (!k.reason.isEmpty()) {
+            EXPECT_EQ(client.socket.LastErrorText(), k.reason);
+        }
+        EXPECT_EQ(client.socket.State(), wsClosed);
+        EXPECT_TRUE(client.socket.TlsProtocol().isEmpty());
+    }
+}
+
+TEST(TlsSocket, AnUnreadableAuthorityFileFailsTheConnectWithItsReason) {
+    ScriptedServer server([](ScriptedConnection& c) { c.sleep(5000); }, "https");
+    LoggedSocket client;
+    client.socket.SetTls({"127.0.0.1", "/nonexistent/ca.pem"});
+    client.connectTo(server.port());
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return !client.sessionEvents().isEmpty(); }));
+    EXPECT_EQ(client.sessionEvents(), QStringList(QString("connected %1").arg(WSAETLSFAILED)));
+    EXPECT_TRUE(client.socket.LastErrorText().startsWith(
+        "TLS handshake with 127.0.0.1 failed: cannot read the certificate authorities in "
+        "/nonexistent/ca.pem"))
+        << qPrintable(client.socket.LastErrorText());
+    EXPECT_FALSE(client.closed);
 }
 
 } // namespace
