@@ -44,18 +44,6 @@ TEST_F(FtpClientTest, ACompletionReplyAheadOfTheDataConnectionLosesNothing) {
     EXPECT_EQ(readFile(local), content);
 }
 
-TEST_F(FtpClientTest, ACompletionReplyWithoutAnyDataConnectionIsAFailure) {
-    server.on("RETR", [](FtpSession& s, const QByteArray&) {
-        s.reply("150 Opening BINARY mode data connection for file (5 bytes).");
-        s.reply("226 Transfer complete.");
-    });
-    connect();
-    ftp.Passive = false;
-    EXPECT_FALSE(ftp.Retrieve());
-    EXPECT_EQ(ftp.StatusCode(), 425) << qPrintable(ftp.LastReply());
-    EXPECT_EQ(lastError(), 425);
-}
-
 // Sends `line` (CR LF added) over and over for `ms` milliseconds, in large writes.
 void flood(FtpSession& s, const QByteArray& line, int ms) {
     QByteArray block;
@@ -97,8 +85,9 @@ struct ReplyCase {
     const char* verb;
     std::function<void(FtpSession&)> answer;
     bool (TFtpClient::*call)();
-    int status;        // StatusCode afterwards
+    int status;        // StatusCode and the request's error afterwards
     const char* reply; // start of LastReply afterwards
+    bool active = false;
 };
 
 TEST_F(FtpClientTest, ImpossibleAndEndlessRepliesFail) {
@@ -115,6 +104,12 @@ TEST_F(FtpClientTest, ImpossibleAndEndlessRepliesFail) {
                  s.control.sleep(100);
          },
          &TFtpClient::ChangeDir, 426, "426 Timeout"},
+        {"226 without any data connection", "RETR",
+         [](FtpSession& s) {
+             s.reply("150 Opening BINARY mode data connection for file (5 bytes).");
+             s.reply("226 Transfer complete.");
+         },
+         &TFtpClient::Retrieve, 425, "425", true},
     };
     for (const ReplyCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,6 +119,9 @@ TEST_F(FtpClientTest, ImpossibleAndEndlessRepliesFail) {
         configureClient(client, local);
         other.start();
         client.Port = QString::number(other.port());
+        client.Passive = !c.active;
+        int error = -1;
+        client.OnRequestDone = [&](TFtpClient&, TFtpRequest, int e) { error = e; };
         ASSERT_TRUE(client.Login());
         client.Timeout = 1;
         QElapsedTimer clock;
@@ -131,6 +129,7 @@ TEST_F(FtpClientTest, ImpossibleAndEndlessRepliesFail) {
         EXPECT_FALSE((client.*c.call)());
         EXPECT_LT(clock.elapsed(), 3000);
         EXPECT_EQ(client.StatusCode(), c.status);
+        EXPECT_EQ(error, c.status);
         EXPECT_TRUE(client.LastReply().startsWith(c.reply)) << qPrintable(client.LastReply());
     }
 }

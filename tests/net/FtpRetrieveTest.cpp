@@ -185,17 +185,6 @@ TEST_F(FtpClientTest, AWriteErrorEndsTheTransfer) {
     EXPECT_TRUE(ftp.SetType()) << qPrintable(ftp.LastReply());
 }
 
-TEST_F(FtpClientTest, AnUnusableLocalFileFailsBeforeAnythingIsAsked) {
-    connect();
-    ftp.LocalFileName = home.file("no/such/folder/file.bin");
-    const int before = server.commands().size();
-    EXPECT_FALSE(ftp.Retrieve());
-    EXPECT_EQ(lastError(), 550);
-    EXPECT_TRUE(ftp.LastReply().startsWith("550 Cannot open local file"))
-        << qPrintable(ftp.LastReply());
-    EXPECT_EQ(server.commands().size(), before);
-}
-
 TEST_F(FtpClientTest, AbortFromProgressStopsTheTransferAndKeepsTheBytes) {
     server.on("RETR", [](FtpSession& s, const QByteArray&) {
         s.reply("150 Opening data connection (4000000 bytes).");
@@ -240,9 +229,20 @@ TEST_F(FtpClientTest, AbortDuringABlockingCallReturnsAtOnceWithoutRequestDone) {
     EXPECT_EQ(readFile(local), patternBytes(0, 1000));
 }
 
-TEST_F(FtpClientTest, AnExclusiveShareModeRefusesAFileAnotherDownloadHolds) {
+// A file in a missing folder fails before anything is asked; an exclusive share mode
+// refuses a file another download holds.
+TEST_F(FtpClientTest, ALocalFileThatCannotBeOpenedEndsWith550) {
     server.file = patternBytes(0, 4000);
     connect();
+    ftp.LocalFileName = home.file("no/such/folder/file.bin");
+    const int before = server.commands().size();
+    EXPECT_FALSE(ftp.Retrieve());
+    EXPECT_EQ(lastError(), 550);
+    EXPECT_TRUE(ftp.LastReply().startsWith("550 Cannot open local file"))
+        << qPrintable(ftp.LastReply());
+    EXPECT_EQ(server.commands().size(), before);
+
+    ftp.LocalFileName = local;
     ASSERT_TRUE(writeFile(local, "partial"));
     const int holder = ::open(QFile::encodeName(local).constData(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
