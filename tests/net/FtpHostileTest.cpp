@@ -5,7 +5,6 @@
 #include "platform/MessageLoop.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTimer>
 
 #include <chrono>

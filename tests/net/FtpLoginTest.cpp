@@ -2,7 +2,6 @@
 #include "NetTestSupport.h"
 
 #include "net/HostLookup.h"
-#include "platform/MessageLoop.h"
 
 using ftptest::FtpSession;
 

@@ -1,7 +1,5 @@
 #include "FtpClientFixture.h"
 
-#include "platform/MessageLoop.h"
-
 #include <QFile>
 #include <QRegularExpression>
 

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 using qbtest::readFile;
-using qbtest::writeFile;
 
 namespace {
 

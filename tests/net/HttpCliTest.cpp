@@ -2,17 +2,14 @@
 
 #include "NetTestSupport.h"
 #include "ScriptedServer.h"
-#include "net/HostLookup.h"
 #include "net/HttpCli.h"
 #include "net/WSocket.h"
 
 #include <QBuffer>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTimer>
 
 #include <atomic>
-#include <future>
 
 using qbtest::ScriptedConnection;
 using qbtest::ScriptedServer;

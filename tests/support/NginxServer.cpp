@@ -7,9 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
-#include <QThread>
-
-#include <unistd.h>
 
 namespace qbtest {
 
