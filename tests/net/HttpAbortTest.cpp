@@ -154,21 +154,19 @@ TEST_P(HttpAbortOver, TheTimeoutCountsSilenceAndTheCallTimeoutTheWhole) {
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
         ScriptedServer server(k.script, scheme());
-        THttpCli http;
-        http.Timeout = 1;
-        http.CallTimeout = k.callTimeout;
-        QByteArray body;
-        http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, len); };
-        http.URL = server.url("/f");
+        LoggedClient client;
+        client.http.Timeout = 1;
+        client.http.CallTimeout = k.callTimeout;
+        client.http.URL = server.url("/f");
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(httpOutcome(http, k.call), QString(k.outcome));
+        EXPECT_EQ(client.run(k.call), QString(k.outcome));
         if (k.callTimeout) {
             EXPECT_LT(clock.elapsed(), 2500);
         }
-        EXPECT_EQ(http.RequestError(), *k.outcome ? httperrTimeout : httperrNoError);
-        EXPECT_EQ(body, k.body);
-        EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
+        EXPECT_EQ(client.http.RequestError(), *k.outcome ? httperrTimeout : httperrNoError);
+        EXPECT_EQ(client.body, k.body);
+        EXPECT_EQ(client.http.CtrlSocket().State(), wsClosed);
     }
 }
 

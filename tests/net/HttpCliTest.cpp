@@ -16,31 +16,6 @@ using qbtest::ScriptedServer;
 
 namespace {
 
-// The client with its events written down as text.
-struct LoggedClient {
-    THttpCli http;
-    QStringList events;
-    QByteArray body;
-    QStringList traces;
-    LoggedClient() {
-        http.OnHeaderBegin = [this](THttpCli&) { events << "HeaderBegin"; };
-        http.OnHeaderData = [this](THttpCli& h) { events << "HeaderData " + h.CurrentLine(); };
-        http.OnHeaderEnd = [this](THttpCli&) { events << "HeaderEnd"; };
-        http.OnDocBegin = [this](THttpCli&) { events << "DocBegin"; };
-        http.OnDocData = [this](THttpCli&, const char* data, qint64 len) {
-            body.append(data, int(len));
-        };
-        http.OnDocEnd = [this](THttpCli&) { events << "DocEnd"; };
-        http.OnLocationChange = [this](THttpCli& h) { events << "LocationChange " + h.Location; };
-        http.OnCommand = [this](THttpCli&, const QString& line) {
-            if (line.startsWith("GET") || line.startsWith("HEAD"))
-                events << line;
-        };
-        http.OnTrace = [this](THttpCli&, const QString& text) { traces << text; };
-    }
-    QString run(void (THttpCli::*call)()) { return httpOutcome(http, call); }
-};
-
 // What the client makes of a server's answers, the same over http and https.
 class HttpClientOver : public OverScheme {};
 QB_OVER_HTTP_AND_HTTPS(HttpClientOver);

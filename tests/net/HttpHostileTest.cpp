@@ -83,16 +83,14 @@ TEST_P(HttpHostile, OnlyACompleteResponseIsASuccess) {
             },
             scheme());
         const char* expected = scheme() == "https" && c.tlsOutcome ? c.tlsOutcome : c.outcome;
-        THttpCli http;
-        http.Timeout = 10;
-        http.URL = server.url("/f.bin");
-        QByteArray body;
-        http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, len); };
-        const QString outcome = httpOutcome(http, &THttpCli::Get);
+        LoggedClient client;
+        client.http.Timeout = 10;
+        client.http.URL = server.url("/f.bin");
+        const QString outcome = client.run(&THttpCli::Get);
         EXPECT_TRUE(*expected ? outcome.startsWith(expected) : outcome.isEmpty())
             << qPrintable(outcome);
-        EXPECT_EQ(http.RequestError() == httperrNoError, !*expected);
-        EXPECT_EQ(body, c.body);
+        EXPECT_EQ(client.http.RequestError() == httperrNoError, !*expected);
+        EXPECT_EQ(client.body, c.body);
     }
 }
 

@@ -27,22 +27,11 @@ const TestCertificates& certificates() {
     return c;
 }
 
-// A client that trusts the test authority and writes down its notes and TLS sessions.
-struct HttpsClient {
-    THttpCli http;
-    QStringList traces;
-    QStringList sessions;
-    QByteArray body;
+// A client that trusts the test authority.
+struct HttpsClient : LoggedClient {
     HttpsClient() {
         http.CaFile = TestCertificates::get().caFile();
         http.Timeout = 20;
-        http.OnDocData = [this](THttpCli&, const char* data, qint64 len) {
-            body.append(data, len);
-        };
-        http.OnTrace = [this](THttpCli&, const QString& text) { traces << text; };
-        http.OnSessionConnected = [this](THttpCli& h) {
-            sessions << h.CtrlSocket().TlsProtocol() + " " + h.CtrlSocket().TlsCipher();
-        };
     }
 };
 

@@ -3,11 +3,13 @@
 #include "ScriptedServer.h"
 #include "TestCertificates.h"
 #include "net/HttpCli.h"
+#include "net/WSocket.h"
 
 #include <gtest/gtest.h>
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <string>
@@ -48,6 +50,35 @@ template <class E, class Call> QString raised(Call&& call) {
     }
     return QStringLiteral("no exception");
 }
+
+// The client with its events, notes, body and TLS sessions written down as text.
+struct LoggedClient {
+    THttpCli http;
+    QStringList events;
+    QByteArray body;
+    QStringList traces;
+    QStringList sessions;
+    LoggedClient() {
+        http.OnHeaderBegin = [this](THttpCli&) { events << "HeaderBegin"; };
+        http.OnHeaderData = [this](THttpCli& h) { events << "HeaderData " + h.CurrentLine(); };
+        http.OnHeaderEnd = [this](THttpCli&) { events << "HeaderEnd"; };
+        http.OnDocBegin = [this](THttpCli&) { events << "DocBegin"; };
+        http.OnDocData = [this](THttpCli&, const char* data, qint64 len) {
+            body.append(data, int(len));
+        };
+        http.OnDocEnd = [this](THttpCli&) { events << "DocEnd"; };
+        http.OnLocationChange = [this](THttpCli& h) { events << "LocationChange " + h.Location; };
+        http.OnCommand = [this](THttpCli&, const QString& line) {
+            if (line.startsWith("GET") || line.startsWith("HEAD"))
+                events << line;
+        };
+        http.OnTrace = [this](THttpCli&, const QString& text) { traces << text; };
+        http.OnSessionConnected = [this](THttpCli& h) {
+            sessions << h.CtrlSocket().TlsProtocol() + " " + h.CtrlSocket().TlsCipher();
+        };
+    }
+    QString run(void (THttpCli::*call)()) { return httpOutcome(http, call); }
+};
 
 // Runs a client test over plain http and over https with the same server script: the
 // cases about what a server sends hold for both. The https client trusts the test
