@@ -11,13 +11,26 @@
 
 #include <utility>
 
-// A client configured as the download dialog configures it, talking to a
-// scripted server, with every event it fires recorded.
+// Sets a client up as the download dialog does, for 127.0.0.1 (the port left to the caller).
+inline void configureClient(TFtpClient& client, const QString& localFile) {
+    client.HostName = "127.0.0.1";
+    client.UserName = "anonymous";
+    client.PassWord = "tester@example.com";
+    client.Timeout = 10;
+    client.Passive = true;
+    client.Binary = true;
+    client.ShareMode = ftpShareDenyNone;
+    client.HostDirName = "/pub/";
+    client.HostFileName = "file.bin";
+    client.LocalFileName = localFile;
+}
+
+// A configured client talking to a scripted server, with every event it fires recorded.
 class FtpClientTest : public ::testing::Test {
 protected:
     FtpClientTest() {
         local = home.file("file.bin");
-        configure(ftp, local);
+        configureClient(ftp, local);
         ftp.OnDisplay = [this](TFtpClient&, const QString& msg) { display << msg; };
         ftp.OnRequestDone = [this](TFtpClient&, TFtpRequest request, int error) {
             done << std::make_pair(request, error);
@@ -25,18 +38,6 @@ protected:
         ftp.OnProgress = [this](TFtpClient&, qint64 count, bool&) { progress << count; };
     }
 
-    static void configure(TFtpClient& client, const QString& localFile) {
-        client.HostName = "127.0.0.1";
-        client.UserName = "anonymous";
-        client.PassWord = "tester@example.com";
-        client.Timeout = 10;
-        client.Passive = true;
-        client.Binary = true;
-        client.ShareMode = ftpShareDenyNone;
-        client.HostDirName = "/pub/";
-        client.HostFileName = "file.bin";
-        client.LocalFileName = localFile;
-    }
     // Starts `other` and logs `client` in to it, as far as TYPE.
     static void connect(ftptest::FtpTestServer& other, TFtpClient& client) {
         other.start();

@@ -1,14 +1,14 @@
 // The FTP client against servers that misbehave: replies that race the data
-// connection, floods of reply lines, endless replies and impossible codes.
+// connection, floods of reply lines, endless replies, impossible codes and silence.
 #include "FtpClientFixture.h"
 
 #include "platform/MessageLoop.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTimer>
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 #include <unistd.h>
 
@@ -41,18 +41,6 @@ TEST_F(FtpClientTest, ACompletionReplyAheadOfTheDataConnectionLosesNothing) {
     ASSERT_TRUE(ftp.Retrieve()) << qPrintable(ftp.LastReply());
     EXPECT_EQ(readFile(local).size(), content.size());
     EXPECT_EQ(readFile(local), content);
-}
-
-TEST_F(FtpClientTest, ACompletionReplyWithoutAnyDataConnectionIsAFailure) {
-    server.on("RETR", [](FtpSession& s, const QByteArray&) {
-        s.reply("150 Opening BINARY mode data connection for file (5 bytes).");
-        s.reply("226 Transfer complete.");
-    });
-    connect();
-    ftp.Passive = false;
-    EXPECT_FALSE(ftp.Retrieve());
-    EXPECT_EQ(ftp.StatusCode(), 425) << qPrintable(ftp.LastReply());
-    EXPECT_EQ(lastError(), 425);
 }
 
 // Sends `line` (CR LF added) over and over for `ms` milliseconds, in large writes.
@@ -96,8 +84,9 @@ struct ReplyCase {
     const char* verb;
     std::function<void(FtpSession&)> answer;
     bool (TFtpClient::*call)();
-    int status;        // StatusCode afterwards
+    int status;        // StatusCode and the request's error afterwards
     const char* reply; // start of LastReply afterwards
+    bool active = false;
 };
 
 TEST_F(FtpClientTest, ImpossibleAndEndlessRepliesFail) {
@@ -114,15 +103,24 @@ TEST_F(FtpClientTest, ImpossibleAndEndlessRepliesFail) {
                  s.control.sleep(100);
          },
          &TFtpClient::ChangeDir, 426, "426 Timeout"},
+        {"226 without any data connection", "RETR",
+         [](FtpSession& s) {
+             s.reply("150 Opening BINARY mode data connection for file (5 bytes).");
+             s.reply("226 Transfer complete.");
+         },
+         &TFtpClient::Retrieve, 425, "425", true},
     };
     for (const ReplyCase& c : cases) {
         SCOPED_TRACE(c.name);
         ftptest::FtpTestServer other;
         other.on(c.verb, [&c](FtpSession& s, const QByteArray&) { c.answer(s); });
         TFtpClient client;
-        configure(client, local);
+        configureClient(client, local);
         other.start();
         client.Port = QString::number(other.port());
+        client.Passive = !c.active;
+        int error = -1;
+        client.OnRequestDone = [&](TFtpClient&, TFtpRequest, int e) { error = e; };
         ASSERT_TRUE(client.Login());
         client.Timeout = 1;
         QElapsedTimer clock;
@@ -130,6 +128,7 @@ TEST_F(FtpClientTest, ImpossibleAndEndlessRepliesFail) {
         EXPECT_FALSE((client.*c.call)());
         EXPECT_LT(clock.elapsed(), 3000);
         EXPECT_EQ(client.StatusCode(), c.status);
+        EXPECT_EQ(error, c.status);
         EXPECT_TRUE(client.LastReply().startsWith(c.reply)) << qPrintable(client.LastReply());
     }
 }
@@ -147,6 +146,72 @@ TEST_F(FtpClientTest, ABlockingCallEndsPromptlyWhenTheProgramEnds) {
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(ftp.State(), ftpReady);
     EXPECT_FALSE(ftp.Connected());
+}
+
+double cpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// The server goes silent after the 150 reply and the first bytes.
+void silentTransfer(FtpSession& s, const QByteArray&) {
+    s.reply("150 Opening data connection (100000 bytes).");
+    const int fd = s.openData();
+    FtpSession::sendData(fd, patternBytes(0, 1000));
+    // Without the timeout the transfer would end here, long after it.
+    if (s.control.sleep(8000)) {
+        ::close(fd);
+        s.reply("226 Transfer complete.");
+    } else {
+        ::close(fd);
+    }
+}
+
+TEST_F(FtpClientTest, ASilentServerEndsTheBlockingCallWith426Timeout) {
+    server.on("RETR", silentTransfer);
+    connect();
+    ftp.Timeout = 1;
+    const double cpuBefore = cpuSeconds();
+    EXPECT_FALSE(ftp.Retrieve());
+    // The wait sleeps: a loop that spins would burn the whole second and more.
+    EXPECT_LT(cpuSeconds() - cpuBefore, 0.4);
+    EXPECT_EQ(ftp.ErrorMessage(), QString("426 Timeout"));
+    EXPECT_EQ(ftp.StatusCode(), 426);
+    EXPECT_EQ(done.last(), std::make_pair(ftpRetrieveAsync, 426));
+    EXPECT_FALSE(ftp.Connected());
+    EXPECT_EQ(ftp.State(), ftpReady);
+    EXPECT_EQ(qbtest::readFile(local), patternBytes(0, 1000)) << "what came is kept";
+}
+
+TEST_F(FtpClientTest, AServerThatNeverGreetsTimesTheLoginOut) {
+    server.greeting.clear();
+    start();
+    ftp.Timeout = 1;
+    EXPECT_FALSE(ftp.Login());
+    EXPECT_EQ(ftp.ErrorMessage(), QString("426 Timeout"));
+    EXPECT_EQ(done.last(), std::make_pair(ftpLoginAsync, 426));
+    EXPECT_FALSE(ftp.Connected());
+}
+
+TEST_F(FtpClientTest, ATricklingTransferNeverTimesOut) {
+    const int pieces = 7;
+    server.on("RETR", [](FtpSession& s, const QByteArray&) {
+        s.reply("150 Opening data connection (7000 bytes).");
+        const int fd = s.openData();
+        // Longer in all than the timeout, but never silent for as long.
+        for (int i = 0; i < pieces; ++i) {
+            s.control.sleep(400);
+            FtpSession::sendData(fd, patternBytes(i * 1000, 1000));
+        }
+        ::close(fd);
+        s.reply("226 Transfer complete.");
+    });
+    connect();
+    ftp.Timeout = 1;
+    ASSERT_TRUE(ftp.Retrieve()) << qPrintable(ftp.ErrorMessage());
+    EXPECT_EQ(qbtest::readFile(local), patternBytes(0, pieces * 1000));
+    EXPECT_EQ(progress.size(), pieces);
 }
 
 } // namespace

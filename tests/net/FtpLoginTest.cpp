@@ -1,9 +1,7 @@
 #include "FtpClientFixture.h"
+#include "NetTestSupport.h"
 
 #include "net/HostLookup.h"
-#include "platform/MessageLoop.h"
-
-#include <functional>
 
 using ftptest::FtpSession;
 
@@ -45,10 +43,8 @@ TEST_F(FtpClientTest, LoginSendsUserAndOnlyTheRepliesAskForPass) {
         server.on("PASS", [&](FtpSession& s, const QByteArray&) { s.reply(c.passReply); });
         server.start();
         TFtpClient client;
-        client.HostName = "127.0.0.1";
+        configureClient(client, local);
         client.Port = QString::number(server.port());
-        client.UserName = "anonymous";
-        client.PassWord = "tester@example.com";
         QList<int> errors;
         client.OnRequestDone = [&](TFtpClient&, TFtpRequest request, int error) {
             EXPECT_EQ(request, ftpLoginAsync);
@@ -101,53 +97,27 @@ TEST_F(FtpClientTest, ConnectionFailuresBecome500RepliesWithTheSocketError) {
 struct Refusal {
     const char* name;
     bool connected;
-    std::function<void(TFtpClient&)> call;
+    QString TFtpClient::*field; // set to `value` for the call, when given
+    const char* value;
+    bool (TFtpClient::*call)();
     const char* message;
 };
 
 TEST_F(FtpClientTest, RequestsThatCannotStartRaiseTheirTexts) {
     const Refusal refusals[] = {
-        {"no user", false,
-         [](TFtpClient& c) {
-             c.UserName.clear();
-             c.Login();
-         },
-         "UserName emtpy"},
-        {"no password", false,
-         [](TFtpClient& c) {
-             c.PassWord.clear();
-             c.Login();
-         },
-         "Password emtpy"},
-        {"retrieve offline", false, [](TFtpClient& c) { c.Retrieve(); }, "Retrieve: not connected"},
-        {"resume offline", false, [](TFtpClient& c) { c.ResumeRetrieve(); },
+        {"no user", false, &TFtpClient::UserName, "", &TFtpClient::Login, "UserName emtpy"},
+        {"no password", false, &TFtpClient::PassWord, "", &TFtpClient::Login, "Password emtpy"},
+        {"retrieve offline", false, nullptr, "", &TFtpClient::Retrieve, "Retrieve: not connected"},
+        {"resume offline", false, nullptr, "", &TFtpClient::ResumeRetrieve,
          "ResumeRetrieve: not connected"},
-        {"cwd offline", false, [](TFtpClient& c) { c.ChangeDir(); }, "ChangeDir: not connected"},
-        {"second login", true, [](TFtpClient& c) { c.Login(); }, "FTP component already connected"},
-        {"no directory", true,
-         [](TFtpClient& c) {
-             c.HostDirName.clear();
-             c.ChangeDir();
-         },
+        {"cwd offline", false, nullptr, "", &TFtpClient::ChangeDir, "ChangeDir: not connected"},
+        {"second login", true, nullptr, "", &TFtpClient::Login, "FTP component already connected"},
+        {"no directory", true, &TFtpClient::HostDirName, "", &TFtpClient::ChangeDir,
          "HostDirName emtpy"},
-        {"no local file", true,
-         [](TFtpClient& c) {
-             c.LocalFileName.clear();
-             c.Retrieve();
-         },
+        {"no local file", true, &TFtpClient::LocalFileName, "", &TFtpClient::Retrieve,
          "LocalFileName empty"},
-        {"busy", true,
-         [](TFtpClient& c) {
-             c.ChangeDirAsync();
-             c.SetType();
-         },
-         "FTP component not ready"},
-        {"smuggled command", true,
-         [](TFtpClient& c) {
-             c.HostFileName = "file.bin\r\nDELE file.bin";
-             c.Retrieve();
-         },
-         "HostFileName contains a line break"},
+        {"smuggled command", true, &TFtpClient::HostFileName, "file.bin\r\nDELE file.bin",
+         &TFtpClient::Retrieve, "HostFileName contains a line break"},
     };
     start();
     for (const Refusal& r : refusals) {
@@ -157,19 +127,18 @@ TEST_F(FtpClientTest, RequestsThatCannotStartRaiseTheirTexts) {
         }
         if (!r.connected && ftp.Connected())
             ftp.Abort();
-        TFtpClient& client = ftp;
-        const QString user = client.UserName, password = client.PassWord;
-        const QString dir = client.HostDirName, file = client.HostFileName;
-        try {
-            r.call(client);
-            ADD_FAILURE() << "no exception";
-        } catch (const FtpException& e) {
-            EXPECT_EQ(e.Message(), QString(r.message));
-        }
-        client.UserName = user, client.PassWord = password;
-        client.HostDirName = dir, client.HostFileName = file, client.LocalFileName = local;
-        ftp.Abort();
+        const QString kept = r.field ? ftp.*r.field : QString();
+        if (r.field)
+            ftp.*r.field = r.value;
+        EXPECT_EQ(raised<FtpException>([&] { (ftp.*r.call)(); }), QString(r.message));
+        if (r.field)
+            ftp.*r.field = kept;
     }
+    ftp.Abort();
+    ASSERT_TRUE(ftp.Login());
+    ftp.ChangeDirAsync();
+    EXPECT_EQ(raised<FtpException>([&] { ftp.SetType(); }), QString("FTP component not ready"));
+    ftp.Abort();
     EXPECT_FALSE(server.verbs().contains("DELE"));
     EXPECT_FALSE(QFile::exists(local));
 }

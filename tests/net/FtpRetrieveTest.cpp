@@ -1,7 +1,5 @@
 #include "FtpClientFixture.h"
 
-#include "platform/MessageLoop.h"
-
 #include <QFile>
 #include <QRegularExpression>
 
@@ -16,9 +14,14 @@ using qbtest::writeFile;
 
 namespace {
 
+// The file replaces a longer one, and the data connection goes to the control peer, not
+// to the address the 227 reply names.
 TEST_F(FtpClientTest, RetrieveWritesTheFileAndShowsTheConversation) {
     server.file = patternBytes(0, 300000);
+    server.passiveAddress = "127,0,0,2"; // nothing listens there
+    ASSERT_TRUE(writeFile(local, QByteArray(400000, 'x')));
     connect();
+    ftp.DisplayFlag = true;
     ASSERT_TRUE(ftp.Retrieve()) << qPrintable(ftp.LastReply());
     EXPECT_EQ(readFile(local), server.file);
     EXPECT_EQ(server.verbs(), QList<QByteArray>({"USER", "PASS", "CWD", "TYPE", "PASV", "RETR"}));
@@ -28,13 +31,14 @@ TEST_F(FtpClientTest, RetrieveWritesTheFileAndShowsTheConversation) {
     EXPECT_TRUE(
         display.contains("< 150 Opening BINARY mode data connection for file (300000 bytes)."));
     EXPECT_TRUE(display.contains("< 226 Transfer complete."));
-    const QStringList summary = shown("! ");
-    ASSERT_EQ(summary.size(), 1) << qPrintable(display.join('\n'));
+    const QStringList notes = shown("! ");
+    ASSERT_EQ(notes.size(), 2) << qPrintable(display.join('\n'));
+    EXPECT_EQ(notes[0].section(':', 0, 0), QString("! Data connection to 127.0.0.1"));
     EXPECT_TRUE(QRegularExpression("^! 300000 bytes received/sent in \\d+ seconds"
                                    "( \\(\\d+ Bytes/sec\\))?$")
-                    .match(summary[0])
+                    .match(notes[1])
                     .hasMatch())
-        << qPrintable(summary[0]);
+        << qPrintable(notes[1]);
     ASSERT_FALSE(progress.isEmpty());
     EXPECT_EQ(progress.last(), 300000);
     EXPECT_EQ(ftp.ByteCount(), 300000);
@@ -117,7 +121,7 @@ TEST_F(FtpClientTest, ARefusedTransferEndsWithItsCodeAndLeavesTheLocalFileAlone)
         ftptest::FtpTestServer refusing;
         refusing.on(c.verb, [&c](FtpSession& s, const QByteArray&) { s.reply(c.reply); });
         TFtpClient client;
-        configure(client, local);
+        configureClient(client, local);
         int error = -1;
         client.OnRequestDone = [&](TFtpClient&, TFtpRequest, int e) { error = e; };
         connect(refusing, client);
@@ -131,25 +135,6 @@ TEST_F(FtpClientTest, ARefusedTransferEndsWithItsCodeAndLeavesTheLocalFileAlone)
         }
         EXPECT_EQ(readFile(local), partial) << "the partial file survives";
     }
-}
-
-TEST_F(FtpClientTest, RetrieveReplacesALongerFileOnceAccepted) {
-    server.file = patternBytes(7, 3000);
-    connect();
-    ASSERT_TRUE(writeFile(local, QByteArray(10000, 'x')));
-    ASSERT_TRUE(ftp.Retrieve());
-    EXPECT_EQ(readFile(local), server.file);
-}
-
-TEST_F(FtpClientTest, ThePassiveAddressIsIgnoredForTheControlPeer) {
-    server.file = patternBytes(0, 20000);
-    server.passiveAddress = "127,0,0,2"; // nothing listens there
-    connect();
-    ftp.DisplayFlag = true;
-    ASSERT_TRUE(ftp.Retrieve()) << qPrintable(ftp.LastReply());
-    EXPECT_EQ(readFile(local), server.file);
-    EXPECT_EQ(shown("! Data connection to ").value(0).section(':', 0, 0),
-              QString("! Data connection to 127.0.0.1"));
 }
 
 TEST_F(FtpClientTest, DataSentBeforeTheServerAcceptsIsKept) {
@@ -170,7 +155,7 @@ TEST_F(FtpClientTest, ActiveModeTakesTheDataConnectionOnlyFromTheServer) {
     server.on("RETR", [](FtpSession& s, const QByteArray&) {
         s.reply("150 Opening data connection (5000 bytes).");
         // A stranger on another address connects first and is turned away.
-        const int stranger = FtpSession::connectFrom("127.0.0.2", s.activePort);
+        const int stranger = qbtest::connectLoopback(s.activePort, false, "127.0.0.2");
         if (stranger >= 0) {
             FtpSession::sendData(stranger, "forged data");
             ::close(stranger);
@@ -196,17 +181,6 @@ TEST_F(FtpClientTest, AWriteErrorEndsTheTransfer) {
     EXPECT_TRUE(ftp.LastReply().contains("No space left on device")) << qPrintable(ftp.LastReply());
     // The control connection stays in step: the next request gets its own reply.
     EXPECT_TRUE(ftp.SetType()) << qPrintable(ftp.LastReply());
-}
-
-TEST_F(FtpClientTest, AnUnusableLocalFileFailsBeforeAnythingIsAsked) {
-    connect();
-    ftp.LocalFileName = home.file("no/such/folder/file.bin");
-    const int before = server.commands().size();
-    EXPECT_FALSE(ftp.Retrieve());
-    EXPECT_EQ(lastError(), 550);
-    EXPECT_TRUE(ftp.LastReply().startsWith("550 Cannot open local file"))
-        << qPrintable(ftp.LastReply());
-    EXPECT_EQ(server.commands().size(), before);
 }
 
 TEST_F(FtpClientTest, AbortFromProgressStopsTheTransferAndKeepsTheBytes) {
@@ -253,9 +227,20 @@ TEST_F(FtpClientTest, AbortDuringABlockingCallReturnsAtOnceWithoutRequestDone) {
     EXPECT_EQ(readFile(local), patternBytes(0, 1000));
 }
 
-TEST_F(FtpClientTest, AnExclusiveShareModeRefusesAFileAnotherDownloadHolds) {
+// A file in a missing folder fails before anything is asked; an exclusive share mode
+// refuses a file another download holds.
+TEST_F(FtpClientTest, ALocalFileThatCannotBeOpenedEndsWith550) {
     server.file = patternBytes(0, 4000);
     connect();
+    ftp.LocalFileName = home.file("no/such/folder/file.bin");
+    const int before = server.commands().size();
+    EXPECT_FALSE(ftp.Retrieve());
+    EXPECT_EQ(lastError(), 550);
+    EXPECT_TRUE(ftp.LastReply().startsWith("550 Cannot open local file"))
+        << qPrintable(ftp.LastReply());
+    EXPECT_EQ(server.commands().size(), before);
+
+    ftp.LocalFileName = local;
     ASSERT_TRUE(writeFile(local, "partial"));
     const int holder = ::open(QFile::encodeName(local).constData(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);

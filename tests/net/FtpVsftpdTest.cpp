@@ -1,28 +1,15 @@
-#include "ScriptedServer.h"
-#include "TestEnvironment.h"
+#include "FtpClientFixture.h"
+#include "ToolRun.h"
 #include "VsftpdServer.h"
-#include "net/FtpCli.h"
 #include "net/FtpReply.h"
 
 #include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 using qbtest::readFile;
-using qbtest::writeFile;
 
 namespace {
-
-// Runs qbyget; returns its exit code and fills `errors` with its stderr.
-int qbyget(const QStringList& args, QString* errors = nullptr) {
-    QProcess tool;
-    tool.start(QStringLiteral(QB_BIN_DIR "/qbyget"), args);
-    EXPECT_TRUE(tool.waitForFinished(60000));
-    if (errors)
-        *errors = QString::fromLocal8Bit(tool.readAllStandardError());
-    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-}
 
 // A multi-megabyte file on a real vsftpd, and a client logged in to it as
 // the download dialog logs in.
@@ -35,23 +22,16 @@ protected:
         content = qbtest::randomBytes(kSize, 61);
         ASSERT_TRUE(server.addFile("pub/big.bin", content));
         local = home.file("big.bin");
-        ftp.HostName = "127.0.0.1";
+        configureClient(ftp, local);
         ftp.Port = QString::number(server.port());
-        ftp.UserName = "anonymous";
-        ftp.PassWord = "tester@example.com";
         ftp.Timeout = 30;
-        ftp.ShareMode = ftpShareDenyNone;
-        ftp.HostDirName = "/pub/";
         ftp.HostFileName = "big.bin";
-        ftp.LocalFileName = local;
         ftp.OnDisplay = [this](TFtpClient&, const QString& msg) { display << msg; };
     }
     void login() {
         ASSERT_TRUE(ftp.Login()) << qPrintable(ftp.LastReply());
         ASSERT_TRUE(ftp.ChangeDir()) << qPrintable(ftp.LastReply());
-        ftp.Binary = true;
         ASSERT_TRUE(ftp.SetType()) << qPrintable(ftp.LastReply());
-        ftp.Passive = true;
     }
 
     qbtest::VsftpdServer server;
@@ -112,13 +92,10 @@ TEST(FtpVsftpdIpv6, DataConnectionsUseTheExtendedCommands) {
     ASSERT_TRUE(server.addFile("v6.bin", content));
     qbtest::TempHome home;
     TFtpClient ftp;
+    configureClient(ftp, home.file("v6.bin"));
     ftp.HostName = "::1";
     ftp.Port = QString::number(server.port());
-    ftp.UserName = "anonymous";
-    ftp.PassWord = "tester@example.com";
     ftp.HostFileName = "v6.bin";
-    ftp.LocalFileName = home.file("v6.bin");
-    ftp.Binary = true;
     QStringList sent;
     ftp.OnCommand = [&](TFtpClient&, const QString& command) { sent << command.left(4); };
     ASSERT_TRUE(ftp.Login()) << qPrintable(ftp.LastReply());
@@ -133,10 +110,10 @@ TEST(FtpVsftpdIpv6, DataConnectionsUseTheExtendedCommands) {
 
     // The command line takes user information, a bracketed address and escapes.
     const QString copy = home.file("copy.bin");
-    QString errors;
     const QString url =
         QString("ftp://anonymous:me%40example.com@[::1]:%1/v6%2Ebin").arg(server.port());
-    ASSERT_EQ(qbyget({url, copy}, &errors), 0) << qPrintable(errors);
+    const qbtest::ToolRun run = qbtest::runTool("qbyget", {url, copy});
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     EXPECT_EQ(qbtest::sha256(readFile(copy)), qbtest::sha256(content));
 }
 
@@ -167,9 +144,9 @@ TEST_F(FtpVsftpdTest, TheCommandLineReportsFailures) {
          "500 Connection refused (Winsock error #10061)"},
     };
     for (const auto& c : cases) {
-        QString errors;
-        EXPECT_EQ(qbyget(c.args, &errors), 1) << qPrintable(c.args.join(' '));
-        EXPECT_TRUE(errors.contains(c.error)) << qPrintable(errors);
+        const qbtest::ToolRun run = qbtest::runTool("qbyget", c.args);
+        EXPECT_EQ(run.exitCode, 1) << qPrintable(c.args.join(' '));
+        EXPECT_TRUE(run.err.contains(c.error)) << run.err.constData();
     }
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "HttpOutcome.h"
-#include "SchemeTable.h"
+#include "NetTestSupport.h"
 #include "ScriptedServer.h"
 #include "net/HostLookup.h"
 #include "net/HttpCli.h"
@@ -9,7 +8,7 @@
 #include "platform/MessageLoop.h"
 
 #include <QBuffer>
-#include <QPointer>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <atomic>
@@ -57,21 +56,32 @@ TEST(HttpAbort, DuringTheNameLookup) {
     EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
 }
 
-TEST(HttpAbort, DuringTheConnect) {
+// Once the connect is under way (to a port that never answers, or to a server silent
+// after the TLS hello), an Abort ends the request there.
+TEST(HttpAbort, DuringTheConnectOrTheHandshake) {
     qbtest::UnansweredPort unanswered;
-    THttpCli http;
-    QList<int> states;
-    http.OnStateChange = [&](THttpCli& h) {
-        states << h.State();
-        // Abort once the connect is under way: it can never complete here.
-        if (h.State() == httpDnsLookupDone)
-            QTimer::singleShot(50, &h, [&h] { h.Abort(); });
-    };
-    http.URL = QString("http://127.0.0.1:%1/").arg(unanswered.port());
-    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
-    EXPECT_EQ(states, QList<int>({httpStarting, httpDnsLookup, httpDnsLookupDone, httpAborting,
-                                  httpReady}));
-    EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
+    ScriptedServer silent([](ScriptedConnection& c) { c.sleep(30000); });
+    for (const bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "handshake" : "connect");
+        THttpCli http;
+        QList<int> states;
+        http.OnStateChange = [&](THttpCli& h) {
+            states << h.State();
+            if (h.State() == httpDnsLookupDone)
+                QTimer::singleShot(100, &h, [&h, tls] {
+                    EXPECT_EQ(h.CtrlSocket().TlsHandshaking(), tls);
+                    h.Abort();
+                });
+        };
+        http.URL = tls ? QString("https://127.0.0.1:%1/").arg(silent.port())
+                       : QString("http://127.0.0.1:%1/").arg(unanswered.port());
+        EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+        EXPECT_EQ(http.RequestError(), httperrAborted);
+        EXPECT_EQ(states, QList<int>({httpStarting, httpDnsLookup, httpDnsLookupDone, httpAborting,
+                                      httpReady}));
+        EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
+        EXPECT_FALSE(http.CtrlSocket().TlsHandshaking());
+    }
 }
 
 class HttpAbortOver : public OverScheme {};
@@ -109,58 +119,55 @@ TEST_P(HttpAbortOver, DuringTheBodyKeepsEveryByteReceived) {
     EXPECT_TRUE(qbtest::pumpUntil([&] { return peerClosed.load(); }));
 }
 
-TEST_P(HttpAbortOver, ASilentServerEndsTheRequestAfterTimeout) {
-    ScriptedServer server(
-        [](ScriptedConnection& c) {
+// Timeout counts silence, not the whole (a trickle never reaches it); CallTimeout bounds the
+// whole call, however the server trickles.
+TEST_P(HttpAbortOver, TheTimeoutCountsSilenceAndTheCallTimeoutTheWhole) {
+    const auto trickle = [](const QByteArray& head, const QByteArray& piece, int count) {
+        return [=](ScriptedConnection& c) {
             c.readRequestHeader();
-            c.sleep(30000); // ends early when the test is over
-        },
-        scheme());
-    THttpCli http;
-    http.Timeout = 1;
-    http.URL = server.url("/silent");
-    EXPECT_EQ(httpOutcome(http, &THttpCli::Head),
-              QString("404 Request timed out: nothing received from the server for 1 seconds"));
-    EXPECT_EQ(http.RequestError(), httperrTimeout);
-    EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
-}
-
-TEST_P(HttpAbortOver, ATricklingServerNeverTimesOut) {
-    // Each piece comes well within the timeout; the whole takes longer than it.
-    ScriptedServer server(
-        [](ScriptedConnection& c) {
-            c.readRequestHeader();
-            c.send("HTTP/1.0 200 OK\r\n\r\n");
-            for (int i = 0; i < 8; ++i) {
-                c.sleep(250);
-                c.send(QByteArray(1, char('a' + i)));
-            }
-        },
-        scheme());
-    THttpCli http;
-    http.Timeout = 1;
-    QByteArray body;
-    http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, int(len)); };
-    http.URL = server.url("/trickle");
-    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString());
-    EXPECT_EQ(body, QByteArray("abcdefgh"));
-}
-
-TEST_P(HttpAbortOver, TheClientMayBeDestroyedByItsOwnHandler) {
-    ScriptedServer server(
-        [](ScriptedConnection& c) {
-            c.readRequestHeader();
-            c.send("HTTP/1.0 200 OK\r\n\r\n");
-            c.sendPattern(0, 1024 * 1024);
-        },
-        scheme());
-    auto* http = new THttpCli;
-    QPointer<THttpCli> watch(http);
-    http->OnDocData = [](THttpCli& h, const char*, qint64) { delete &h; };
-    http->URL = server.url("/f");
-    EXPECT_EQ(httpOutcome(*http, &THttpCli::Get), QString("404 Connection aborted on request"));
-    EXPECT_TRUE(watch.isNull());
-    platform::processMessages();
+            c.send(head);
+            for (int i = 0; i < count && c.sleep(200); ++i)
+                c.send(piece.isEmpty() ? "X-Slow: " + QByteArray::number(i) + "\r\n"
+                                       : QByteArray(1, char(piece[0] + i)));
+        };
+    };
+    const struct {
+        const char* name;
+        ScriptedServer::Script script;
+        int callTimeout;
+        void (THttpCli::*call)();
+        const char* outcome;
+        QByteArray body;
+    } cases[] = {
+        {"silent",
+         [](ScriptedConnection& c) {
+             c.readRequestHeader();
+             c.sleep(30000); // ends early when the test is over
+         },
+         0, &THttpCli::Head,
+         "404 Request timed out: nothing received from the server for 1 seconds", ""},
+        {"trickling body", trickle("HTTP/1.0 200 OK\r\n\r\n", "a", 10), 0, &THttpCli::Get, "",
+         "abcdefghij"},
+        {"trickling header, bounded call", trickle("HTTP/1.1 200 OK\r\n", "", 30), 1,
+         &THttpCli::Head, "404 Request timed out: no complete answer within 1 seconds", ""},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        ScriptedServer server(k.script, scheme());
+        LoggedClient client;
+        client.http.Timeout = 1;
+        client.http.CallTimeout = k.callTimeout;
+        client.http.URL = server.url("/f");
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(client.run(k.call), QString(k.outcome));
+        if (k.callTimeout) {
+            EXPECT_LT(clock.elapsed(), 2500);
+        }
+        EXPECT_EQ(client.http.RequestError(), *k.outcome ? httperrTimeout : httperrNoError);
+        EXPECT_EQ(client.body, k.body);
+        EXPECT_EQ(client.http.CtrlSocket().State(), wsClosed);
+    }
 }
 
 } // namespace

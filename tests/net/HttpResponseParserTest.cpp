@@ -131,12 +131,7 @@ TEST(HttpResponseParser, FramingAndEndingsDecideSuccess) {
          true, "ok", ""},
         {"headerless", "<HTML><body>hi</body>\r\nmore", true, "<HTML><body>hi</body>\r\nmore", ""},
         {"not a status line", "HTTP/1.1 20 OK\r\n\r\n", false, "", "Not an HTTP status line"},
-        {"status with letters", "HTTP/1.1 2x0 OK\r\n\r\n", false, "", "Not an HTTP status line"},
-        {"status with four digits", "HTTP/1.1 2000 OK\r\n\r\n", false, "",
-         "Not an HTTP status line"},
-        {"no version", "HTTP 200 OK\r\n\r\n", false, "", "Not an HTTP status line"},
         {"a field first", "Content-Length: 3\r\n\r\nabc", false, "", "Not an HTTP status line"},
-        {"HTTP/2 form", "HTTP/2 200\r\n\r\n", false, "", "Not an HTTP status line"},
     };
     for (const Case& c : cases) {
         for (const qsizetype piece : {qsizetype(1), qsizetype(7), qsizetype(1 << 20)}) {
@@ -183,28 +178,26 @@ TEST(HttpResponseParser, TheHeaderIsBoundedInLinesAndBytes) {
 }
 
 TEST(HttpResponseParser, FieldsBelongToTheFinalResponse) {
-    const Outcome out =
-        parse("HTTP/1.1 103 Early Hints\r\nLocation: /hint\r\nContent-Length: 7\r\n\r\n"
-              "HTTP/1.1 206 Partial\r\nContent-Type: Application/Zip\r\n"
-              "Content-Range: bytes 10-19/100\r\nContent-Length: 10\r\n"
-              "WWW-Authenticate: Basic realm=x\r\nX-Odd-Line-Without-Colon\r\n\r\n0123456789",
-              3);
-    EXPECT_EQ(out.lines,
-              QStringList({"HTTP/1.1 206 Partial", "Content-Type: Application/Zip",
-                           "Content-Range: bytes 10-19/100", "Content-Length: 10",
-                           "WWW-Authenticate: Basic realm=x", "X-Odd-Line-Without-Colon"}));
     HttpResponseParser parser;
     parser.start();
-    QByteArrayView input("HTTP/1.1 103 Early Hints\r\nLocation: /hint\r\n\r\n"
-                         "HTTP/1.0 301 Moved\r\nLocation: http://b/\r\n"
-                         "Content-Range: bytes 10-19/100\r\nContent-Type: Text/HTML\r\n\r\n");
-    while (parser.feed(input) != Result::HeaderEnd) {
-    }
+    QByteArrayView input("HTTP/1.1 103 Early Hints\r\nLocation: /hint\r\nContent-Length: 7\r\n\r\n"
+                         "HTTP/1.0 301 Moved\r\nLocation: http://b/\r\nContent-Type: Text/HTML\r\n"
+                         "Content-Range: bytes 10-19/100\r\nContent-Length: 10\r\n"
+                         "WWW-Authenticate: Basic realm=x\r\nX-Odd-Line-Without-Colon\r\n\r\n");
+    QStringList lines;
+    Result result;
+    while ((result = parser.feed(input)) == Result::HeaderLine)
+        lines << parser.line();
+    ASSERT_EQ(result, Result::HeaderEnd);
+    EXPECT_EQ(lines,
+              QStringList({"HTTP/1.0 301 Moved", "Location: http://b/", "Content-Type: Text/HTML",
+                           "Content-Range: bytes 10-19/100", "Content-Length: 10",
+                           "WWW-Authenticate: Basic realm=x", "X-Odd-Line-Without-Colon"}));
     EXPECT_EQ(parser.statusCode(), 301);
     EXPECT_EQ(parser.reasonPhrase(), QString("Moved"));
     EXPECT_EQ(parser.location(), QString("http://b/"));
     EXPECT_EQ(parser.contentType(), QString("text/html"));
-    EXPECT_EQ(parser.contentLength(), -1);
+    EXPECT_EQ(parser.contentLength(), 10);
     EXPECT_EQ(parser.rangeBegin(), QString("10"));
     EXPECT_EQ(parser.rangeEnd(), QString("19"));
     EXPECT_EQ(parser.rangeTotal(), QString("100"));
@@ -224,6 +217,8 @@ TEST(HttpResponseParser, StatusLines) {
         {"http/1.1 200 OK", -1},  {"HTTP/1.x 200 OK", -1},
         {"HTTP/11 200 OK", -1},   {"", -1},
         {"HTTP/1.1 -20 OK", -1},  {"HTTP/1.1 20", -1},
+        {"HTTP/1.1 2x0 OK", -1},  {"HTTP/1.1 2000 OK", -1},
+        {"HTTP 200 OK", -1},      {"HTTP/2 200", -1},
     };
     for (auto [line, code] : cases)
         EXPECT_EQ(HttpResponseParser::parseStatusLine(line), code) << line;

@@ -2,18 +2,25 @@
 
 #include <QThread>
 
+#include "NetTestSupport.h"
 #include "ScriptedServer.h"
+#include "TestCertificates.h"
 #include "net/HostLookup.h"
 #include "net/WSocket.h"
 #include "net/WSocketErrors.h"
 #include "platform/MessageLoop.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <future>
+#include <memory>
 #include <netdb.h>
+#include <thread>
+#include <vector>
 
 using qbtest::ScriptedConnection;
 using qbtest::ScriptedServer;
@@ -79,15 +86,23 @@ public:
     }
 };
 
-TEST(SocketLookup, NumericAddressCompletesBeforeTheCallReturns) {
-    for (const char* address : {"127.0.0.1", "::1"}) {
+// A numeric address completes before the call returns; a name through the system resolver.
+TEST(SocketLookup, AddressesAndLocalhostResolve) {
+    for (const char* host : {"127.0.0.1", "::1", "localhost"}) {
+        SCOPED_TRACE(host);
+        const bool numeric = QByteArray(host) != "localhost";
         TWSocket socket;
         int calls = 0, error = -1;
         socket.OnDnsLookupDone = [&](TWSocket&, int e) { ++calls, error = e; };
-        socket.DnsLookup(address);
-        EXPECT_EQ(calls, 1);
+        socket.DnsLookup(host);
+        if (numeric) {
+            EXPECT_EQ(calls, 1);
+        }
+        ASSERT_TRUE(qbtest::pumpUntil([&] { return calls == 1; }));
         EXPECT_EQ(error, 0);
-        EXPECT_EQ(socket.DnsResult(), QString(address));
+        const QString result = socket.DnsResult();
+        EXPECT_TRUE(numeric ? result == host : result == "127.0.0.1" || result == "::1")
+            << qPrintable(result);
     }
 }
 
@@ -95,12 +110,8 @@ TEST(SocketLookup, EmptyHostIsRaisedOrReportedWithInvalidArgument) {
     TWSocket socket;
     int error = -1;
     socket.OnDnsLookupDone = [&](TWSocket&, int e) { error = e; };
-    try {
-        socket.DnsLookup("");
-        ADD_FAILURE() << "no exception";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.Message(), QString("DNS lookup: invalid host name."));
-    }
+    EXPECT_EQ(raised<ESocketException>([&] { socket.DnsLookup(""); }),
+              QString("DNS lookup: invalid host name."));
     EXPECT_EQ(error, -1);
 
     QString message;
@@ -136,17 +147,6 @@ TEST(SocketLookup, NamesResolveOnAWorkerAndCompleteInTheEventLoop) {
     EXPECT_EQ(errors[1], 11001);
 }
 
-TEST(SocketLookup, TheSystemResolverFindsLocalhost) {
-    TWSocket socket;
-    int error = -1;
-    socket.OnDnsLookupDone = [&](TWSocket&, int e) { error = e; };
-    socket.DnsLookup("localhost");
-    ASSERT_TRUE(qbtest::pumpUntil([&] { return error != -1; }));
-    EXPECT_EQ(error, 0);
-    EXPECT_TRUE(socket.DnsResult() == "127.0.0.1" || socket.DnsResult() == "::1")
-        << qPrintable(socket.DnsResult());
-}
-
 TEST(SocketLookup, ACancelledOrOrphanedLookupNeverReportsItsLateResult) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
@@ -176,6 +176,37 @@ TEST(SocketLookup, ACancelledOrOrphanedLookupNeverReportsItsLateResult) {
     EXPECT_TRUE(cancelled.DnsResult().isEmpty());
 }
 
+// Name lookups share a few worker threads: a burst of slow lookups cannot pile
+// up threads, and a lookup cancelled before its turn never runs.
+TEST(HostLookupPool, ABurstOfSlowLookupsRunsOnAFewThreadsAndCancelledOnesNeverRun) {
+    std::atomic<int> running{0};
+    std::atomic<int> most{0};
+    std::atomic<int> asked{0};
+    HostLookup::setResolver([&](const QByteArray&, QString& address) {
+        ++asked;
+        const int now = ++running;
+        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        --running;
+        address = QStringLiteral("127.0.0.1");
+        return 0;
+    });
+    int answered = 0;
+    std::vector<std::shared_ptr<HostLookup>> lookups;
+    for (int i = 0; i < 24; ++i)
+        lookups.push_back(HostLookup::start(QStringLiteral("host%1.example").arg(i),
+                                            [&](int, const QString&) { ++answered; }));
+    // The second half is cancelled before its turn can come.
+    for (int i = 12; i < 24; ++i)
+        lookups[i]->cancel();
+    EXPECT_TRUE(qbtest::pumpUntil([] { return HostLookup::inFlight() == 0; }, 10000));
+    HostLookup::setResolver(nullptr);
+    EXPECT_LE(most.load(), HostLookup::maxWorkers());
+    EXPECT_EQ(answered, 12);
+    EXPECT_LE(asked.load(), 12 + HostLookup::maxWorkers());
+}
+
 struct ConnectCase {
     const char* addr;
     const char* port;
@@ -199,12 +230,7 @@ TEST(SocketConnect, MissingOrUnusableParametersAreRaised) {
         socket.SetAddr(c.addr);
         socket.SetPort(c.port);
         socket.SetProto(c.proto);
-        try {
-            socket.Connect();
-            ADD_FAILURE() << "no exception for " << c.message;
-        } catch (const ESocketException& e) {
-            EXPECT_EQ(e.Message(), QString(c.message));
-        }
+        EXPECT_EQ(raised<ESocketException>([&] { socket.Connect(); }), QString(c.message));
         EXPECT_EQ(socket.State(), wsClosed);
     }
 }
@@ -219,8 +245,8 @@ struct LoggedSocket {
         socket.OnChangeState = [this](TWSocket&, TSocketState from, TSocketState to) {
             events << QString("state %1>%2").arg(from).arg(to);
         };
-        socket.OnSessionConnected = [this](TWSocket&, int e) {
-            events << QString("connected %1").arg(e);
+        socket.OnSessionConnected = [this](TWSocket& s, int e) {
+            events << QString("connected %1 %2").arg(e).arg(s.TlsProtocol()).trimmed();
         };
         socket.OnDataSent = [this](TWSocket&, int e) { events << QString("sent %1").arg(e); };
         socket.OnDataAvailable = [this](TWSocket& s, int) {
@@ -234,9 +260,14 @@ struct LoggedSocket {
             closed = true;
         };
     }
-    void connectTo(quint16 port) {
+    QStringList sessionEvents() const {
+        return events.filter(QRegularExpression("^(connected|closed) "));
+    }
+    void connectTo(quint16 port, bool tls = false) {
         socket.SetAddr("127.0.0.1");
         socket.SetPort(QString::number(port));
+        if (tls)
+            socket.SetTls({"127.0.0.1", qbtest::TestCertificates::get().caFile()});
         socket.Connect();
     }
 };
@@ -276,19 +307,22 @@ TEST(SocketSession, ParametersAreFrozenWhileTheSocketIsInUse) {
         {[&] { client.socket.SetPort("81"); }, "Cannot change Port if not closed"},
         {[&] { client.socket.SetProto("tcp"); }, "Cannot change Proto if not closed"},
         {[&] { client.socket.Connect(); }, "Connect: Socket already in use"},
+        {[&] {
+             client.socket.SetTls({"example.org", {}});
+         },
+         "Cannot change TLS if not closed"},
+        {[&] { client.socket.ClearTls(); }, "Cannot change TLS if not closed"},
     };
-    for (const auto& [call, message] : calls) {
-        try {
-            call();
-            ADD_FAILURE() << "no exception for " << message;
-        } catch (const ESocketException& e) {
-            EXPECT_EQ(e.Message(), QString(message));
-        }
-    }
+    for (const auto& [call, message] : calls)
+        EXPECT_EQ(raised<ESocketException>(call), QString(message));
+    EXPECT_FALSE(client.socket.TlsEnabled());
     client.socket.Close();
     EXPECT_EQ(client.socket.State(), wsClosed);
     EXPECT_TRUE(client.closed);
     EXPECT_NO_THROW(client.socket.SetAddr("127.0.0.2"));
+    EXPECT_EQ(raised<ESocketException>([&] { client.socket.SendStr("x"); }),
+              QString("Error 10057 in function Send\r\nSocket is not connected"));
+    EXPECT_EQ(client.socket.LastError(), 10057);
 }
 
 TEST(SocketSession, RefusedConnectReportsTheErrorAndNoSession) {
@@ -300,48 +334,30 @@ TEST(SocketSession, RefusedConnectReportsTheErrorAndNoSession) {
     EXPECT_FALSE(client.closed);
 }
 
-TEST(SocketSession, SendOnAClosedSocketRaisesNotConnected) {
-    TWSocket socket;
-    try {
-        socket.SendStr("x");
-        ADD_FAILURE() << "no exception";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.Message(), QString("Error 10057 in function Send\r\nSocket is not connected"));
+TEST(SocketSession, LargeSendsAreQueuedAndArriveWholeAndInOrder) {
+    for (const bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "TLS" : "plain");
+        const QByteArray data = qbtest::patternBytes(5, tls ? 8 * 1024 * 1024 + 3 : 24 << 20);
+        QByteArray got;
+        ScriptedServer server(
+            [&](ScriptedConnection& c) {
+                c.sleep(300); // lets the client's queue fill up first
+                got = c.readBytes(data.size(), 60000);
+            },
+            tls ? "https" : "http");
+        LoggedSocket client;
+        client.socket.OnSessionConnected = [&](TWSocket& s, int error) {
+            ASSERT_EQ(error, 0) << qPrintable(s.LastErrorText());
+            s.Send(data.constData(), data.size());
+            EXPECT_GT(s.BufferedBytes(), 0); // the network did not take it all at once
+        };
+        client.connectTo(server.port(), tls);
+        ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed; }, 60000));
+        EXPECT_EQ(client.events.count("sent 0"), 1);
+        EXPECT_EQ(client.socket.BufferedBytes(), 0);
+        EXPECT_EQ(got.size(), data.size());
+        EXPECT_TRUE(got == data);
     }
-    EXPECT_EQ(socket.LastError(), 10057);
-}
-
-TEST(SocketSession, LargeSendsAreQueuedAndArriveWhole) {
-    const qint64 size = 24 * 1024 * 1024;
-    QByteArray got;
-    ScriptedServer server([&](ScriptedConnection& c) {
-        c.sleep(200); // lets the client's queue fill up first
-        got = c.readBytes(size, 60000);
-    });
-    LoggedSocket client;
-    client.socket.OnSessionConnected = [&](TWSocket& s, int) {
-        const QByteArray data = qbtest::patternBytes(0, size);
-        s.SendStr(data);
-        EXPECT_GT(s.BufferedBytes(), 0);
-    };
-    client.connectTo(server.port());
-    ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed; }, 60000));
-    EXPECT_EQ(client.events.count("sent 0"), 1);
-    EXPECT_EQ(got.size(), size);
-    EXPECT_TRUE(got == qbtest::patternBytes(0, size));
-}
-
-TEST(SocketSession, APeerResetArrivesAsTheCloseError) {
-    ScriptedServer server([](ScriptedConnection& c) {
-        c.readLine();
-        c.reset();
-    });
-    LoggedSocket client;
-    client.socket.OnSessionConnected = [](TWSocket& s, int) { s.SendStr("go\n"); };
-    client.connectTo(server.port());
-    ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed; }));
-    EXPECT_EQ(client.events.last(), QString("closed 10054"));
-    EXPECT_EQ(client.socket.LastError(), 10054);
 }
 
 TEST(SocketSession, HandlersMayPumpMessagesOrDestroyTheSocket) {
@@ -372,6 +388,100 @@ TEST(SocketSession, HandlersMayPumpMessagesOrDestroyTheSocket) {
     EXPECT_EQ(calls, 5);
     EXPECT_EQ(total, 500);
     platform::processMessages();
+}
+
+// The socket with TLS: the same events as a plain connection, and no data left waiting
+// inside the TLS session when the socket itself has nothing more to signal.
+TEST(TlsSocket, BytesLeftInsideTheSessionAreStillDelivered) {
+    // One burst and then silence with the connection open: after the first read the
+    // kernel has nothing more to signal, the rest waits inside the TLS session.
+    const QByteArray burst = qbtest::patternBytes(0, 12000);
+    std::atomic<bool> done{false};
+    ScriptedServer server(
+        [&](ScriptedConnection& c) {
+            c.send(burst);
+            c.waitForPeerClose(20000);
+            done = true;
+        },
+        "https");
+    LoggedSocket client;
+    client.socket.OnDataAvailable = [&](TWSocket& s, int) {
+        char small[100];
+        const qint64 n = s.Receive(small, sizeof small);
+        if (n > 0)
+            client.received.append(small, int(n));
+    };
+    client.connectTo(server.port(), true);
+    EXPECT_TRUE(qbtest::pumpUntil([&] { return client.received.size() >= burst.size(); }, 5000))
+        << client.received.size() << " of " << burst.size();
+    EXPECT_EQ(client.received, burst);
+    EXPECT_EQ(client.sessionEvents(), QStringList({"connected 0 TLSv1.3"}));
+    client.socket.Close();
+    EXPECT_TRUE(qbtest::pumpUntil([&] { return done.load(); }));
+}
+
+TEST(TlsSocket, TheServersCloseAndResetArriveAsSessionClosedWithOrWithoutTls) {
+    enum End { Notify, Silent, Reset };
+    struct Case {
+        const char* what;
+        bool tls;
+        End end;
+        QStringList events;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"close_notify and close", true, Notify, {"connected 0 TLSv1.3", "closed 0"}, {}},
+        // Without close_notify the data may be cut short, which the close error says.
+        {"close without close_notify",
+         true,
+         Silent,
+         {"connected 0 TLSv1.3", "closed 12100"},
+         "TLS connection with 127.0.0.1 failed: the server ended the connection without closing "
+         "TLS; the data may be incomplete"},
+        {"reset", true, Reset, {"connected 0 TLSv1.3", "closed 10054"}, "Connection reset by peer"},
+        {"reset without TLS",
+         false,
+         Reset,
+         {"connected 0", "closed 10054"},
+         "Connection reset by peer"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        ScriptedServer server(
+            [&](ScriptedConnection& c) {
+                c.send("hello");
+                c.sleep(200);
+                if (k.end == Reset)
+                    c.reset();
+                else
+                    c.close(k.end == Notify);
+            },
+            k.tls ? "https" : "http");
+        LoggedSocket client;
+        client.connectTo(server.port(), k.tls);
+        ASSERT_TRUE(qbtest::pumpUntil([&] { return client.closed; }));
+        EXPECT_EQ(client.received, "hello");
+        EXPECT_EQ(client.sessionEvents(), k.events);
+        if (!k.reason.isEmpty()) {
+            EXPECT_EQ(client.socket.LastErrorText(), k.reason);
+        }
+        EXPECT_EQ(client.socket.State(), wsClosed);
+        EXPECT_TRUE(client.socket.TlsProtocol().isEmpty());
+    }
+}
+
+TEST(TlsSocket, AnUnreadableAuthorityFileFailsTheConnectWithItsReason) {
+    ScriptedServer server([](ScriptedConnection& c) { c.sleep(5000); }, "https");
+    LoggedSocket client;
+    client.socket.SetTls({"127.0.0.1", "/nonexistent/ca.pem"});
+    client.connectTo(server.port());
+    ASSERT_TRUE(qbtest::pumpUntil([&] { return !client.sessionEvents().isEmpty(); }));
+    EXPECT_EQ(client.sessionEvents(), QStringList(QString("connected %1").arg(WSAETLSFAILED)));
+    EXPECT_TRUE(client.socket.LastErrorText().startsWith(
+        "TLS handshake with 127.0.0.1 failed: cannot read the certificate authorities in "
+        "/nonexistent/ca.pem"))
+        << qPrintable(client.socket.LastErrorText());
+    EXPECT_FALSE(client.closed);
 }
 
 } // namespace

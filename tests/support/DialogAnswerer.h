@@ -36,8 +36,6 @@ public:
     DialogAnswerer& answerPrint(bool confirm, std::function<void(QPrinter*)> setUp = {});
     // Runs while a box is "shown", before it is answered (re-entrancy checks).
     void onBox(std::function<void(const Box&)> reaction);
-    // Scripted answers left over at the end do not fail the test.
-    void allowUnusedAnswers() { allowUnused_ = true; }
 
     const QList<Box>& boxes() const { return boxes_; }
     QStringList texts() const;
@@ -61,7 +59,6 @@ private:
     QQueue<QString> files_;
     QQueue<PrintAnswer> prints_;
     int othersAnswer_ = 0;
-    bool allowUnused_ = false;
     std::function<void(const Box&)> reaction_;
     QList<Box> boxes_;
     QList<platform::FileDialogRequest> fileDialogs_;

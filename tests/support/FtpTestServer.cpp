@@ -2,40 +2,18 @@
 
 #include <utility>
 
-#include <arpa/inet.h>
 #include <cerrno>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace ftptest {
-
-FtpSession::~FtpSession() = default;
-
-int FtpSession::connectFrom(const char* source, quint16 port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    inet_pton(AF_INET, source, &local.sin_addr);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(port);
-    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 int FtpSession::openData() {
     int fd = -1;
     if (passive)
         fd = passive->acceptDescriptor(10000);
     else if (activePort)
-        fd = connectFrom("127.0.0.1", activePort);
+        fd = qbtest::connectLoopback(activePort);
     if (fd >= 0) {
         // A client that stops reading must not hang the server thread.
         const timeval limit = {10, 0};
@@ -89,8 +67,6 @@ FtpTestServer::FtpTestServer() {
         s.quit = true;
     });
 }
-
-FtpTestServer::~FtpTestServer() = default;
 
 void FtpTestServer::sendFile(FtpSession& session, const QByteArray& bytes, const SendOptions& how) {
     const qint64 announced = how.announced == -1 ? bytes.size() : how.announced;

@@ -17,7 +17,6 @@ namespace ftptest {
 class FtpSession {
 public:
     explicit FtpSession(qbtest::ScriptedConnection& control) : control(control) {}
-    ~FtpSession();
 
     // Sends one reply line (CR LF added).
     bool reply(const QByteArray& line) { return control.send(line + "\r\n"); }
@@ -26,8 +25,6 @@ public:
     int openData();
     // Sends all bytes on a data connection; false when the client went away.
     static bool sendData(int fd, const QByteArray& bytes);
-    // Connects from `source` (a local address) to 127.0.0.1:port; -1 on failure.
-    static int connectFrom(const char* source, quint16 port);
 
     qbtest::ScriptedConnection& control;
     std::unique_ptr<qbtest::ScriptedListener> passive;
@@ -54,7 +51,6 @@ public:
     using Handler = std::function<void(FtpSession&, const QByteArray& argument)>;
 
     FtpTestServer();
-    ~FtpTestServer();
 
     // Replaces the handler of a verb ("USER", "RETR"...); before start().
     void on(const QByteArray& verb, Handler handler) { handlers_[verb] = std::move(handler); }

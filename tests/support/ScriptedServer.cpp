@@ -63,17 +63,31 @@ bool waitReady(int fd, short events, const ServerStop& stop, int timeoutMs) {
     }
 }
 
-int listenSocket(int backlog, quint16& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof address;
+socklen_t loopback(bool ipv6, quint16 port, sockaddr_storage& out) {
+    out = {};
+    if (ipv6) {
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        v6->sin6_addr = in6addr_loopback;
+        return sizeof(sockaddr_in6);
+    }
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
+    v4->sin_family = AF_INET;
+    v4->sin_port = htons(port);
+    v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return sizeof(sockaddr_in);
+}
+
+int listenSocket(int backlog, quint16& port, bool ipv6 = false) {
+    sockaddr_storage address;
+    socklen_t len = loopback(ipv6, 0, address);
+    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), len) != 0 ||
         ::listen(fd, backlog) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &len) != 0)
-        qFatal("test server: cannot listen on 127.0.0.1: %s", strerror(errno));
-    port = ntohs(address.sin_port);
+        qFatal("test server: cannot listen on loopback: %s", strerror(errno));
+    port = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port); // same offset in v6
     return fd;
 }
 
@@ -146,15 +160,12 @@ bool ScriptedConnection::fill(int timeoutMs) {
     return true;
 }
 
-std::optional<QByteArray> ScriptedConnection::readLine(int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
+std::optional<QByteArray> ScriptedConnection::takeLine(const QDeadlineTimer& deadline) {
     for (;;) {
         const int lf = buffer_.indexOf('\n');
         if (lf >= 0) {
-            QByteArray line = buffer_.left(lf);
+            const QByteArray line = buffer_.left(lf + 1);
             buffer_.remove(0, lf + 1);
-            if (line.endsWith('\r'))
-                line.chop(1);
             return line;
         }
         if (!fill(int(deadline.remainingTime())))
@@ -162,22 +173,22 @@ std::optional<QByteArray> ScriptedConnection::readLine(int timeoutMs) {
     }
 }
 
+std::optional<QByteArray> ScriptedConnection::readLine(int timeoutMs) {
+    std::optional<QByteArray> line = takeLine(QDeadlineTimer(timeoutMs));
+    if (line)
+        line->chop(line->endsWith("\r\n") ? 2 : 1);
+    return line;
+}
+
 QByteArray ScriptedConnection::readRequestHeader(int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs);
     QByteArray header;
-    for (;;) {
-        const int lf = buffer_.indexOf('\n');
-        if (lf >= 0) {
-            const QByteArray line = buffer_.left(lf + 1);
-            buffer_.remove(0, lf + 1);
-            header += line;
-            if (line == "\r\n" || line == "\n")
-                return header;
-            continue;
-        }
-        if (!fill(int(deadline.remainingTime())))
-            return {};
+    while (const std::optional<QByteArray> line = takeLine(deadline)) {
+        header += *line;
+        if (*line == "\r\n" || *line == "\n")
+            return header;
     }
+    return {};
 }
 
 QByteArray ScriptedConnection::readBytes(qint64 n, int timeoutMs) {
@@ -191,20 +202,9 @@ QByteArray ScriptedConnection::readBytes(qint64 n, int timeoutMs) {
 
 bool ScriptedConnection::waitForPeerClose(int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
-    if (ssl_) {
-        while (fill(int(deadline.remainingTime()))) {
-        }
-        return !deadline.hasExpired() && !stop_->stopped;
+    while (fill(int(deadline.remainingTime()))) {
     }
-    while (fd_ >= 0) {
-        if (!waitReady(fd_, POLLIN, *stop_, int(deadline.remainingTime())))
-            return false;
-        char chunk[65536];
-        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-            return true;
-    }
-    return true;
+    return !deadline.hasExpired() && !stop_->stopped;
 }
 
 bool ScriptedConnection::send(const QByteArray& bytes) {
@@ -309,45 +309,16 @@ int ScriptedListener::acceptDescriptor(int timeoutMs) {
     }
 }
 
-std::unique_ptr<ScriptedConnection> ScriptedListener::accept(int timeoutMs) {
-    const int fd = acceptDescriptor(timeoutMs);
-    if (fd < 0)
-        return nullptr;
-    return std::make_unique<ScriptedConnection>(fd, accepted_++, stop_, nullptr);
-}
-
-ScriptedServer::ScriptedServer(Script script)
-    : script_(std::move(script)), stop_(std::make_shared<ServerStop>()),
-      listener_(std::make_unique<ScriptedListener>(stop_, 64)) {
-    acceptor_ = std::thread([this] { run(); });
-}
-
-ScriptedServer::ScriptedServer(Script script, const ScriptedTls& tls)
-    : script_(std::move(script)), stop_(std::make_shared<ServerStop>()) {
-    startTls(tls);
-}
-
 ScriptedServer::ScriptedServer(Script script, const QString& scheme)
     : script_(std::move(script)), stop_(std::make_shared<ServerStop>()) {
     if (scheme == QLatin1String("https")) {
         const CertificatePair good = TestCertificates::get().good();
-        startTls({good.certificate, good.key});
-        return;
+        tls_ = SSL_CTX_new(TLS_server_method());
+        if (!tls_ ||
+            SSL_CTX_use_certificate_chain_file(tls_, QFile::encodeName(good.certificate)) != 1 ||
+            SSL_CTX_use_PrivateKey_file(tls_, QFile::encodeName(good.key), SSL_FILETYPE_PEM) != 1)
+            qFatal("test server: cannot use the certificate %s", qPrintable(good.certificate));
     }
-    listener_ = std::make_unique<ScriptedListener>(stop_, 64);
-    acceptor_ = std::thread([this] { run(); });
-}
-
-void ScriptedServer::startTls(const ScriptedTls& tls) {
-    tls_ = SSL_CTX_new(TLS_server_method());
-    if (!tls_ ||
-        SSL_CTX_use_certificate_chain_file(tls_, QFile::encodeName(tls.certificate)) != 1 ||
-        SSL_CTX_use_PrivateKey_file(tls_, QFile::encodeName(tls.key), SSL_FILETYPE_PEM) != 1)
-        qFatal("test server: cannot use the certificate %s", qPrintable(tls.certificate));
-    if (tls.minVersion)
-        SSL_CTX_set_min_proto_version(tls_, tls.minVersion);
-    if (tls.maxVersion)
-        SSL_CTX_set_max_proto_version(tls_, tls.maxVersion);
     listener_ = std::make_unique<ScriptedListener>(stop_, 64);
     acceptor_ = std::thread([this] { run(); });
 }
@@ -410,12 +381,7 @@ QList<QByteArray> ScriptedServer::received() const {
 UnansweredPort::UnansweredPort() {
     listenFd_ = listenSocket(0, port_);
     // The one connection the queue holds; every later connect waits in vain.
-    fillerFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port_);
-    ::connect(fillerFd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    fillerFd_ = connectLoopback(port_);
 }
 
 UnansweredPort::~UnansweredPort() {
@@ -423,11 +389,28 @@ UnansweredPort::~UnansweredPort() {
     ::close(listenFd_);
 }
 
-quint16 closedPort() {
+quint16 closedPort(bool ipv6) {
     quint16 port = 0;
-    const int fd = listenSocket(1, port);
-    ::close(fd);
+    ::close(listenSocket(1, port, ipv6));
     return port;
+}
+
+int connectLoopback(quint16 port, bool ipv6, const char* source) {
+    sockaddr_storage remote;
+    const socklen_t len = loopback(ipv6, port, remote);
+    const int fd = ::socket(remote.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage local;
+    if (source) {
+        loopback(ipv6, 0, local);
+        inet_pton(AF_INET, source, &reinterpret_cast<sockaddr_in*>(&local)->sin_addr);
+    }
+    if (fd < 0 || (source && ::bind(fd, reinterpret_cast<sockaddr*>(&local), len) != 0) ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&remote), len) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool listenedBy(qint64 pid, quint16 port) {

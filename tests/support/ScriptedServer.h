@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QString>
 
@@ -15,15 +16,6 @@ struct ssl_ctx_st;
 struct ssl_st;
 
 namespace qbtest {
-
-// TLS for a scripted server: the certificate and key it presents (PEM files) and the
-// protocol versions it accepts (OpenSSL's version numbers; 0 = no limit).
-struct ScriptedTls {
-    QString certificate;
-    QString key;
-    int minVersion = 0;
-    int maxVersion = 0;
-};
 
 struct ServerStop;
 class ScriptedListener;
@@ -49,7 +41,7 @@ public:
     QByteArray readRequestHeader(int timeoutMs = 10000);
     // Exactly n bytes, or fewer when the stream ends or the time runs out.
     QByteArray readBytes(qint64 n, int timeoutMs = 10000);
-    // Reads and drops everything until the peer closes; false on timeout.
+    // Reads everything until the peer closes; false on timeout or server stop.
     bool waitForPeerClose(int timeoutMs = 10000);
     // Sends all bytes; false when the peer is gone or the server stops.
     bool send(const QByteArray& bytes);
@@ -66,6 +58,8 @@ public:
     std::unique_ptr<ScriptedListener> listen();
 
 private:
+    // The next line with its LF, or nothing on end of stream or timeout.
+    std::optional<QByteArray> takeLine(const QDeadlineTimer& deadline);
     bool fill(int timeoutMs);
     // Runs the TLS handshake when it has not run yet; false when it fails.
     bool handshake(int timeoutMs);
@@ -87,16 +81,13 @@ public:
     explicit ScriptedListener(std::shared_ptr<ServerStop> stop, int backlog = 8);
     ~ScriptedListener();
     quint16 port() const { return port_; }
-    // The next connection, or nothing on timeout or server stop.
-    std::unique_ptr<ScriptedConnection> accept(int timeoutMs = 10000);
-    // The next connection's descriptor, or -1.
+    // The next connection's descriptor, or -1 on timeout or server stop.
     int acceptDescriptor(int timeoutMs);
 
 private:
     int fd_ = -1;
     quint16 port_ = 0;
     std::shared_ptr<ServerStop> stop_;
-    int accepted_ = 0;
 };
 
 // In-process TCP server on 127.0.0.1 with an ephemeral port. Its own threads
@@ -105,18 +96,15 @@ private:
 class ScriptedServer {
 public:
     using Script = std::function<void(ScriptedConnection&)>;
-    explicit ScriptedServer(Script script);
-    // The same over TLS: url() gives "https://127.0.0.1:<port>" URLs.
-    ScriptedServer(Script script, const ScriptedTls& tls);
     // Over TLS when `scheme` is "https" (with the test authority's certificate for
     // 127.0.0.1), plain otherwise: one script for both.
-    ScriptedServer(Script script, const QString& scheme);
+    explicit ScriptedServer(Script script, const QString& scheme = QStringLiteral("http"));
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
     quint16 port() const { return listener_->port(); }
-    // "http://127.0.0.1:<port>" + path.
+    // "<scheme>://127.0.0.1:<port>" + path.
     QString url(const QString& path = QStringLiteral("/")) const;
     QString scheme() const;
     int connectionCount() const;
@@ -124,7 +112,6 @@ public:
     QList<QByteArray> received() const;
 
 private:
-    void startTls(const ScriptedTls& tls);
     void run();
 
     Script script_;
@@ -151,8 +138,12 @@ private:
     quint16 port_ = 0;
 };
 
-// A port on 127.0.0.1 where nothing listens (connects are refused).
-quint16 closedPort();
+// A port on 127.0.0.1 (::1 with `ipv6`) where nothing listens (connects are refused).
+quint16 closedPort(bool ipv6 = false);
+
+// A connected socket to `port` on 127.0.0.1 (::1 with `ipv6`), from the local address
+// `source` (IPv4) when given; -1 when the connect fails.
+int connectLoopback(quint16 port, bool ipv6 = false, const char* source = nullptr);
 
 // Whether process `pid` itself listens on TCP `port` (IPv4 or IPv6). A port chosen free may
 // be taken by another program before a server binds it, and then it answers for the server.

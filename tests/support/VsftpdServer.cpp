@@ -11,15 +11,9 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <pwd.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace qbtest {
@@ -44,45 +38,27 @@ QByteArray anonymousUser() {
     return "ftp";
 }
 
-socklen_t loopback(bool ipv6, quint16 port, sockaddr_storage& out) {
-    out = {};
-    if (ipv6) {
-        auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(port);
-        v6->sin6_addr = in6addr_loopback;
-        return sizeof(sockaddr_in6);
-    }
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
-    v4->sin_family = AF_INET;
-    v4->sin_port = htons(port);
-    v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return sizeof(sockaddr_in);
-}
-
-quint16 freePort(bool ipv6) {
-    sockaddr_storage address;
-    socklen_t len = loopback(ipv6, 0, address);
-    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    quint16 port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), len) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &len) == 0)
-        port = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port); // same offset in v6
-    ::close(fd);
-    return port;
+// Writes `base`/`path`, making its folders, all readable by every user.
+bool addPublicFile(const QString& base, const QString& path, const QByteArray& bytes) {
+    const QString full = base + QLatin1Char('/') + path;
+    QDir folder = QFileInfo(full).dir();
+    if (!folder.exists() && !QDir().mkpath(folder.path()))
+        return false;
+    for (; folder.path().startsWith(base) && folder.path() != base; folder.cdUp())
+        QFile::setPermissions(folder.path(), kPublicDir);
+    return writeFile(full, bytes) && QFile::setPermissions(full, kPublicFile);
 }
 
 // True when a server on `port` answers a connection with a 220 greeting.
 bool greets(bool ipv6, quint16 port) {
-    sockaddr_storage address;
-    const socklen_t len = loopback(ipv6, port, address);
-    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = connectLoopback(port, ipv6);
+    if (fd < 0)
+        return false;
     const timeval limit = {2, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     char reply[512] = {};
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), len) == 0 &&
-                    ::recv(fd, reply, sizeof reply - 1, 0) > 3 &&
-                    QByteArray(reply).startsWith("220");
+    const bool ok =
+        ::recv(fd, reply, sizeof reply - 1, 0) > 3 && QByteArray(reply).startsWith("220");
     ::close(fd);
     return ok;
 }
@@ -106,7 +82,7 @@ VsftpdServer::VsftpdServer(bool ipv6, const QString& extraConfig)
     // A port that was free a moment ago may be taken by the time vsftpd binds it: try again.
     for (int attempt = 0; attempt < 5 && !isRunning(); ++attempt) {
         const quint16 passiveFrom = quint16(20000 + QRandomGenerator::global()->bounded(100) * 100);
-        start(freePort(ipv6_), passiveFrom);
+        start(closedPort(ipv6_), passiveFrom);
     }
 }
 
@@ -126,18 +102,11 @@ QString VsftpdServer::url(const QString& path) const {
 }
 
 bool VsftpdServer::addFile(const QString& path, const QByteArray& bytes) {
-    const QString full = root() + QLatin1Char('/') + path;
-    QDir folder = QFileInfo(full).dir();
-    if (!folder.exists() && !QDir().mkpath(folder.path()))
-        return false;
-    for (; folder.path().startsWith(root()) && folder.path() != root(); folder.cdUp())
-        QFile::setPermissions(folder.path(), kPublicDir);
-    return writeFile(full, bytes) && QFile::setPermissions(full, kPublicFile);
+    return addPublicFile(root(), path, bytes);
 }
 
 bool VsftpdServer::start(quint16 port, quint16 passiveFrom) {
     const QString config = dir_.filePath(QStringLiteral("vsftpd.conf"));
-    const QString log = dir_.filePath(QStringLiteral("vsftpd.log"));
     const QString listen =
         ipv6_ ? QStringLiteral("listen=NO\nlisten_ipv6=YES\nlisten_address6=::1\n")
               : QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n");
@@ -174,66 +143,44 @@ bool VsftpdServer::start(quint16 port, quint16 passiveFrom) {
         return false;
     }
 
-    const QByteArray configPath = QFile::encodeName(config);
-    const QByteArray logPath = QFile::encodeName(log);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, logPath.constData(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&files, 1, 2);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
+    process_.setProgram(QString::fromLatin1(kVsftpd));
+    process_.setArguments({config});
+    process_.setStandardInputFile(QProcess::nullDevice());
+    process_.setProcessChannelMode(QProcess::MergedChannels);
     // A session of its own, so that stopping it reaches the sessions it forks.
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    char* const argv[] = {const_cast<char*>(kVsftpd), const_cast<char*>(configPath.constData()),
-                          nullptr};
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, kVsftpd, &files, &attributes, argv, environ);
-    posix_spawn_file_actions_destroy(&files);
-    posix_spawnattr_destroy(&attributes);
-    if (rc != 0) {
-        error_ = QStringLiteral("cannot start vsftpd: %1").arg(strerror(rc));
+    process_.setChildProcessModifier([] { ::setsid(); });
+    process_.start();
+    if (!process_.waitForStarted(10000)) {
+        error_ = QStringLiteral("cannot start vsftpd: ") + process_.errorString();
         return false;
     }
-
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
-        int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid) {
+        if (process_.waitForFinished(50)) {
             error_ = QStringLiteral("vsftpd ended at once: %1")
-                         .arg(QString::fromLocal8Bit(readFile(log)).trimmed());
+                         .arg(QString::fromLocal8Bit(process_.readAll()).trimmed());
             return false;
         }
         // Another server that took the port first would greet as well.
-        if (greets(ipv6_, port) && listenedBy(pid, port)) {
-            pid_ = pid;
+        if (greets(ipv6_, port) && listenedBy(process_.processId(), port)) {
             port_ = port;
             return true;
         }
-        ::usleep(50 * 1000);
     }
-    pid_ = pid;
     stop();
     error_ = QStringLiteral("vsftpd did not greet within 10 seconds");
     return false;
 }
 
 void VsftpdServer::stop() {
-    if (pid_ <= 0)
+    if (process_.state() == QProcess::NotRunning)
         return;
-    ::kill(-pid_, SIGTERM);
-    QDeadlineTimer deadline(3000);
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-        if (deadline.hasExpired()) {
-            ::kill(-pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            break;
-        }
-        ::usleep(20 * 1000);
+    const pid_t group = pid_t(process_.processId());
+    ::kill(-group, SIGTERM);
+    if (!process_.waitForFinished(3000)) {
+        ::kill(-group, SIGKILL);
+        process_.waitForFinished(5000);
     }
-    pid_ = -1;
 }
 
 namespace {
@@ -331,13 +278,7 @@ bool LocalFtpUser::addFile(const QString& path, const QByteArray& bytes) {
     const QString first = path.section(QLatin1Char('/'), 0, 0);
     if (!created_.contains(first))
         created_ << first;
-    const QString full = home_ + QLatin1Char('/') + path;
-    QDir folder = QFileInfo(full).dir();
-    if (!folder.exists() && !QDir().mkpath(folder.path()))
-        return false;
-    for (; folder.path().startsWith(home_) && folder.path() != home_; folder.cdUp())
-        QFile::setPermissions(folder.path(), kPublicDir);
-    return writeFile(full, bytes) && QFile::setPermissions(full, kPublicFile);
+    return addPublicFile(home_, path, bytes);
 }
 
 } // namespace qbtest

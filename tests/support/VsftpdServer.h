@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <sys/types.h>
 
 namespace qbtest {
 
@@ -22,7 +21,7 @@ public:
     VsftpdServer& operator=(const VsftpdServer&) = delete;
 
     // False when the server could not be started; error() says why.
-    bool isRunning() const { return pid_ > 0; }
+    bool isRunning() const { return port_ != 0; }
     QString error() const { return error_; }
     quint16 port() const { return port_; }
     // The served folder.
@@ -40,7 +39,7 @@ private:
     bool ipv6_;
     QString extraConfig_;
     QTemporaryDir dir_;
-    pid_t pid_ = -1;
+    QProcess process_;
     quint16 port_ = 0;
     QString error_;
 };
