@@ -88,7 +88,6 @@ TEST(TrayRequests, TheEndpointFollowsTheSwitchAndRequestsAreServedEitherWay) {
     EXPECT_EQ(qbtest::Sender(on, qbtest::probeRequest()).result().status,
               platform::SendResult::NoReceiver);
     EXPECT_EQ(probeThrough(off, "ftp://host/file.zip"), 1);
-    EXPECT_EQ(probeThrough(off, ""), 0);
     tray.handOff(QByteArray("\x00", 1));
     ASSERT_TRUE(frmAsker);
     EXPECT_NE(frmAsker, first);

@@ -1,7 +1,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
@@ -11,8 +10,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
-
-#include <functional>
 
 #include "TrayFixture.h"
 #include "app/AppWindows.h"
@@ -26,7 +23,6 @@
 #include "library/ui/TfrmCategory.h"
 #include "library/ui/TfrmNewSection.h"
 #include "manager/TfrmManager.h"
-#include "manager/TfrmPrint.h"
 #include "setup/ui/TfrmConfig.h"
 #include "setup/ui/TfrmPreferences.h"
 
@@ -36,27 +32,6 @@ using qbtest::LaterStart;
 
 QString trayTitle(bool on) {
     return on ? "QBY" : "QBY - Download Detect Disabled";
-}
-
-// Runs `inside` on the next modal dialog the program opens once it is up, then closes it.
-// A dialog that never comes fails the test instead of hanging it.
-void whileModal(const std::function<void(QWidget*)>& inside) {
-    auto* poll = new QTimer;
-    auto* started = new QElapsedTimer;
-    started->start();
-    QObject::connect(poll, &QTimer::timeout, [poll, started, inside] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && started->elapsed() < 5000)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        delete started;
-        ASSERT_TRUE(modal) << "no modal dialog came";
-        inside(modal);
-        if (modal->isVisible())
-            static_cast<QDialog*>(modal)->reject();
-    });
-    poll->start(10);
 }
 
 TEST(TfrmTray, FirstRunLaysOutTheLibraryAndNeverEchoesArguments) {
@@ -138,9 +113,9 @@ TEST(TfrmTray, AMissingSpeedOpensTheOptionsDialogOnItsDownloadPage) {
     EXPECT_TRUE(tray.Open1->isEnabled());
 }
 
-TEST_F(LaterStart, SetupOptionsOpensTheOptionsDialogOnceAndItsSwitchReachesTheTitle) {
+TEST_F(LaterStart, TheOptionsDialogOpensOnceOnItsEntrysPageAndItsSwitchReachesTheTitle) {
     TfrmTray tray({});
-    ASSERT_TRUE(frmPreferences);
+    ASSERT_TRUE(frmPreferences && frmManager);
     bool modal = false, secondReturnedWhileOpen = false;
     // Later than the pending messages the dialog lets run while it loads its controls.
     QTimer::singleShot(100, [&] {
@@ -164,6 +139,15 @@ TEST_F(LaterStart, SetupOptionsOpensTheOptionsDialogOnceAndItsSwitchReachesTheTi
     EXPECT_EQ(tray.windowTitle(), trayTitle(false));
     EXPECT_FALSE(tray.mnuIntercept->isChecked());
     EXPECT_FALSE(Settings().readBool("Download", "DownloadDetect"));
+
+    // The manager's "Buttons..." (or a double click on the bar) opens it on the tool-bar page.
+    int page = -1;
+    QTimer::singleShot(100, &tray, [&] {
+        page = frmPreferences->isVisible() ? frmPreferences->tabctrlOptions->currentIndex() : -1;
+        frmPreferences->reject();
+    });
+    frmManager->mnuButtons->trigger();
+    EXPECT_EQ(page, int(TfrmPreferences::Toolbar));
 }
 
 // The stored switch is read at start; each toggle, from the menu or from a download dialog,
@@ -292,19 +276,6 @@ TEST_F(LaterStart, AboutAndTheWebEntriesOpenRealPages) {
         pages << page;
     }
     EXPECT_EQ(pages.size(), 4);
-}
-
-TEST_F(LaterStart, TheToolBarsButtonsEntryOpensTheOptionsOnTheToolBarPage) {
-    TfrmTray tray({});
-    ASSERT_TRUE(frmManager && frmPreferences && frmPrint);
-    // A double click on the bar (or "Buttons...") opens the options on the tool-bar page.
-    bool opened = false;
-    whileModal([&](QWidget* modal) {
-        opened = modal == frmPreferences.data();
-        EXPECT_EQ(frmPreferences->tabctrlOptions->currentIndex(), int(TfrmPreferences::Toolbar));
-    });
-    frmManager->mnuButtons->trigger();
-    EXPECT_TRUE(opened);
 }
 
 TEST_F(LaterStart, OptionsDialogRebuildsTheToolBarOnlyWhenItsPageWasTouched) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "handoff/HandOff.h"
 
 namespace {
@@ -87,6 +89,15 @@ TEST(HandOff, DerivedNamesNeverCarryAPathOrControlCharacter) {
         SCOPED_TRACE(urls[i]);
         EXPECT_EQ(fileNameFromUrl(QString::fromLatin1(urls[i])), QString::fromLatin1(names[i]));
     }
+}
+
+TEST(HandOff, TheSourceOfAUrlIsItsSchemesFamily) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://h/a.zip", "http"}, {"HTTP://h/c.zip", "http"}, {"https://h/d.zip", "http"},
+        {"Ftp://h/e.zip", "ftp"},   {"gopher://h/a.zip", ""},   {"a.zip", ""},
+        {"://h/a.zip", ""}};
+    for (const auto& [url, source] : cases)
+        EXPECT_EQ(handOffSourceOf(url), source) << url;
 }
 
 TEST(HandOff, HelperRecordsReadBackAndLongOnesAreCutOrRefused) {

@@ -87,7 +87,7 @@ TEST(Install, EveryFileLandsWhereTheProgramLooksAndTheDesktopFilesValidate) {
 
 // The earlier build kept its settings beside the executable; the installed program of a
 // user without any override finds them there at its first start.
-TEST(Install, AnOldLibraryBesideTheExecutableMovesAtTheFirstStartOnly) {
+TEST(Install, AnOldLibraryMovesAtTheFirstStartOnlyAndThePortableMarkerKeepsTheData) {
     InstalledCopy copy;
     ASSERT_TRUE(copy.installed()) << qPrintable(copy.error());
     const QString bin = copy.prefix() + "bin/";
@@ -115,22 +115,17 @@ TEST(Install, AnOldLibraryBesideTheExecutableMovesAtTheFirstStartOnly) {
     ASSERT_TRUE(copy.start(second, copy.environment()));
     EXPECT_FALSE(copy.stop(second).contains("moved")) << "a second start moves nothing";
     EXPECT_EQ(readFile(copy.dataFolder() + "Headers.ini"), headers);
-}
 
-TEST(Install, ThePortableMarkerKeepsTheDataBesideTheExecutable) {
-    InstalledCopy copy;
-    ASSERT_TRUE(copy.installed()) << qPrintable(copy.error());
-    const QString bin = copy.prefix() + "bin/";
+    // The portable marker keeps the data beside the executable: a first run there, which
+    // ends by recording that it ran; its library still goes where downloads go.
     ASSERT_TRUE(writeFile(bin + "portable", ""));
-    QProcess program;
-    ASSERT_TRUE(copy.start(program, copy.environment()));
-    // The first run ends by recording that it ran.
+    QProcess portable;
+    ASSERT_TRUE(copy.start(portable, copy.environment()));
     EXPECT_TRUE(qbtest::pumpUntil(
         [&] { return readFile(bin + "dlmain.ini").contains("FirstRun=0"); }, 20000));
-    copy.stop(program);
+    copy.stop(portable);
     EXPECT_TRUE(QFileInfo::exists(bin + "Headers.ini"));
-    EXPECT_FALSE(QFileInfo::exists(copy.dataFolder()));
-    // The library itself still goes where downloads go.
+    EXPECT_EQ(readFile(copy.dataFolder() + "Headers.ini"), headers);
     EXPECT_TRUE(QFileInfo(copy.libraryRoot() + "Programs").isDir());
 }
 

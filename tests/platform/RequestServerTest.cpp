@@ -149,12 +149,9 @@ TEST(RequestServer, BadPeersLoseTheirConnectionAndNothingElse) {
         const char* what;
         QByteArray bytes;
     };
-    QByteArray oversized = platform::encodeRequest(handOffRequest(QByteArray()));
-    const quint32 tooBig = 1u << 30;
-    std::memcpy(oversized.data() + 12, &tooBig, 4);
+    // Which frames are malformed is the reader's table; here only that one ends the peer.
     const Case cases[] = {
         {"unknown message", QByteArray("GET / HTTP/1.0\r\n\r\n")},
-        {"oversized record", oversized},
         {"half a request, then silence",
          platform::encodeRequest(handOffRequest("abcdef")).left(10)},
         {"connects and says nothing", QByteArray()},

@@ -40,27 +40,9 @@ protected:
     QString target;
 };
 
-TEST_F(QbygetWithNginx, ResumeContinuesAPartialFileWithARange) {
-    // The bytes already there are zeros: only a resumed download keeps them.
-    const qint64 partial = 3 * 1024 * 1024 + 7;
-    ASSERT_TRUE(qbtest::writeFile(target, QByteArray(int(partial), '\0')));
-    const ToolRun run = qbyget({"--resume", nginx.url("/pub/data.bin"), target});
-    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
-    EXPECT_EQ(qbtest::sha256(qbtest::readFile(target)),
-              qbtest::sha256(QByteArray(int(partial), '\0') + content.mid(int(partial))));
-
-    // Without --resume the file is downloaded anew.
-    const ToolRun anew = qbyget({nginx.url("/pub/data.bin"), target});
-    EXPECT_EQ(anew.exitCode, 0);
-    EXPECT_EQ(anew.err, QByteArray()); // no progress bar when stderr is not a terminal
-    EXPECT_EQ(qbtest::sha256(qbtest::readFile(target)), qbtest::sha256(content));
-
-    const ToolRun complete = qbyget({"--resume", nginx.url("/pub/data.bin"), target});
-    EXPECT_EQ(complete.exitCode, 0);
-    EXPECT_TRUE(complete.err.contains("complete already")) << complete.err.constData();
-}
-
-TEST_F(QbygetWithNginx, AKilledDownloadResumesToTheIdenticalFile) {
+// A download killed part-way resumes with a range: the bytes already there, turned to zeros,
+// are kept. Without --resume the file is downloaded anew.
+TEST_F(QbygetWithNginx, AKilledDownloadResumesWithARange) {
     QProcess process;
     process.start(QStringLiteral(QB_BIN_DIR "/qbyget"), {nginx.url("/slow/data.bin"), target});
     ASSERT_TRUE(process.waitForStarted());
@@ -73,10 +55,21 @@ TEST_F(QbygetWithNginx, AKilledDownloadResumesToTheIdenticalFile) {
     const qint64 partial = QFile(target).size();
     ASSERT_GE(partial, 1024 * 1024);
     ASSERT_LT(partial, size);
+    ASSERT_TRUE(qbtest::writeFile(target, QByteArray(int(partial), '\0')));
 
     const ToolRun run = qbyget({"--resume", nginx.url("/pub/data.bin"), target});
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(qbtest::sha256(qbtest::readFile(target)),
+              qbtest::sha256(QByteArray(int(partial), '\0') + content.mid(int(partial))));
+
+    const ToolRun anew = qbyget({nginx.url("/pub/data.bin"), target});
+    EXPECT_EQ(anew.exitCode, 0);
+    EXPECT_EQ(anew.err, QByteArray()); // no progress bar when stderr is not a terminal
     EXPECT_EQ(qbtest::sha256(qbtest::readFile(target)), qbtest::sha256(content));
+
+    const ToolRun complete = qbyget({"--resume", nginx.url("/pub/data.bin"), target});
+    EXPECT_EQ(complete.exitCode, 0);
+    EXPECT_TRUE(complete.err.contains("complete already")) << complete.err.constData();
 }
 
 TEST_F(QbygetWithNginx, FailuresPrintTheClientsTextAndExitNonZero) {
