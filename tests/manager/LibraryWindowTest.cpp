@@ -198,6 +198,7 @@ TEST_F(LibraryWindow, SectionDeletedAsTheDialogSays) {
     EXPECT_EQ(m->Nav->pageCaption(0), "Notes");
     EXPECT_EQ(m->GetClickedPage(), 0);
     EXPECT_FALSE(exists(lib.sectionDir("Programs")));
+    EXPECT_EQ(library::sectionNames(), QStringList{"Notes"});
 }
 
 TEST_F(LibraryWindow, FolderDeletedAfterItsQuestion) {
@@ -224,7 +225,6 @@ TEST_F(LibraryWindow, FolderDraggedOntoAnotherSectionMovesThere) {
     EXPECT_EQ(library::categoryCount("Notes"), 0);
     settle();
     EXPECT_EQ(library::categoryNames("Notes"), QStringList{"Games"});
-    EXPECT_EQ(library::categoryNames("Programs"), QStringList{"Tools"});
     EXPECT_EQ(m->Nav->buttonCaption(1, 0), "Games");
     EXPECT_EQ(m->Nav->buttonCount(0), 1);
 
@@ -268,7 +268,6 @@ TEST_F(LibraryWindow, FolderDroppedOnAnotherButtonChangesPlaces) {
     dropOnNav(m->Nav->button(0, 1), data.get());
     settle();
     EXPECT_EQ(library::categoryNames("Programs"), (QStringList{"Tools", "Games"}));
-    EXPECT_EQ(library::categoryIcon("Programs", 2), 46);
     EXPECT_EQ(m->Nav->buttonCaption(0, 1), "Games");
     // The folder shown is still Games, now second.
     EXPECT_EQ(m->GetClickedButton(), 1);

@@ -393,15 +393,24 @@ TEST_F(ManagerWindow, DesktopMenuOffersTheFilesApplications) {
                                                 lib.path("Programs", "Games", "beta.zip") + "\""}));
 }
 
-// The scan's answers are its own table; the window fills its list and pane after it.
-TEST_F(ManagerWindow, TheStartsScanRunsBeforeTheFolderIsShown) {
-    lib.writeRecord("Programs", "Games", "alpha.zip", {{"DeleteDays", "5"}});
-    boxes.answer(platform::IDYES);
-    auto m = create();
-    ASSERT_EQ(boxes.texts().size(), 1);
-    EXPECT_TRUE(boxes.texts()[0].contains("\"alpha.zip\""));
-    EXPECT_EQ(m->FEDownloads->itemCount(), 2);
-    EXPECT_EQ(m->lblFilename->text(), "beta.zip");
+// The scan's answers are its own table; here the shown folder follows them.
+TEST_F(ManagerWindow, TheStartsScanUpdatesTheShownFolder) {
+    for (const int answer : {platform::IDNO, platform::IDYES}) {
+        SCOPED_TRACE(answer == platform::IDYES ? "deleted" : "kept");
+        lib.writeRecord("Programs", "Games", "alpha.zip", {{"Delete", "1"}, {"DeleteDays", "5"}});
+        boxes.answer(answer);
+        auto m = create();
+        ASSERT_EQ(boxes.texts().size(), 1);
+        EXPECT_TRUE(boxes.texts()[0].contains("\"alpha.zip\""));
+        boxes.clearRecord();
+        if (answer == platform::IDNO) {
+            EXPECT_EQ(m->lblFilename->text(), "alpha.zip");
+            EXPECT_FALSE(m->cbDelete->isChecked());
+        } else {
+            EXPECT_EQ(m->FEDownloads->itemCount(), 2);
+            EXPECT_EQ(m->lblFilename->text(), "beta.zip");
+        }
+    }
 }
 
 TEST_F(ManagerWindow, OpeningFilesStampsTheirRecords) {
