@@ -59,9 +59,8 @@ inline void settle() {
         platform::processMessages();
 }
 
-// A later start (no first run, a speed set) of the manager window; makeLibrary() lays out
-// Programs (Games with alpha, beta and gamma.zip; Tools empty) and Notes (no folders, one
-// loose file).
+// A later start (no first run, a speed set); makeLibrary(): Programs (Games with alpha, beta
+// and gamma.zip; Tools empty) and Notes (no folders, one loose file).
 class ManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -89,10 +89,10 @@ protected:
     qbtest::DialogAnswerer boxes;
     library::ReportSource source;
     std::unique_ptr<TfrmPrint> dialog;
+    const QString target = platform::dataFolder() + "Games.txt"; // where a report goes first
 };
 
 TEST_F(ReportDialog, SaveModeWritesTheReportBesideTheDataAsTheFolderName) {
-    const QString target = platform::dataFolder() + "Games.txt";
     const Use u = use(false, [&] {
         EXPECT_EQ(dialog->windowTitle(), "Save a Report");
         EXPECT_EQ(dialog->lblHeading->text(),
@@ -113,7 +113,6 @@ TEST_F(ReportDialog, SaveModeWritesTheReportBesideTheDataAsTheFolderName) {
 }
 
 TEST_F(ReportDialog, ExistingReportIsReplacedOnlyWhenTheUserSaysYes) {
-    const QString target = platform::dataFolder() + "Games.txt";
     ASSERT_TRUE(qbtest::writeFile(target, "old"));
     boxes.answer(platform::IDNO);
     Use u = use(false, [&] { dialog->cmdOK->click(); });
@@ -137,7 +136,7 @@ TEST_F(ReportDialog, BrowseChoosesTheTargetAndAFailedWriteKeepsTheDialogOpen) {
     boxes.answer(platform::IDOK);
     const Use u = use(false, [&] {
         dialog->cmdBrowse->click(); // cancelled: nothing changes
-        EXPECT_EQ(dialog->targetFile(), platform::dataFolder() + "Games.txt");
+        EXPECT_EQ(dialog->targetFile(), target);
         dialog->cmdBrowse->click();
         EXPECT_EQ(dialog->edtPrintFile->text(), missing);
         dialog->cmdOK->click();
@@ -166,7 +165,7 @@ TEST_F(ReportDialog, FieldChoicesLastBetweenUses) {
         QTest::keyClick(dialog.get(), Qt::Key_Escape);
     });
     EXPECT_EQ(u.result, QDialog::Rejected);
-    EXPECT_FALSE(QFile::exists(platform::dataFolder() + "Games.txt"));
+    EXPECT_FALSE(QFile::exists(target));
     EXPECT_EQ(dialog->reportText().split("\r\n")[0],
               "FILENAME     DOWNLOADED  OPENED      DESCRIPTION");
 }

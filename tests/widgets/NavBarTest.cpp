@@ -47,9 +47,8 @@ struct Bar {
     }
 };
 
-// The drag of a folder as the bar sees it: entered at the first point, moved over each one
-// (the page captions' boldness recorded after each move), dropped at the last. Returns what
-// folderDropped said, or nothing.
+// A folder dragged over `path` and dropped at its end, the captions' boldness recorded after
+// each move; returns what folderDropped said, or nothing.
 QList<QVariant> dragOver(Bar& bar, int page, int button, const QList<QPoint>& path,
                          QList<bool>* boldOnTheWay) {
     QSignalSpy dropped(&bar.nav, &TNavBar::folderDropped);

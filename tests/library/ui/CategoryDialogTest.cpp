@@ -175,22 +175,6 @@ TEST_F(CategoryDialog, OneNameOncePerSectionButInManySections) {
     EXPECT_EQ(library::categoryNames("Programs"), QStringList({"Games"}));
 }
 
-TEST_F(CategoryDialog, RefusedNamesKeepTheTextAndChangeNothing) {
-    const std::pair<QString, QString> cases[] = {
-        {"a:b", "Folder names cannot contain any of the following characters: \\/:*?\"<>|"},
-        {"GAMES", "That folder already exists under that section, please choose another name."},
-    };
-    for (const auto& [name, message] : cases) {
-        boxes.clearRecord();
-        boxes.answer(platform::IDOK);
-        EXPECT_FALSE(addFolder(0, name, 0, 0));
-        EXPECT_EQ(boxes.texts(), QStringList({message})) << name.toStdString();
-        EXPECT_EQ(edtName->text(), name);
-    }
-    EXPECT_EQ(library::categoryNames("Programs"), QStringList({"Games"}));
-    EXPECT_TRUE(messages.positions.isEmpty());
-}
-
 TEST_F(CategoryDialog, TheNameStaysAndTheFirstIconIsChosenAgain) {
     whileShown(0, [&] {
         edtName->setText("Tools");

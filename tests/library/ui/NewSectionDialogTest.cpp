@@ -87,27 +87,22 @@ TEST_F(NewSectionDialog, OKAddsTheSectionAndCloses) {
     EXPECT_EQ(added[0][1].toInt(), 1);
 }
 
-TEST_F(NewSectionDialog, RefusedNamesKeepTheTextAndChangeNothing) {
+// Which names are refused is the validation's table; here a directory already at the
+// location is passed to it, and the refusal keeps the dialog as it was.
+TEST_F(NewSectionDialog, ANameTakenOnDiskKeepsTheTextAndChangesNothing) {
     library::appendSection("Games", home.folder() + "Games/");
     ASSERT_TRUE(qbtest::writeFile(home.libraryRoot() + "Music/song.ogg", "x"));
     const QByteArray headers = qbtest::readFile(home.file("Headers.ini"));
     QSignalSpy added(&dialog, &TfrmNewSection::sectionAdded);
-    const std::pair<QString, QString> cases[] = {
-        {"Games", "That section already exists, please choose another name."},
-        {"Music", "That section already exists, please choose another name."},
-        {"a/b", "Section names cannot contain any of the following characters: \\/:*?\"<>|"},
-    };
-    for (const auto& [name, message] : cases) {
-        boxes.clearRecord();
-        boxes.answer(platform::IDOK);
-        typeName(name);
-        clickOK();
-        ASSERT_EQ(boxes.texts(), QStringList({message})) << name.toStdString();
-        EXPECT_EQ(boxes.boxes()[0].caption, "Quillbay");
-        EXPECT_EQ(boxes.boxes()[0].buttons(), unsigned(platform::MB_OK));
-        EXPECT_EQ(edtName->text(), name);
-        EXPECT_TRUE(dialog.isVisible());
-    }
+    boxes.answer(platform::IDOK);
+    typeName("Music");
+    clickOK();
+    ASSERT_EQ(boxes.texts(),
+              QStringList({"That section already exists, please choose another name."}));
+    EXPECT_EQ(boxes.boxes()[0].caption, "Quillbay");
+    EXPECT_EQ(boxes.boxes()[0].buttons(), unsigned(platform::MB_OK));
+    EXPECT_EQ(edtName->text(), "Music");
+    EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(qbtest::readFile(home.file("Headers.ini")), headers);
     EXPECT_TRUE(added.isEmpty());
 }
