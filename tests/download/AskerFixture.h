@@ -20,13 +20,11 @@
 
 namespace qbtest {
 
-// A file server: HEAD answers the length, GET the body, from the start of a
-// "Range: bytes=N-" line with 206. `stallAfter` >= 0 makes the first GET stop after that
-// many body bytes and wait for the client to go. `announce` false leaves out every
-// Content-Length.
+// A file server: HEAD answers the length, GET the body (206 from a "Range: bytes=N-").
+// `stallAfter` >= 0 stops the first GET after that many bytes until the client goes.
 struct FileServerOptions {
     qint64 stallAfter = -1;
-    bool announce = true;
+    bool announce = true; // false leaves out every Content-Length
     // Bytes sent beyond the body (a server that sends more than it announced).
     qint64 extra = 0;
     QByteArray contentLength; // sent as given instead of the true length when set
@@ -48,9 +46,8 @@ std::unique_ptr<ScriptedServer> httpServer(RequestHandler handler);
 // The notice of a file that arrived whole in Programs / Utilities.
 QString completeNotice(const QString& name = "tool.bin");
 
-// A program folder with a library of two sections ("Programs" with the folders
-// "Utilities" and "Games", "Internet" with "Web Files"), boxes answered by a script, and
-// download dialogs opened the way a hand-off opens them.
+// A library of "Programs" (folders "Utilities", "Games") and "Internet" ("Web Files"),
+// scripted boxes, and download dialogs opened the way a hand-off opens them.
 class AskerFixture {
 public:
     AskerFixture();

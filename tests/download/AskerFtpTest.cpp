@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,9 +78,8 @@ struct FtpDialog {
     QList<qint64> counts;
 };
 
-// A download or a resume runs the completion once, after 226, for the whole file, whatever
-// size the 150 reply names. The data waits near its end, past where a size that counts only
-// the rest would "end"; a size never named shows activity instead of a share.
+// The completion runs once, after 226, for the whole file, whatever size the 150 reply names
+// (the data waits past where a rest-only size would "end"); no size shows activity.
 TEST(AskerFtp, DownloadsOrResumesTheFileAndRunsTheCompletionOnce) {
     struct Case {
         const char* name;
@@ -149,9 +147,8 @@ TEST(AskerFtp, DownloadsOrResumesTheFileAndRunsTheCompletionOnce) {
     }
 }
 
-// A REST answered 504 asks whether to restart from the start: Yes restarts on a new
-// connection, No keeps the part. Other refusals show their error line. The part on disk
-// stays until a server has really begun to send the file.
+// A REST answered 504 asks to restart: Yes restarts on a new connection, No keeps the part;
+// other refusals show their error line. The part stays until the server really sends.
 TEST(AskerFtp, ARefusedResumeAsksAndRestartsFromTheStartOrKeepsThePartialFile) {
     const QByteArray notHere = "504 Command not implemented for that parameter.";
     const QByteArray missing = "550 Failed to open file.";
@@ -221,36 +218,6 @@ TEST(AskerFtp, ARefusedResumeAsksAndRestartsFromTheStartOrKeepsThePartialFile) {
         }
         t.expectIdle();
     }
-}
-
-TEST(AskerFtp, AbortInsideTheTransferKeepsThePartAndTheNextDownloadResumesIt) {
-    FtpDialog t(qbtest::randomBytes(50000, 11));
-    auto release = std::make_shared<std::atomic<bool>>(false);
-    t.server.on("RETR", [&t, release](FtpSession& s, const QByteArray&) {
-        serveFile(s, t.file, Announce::Whole, 20000, release);
-    });
-    TfrmAsker* dialog = t.open();
-    qbtest::whenTrue(
-        dialog, [dialog] { return dialog->stats().value() >= 20000; },
-        [dialog] { dialog->cmdOK->click(); });
-    t.f.press();
-
-    t.expectIdle();
-    EXPECT_TRUE(t.f.boxes.boxes().isEmpty());
-    EXPECT_EQ(qbtest::readFile(t.local()), t.file.left(20000));
-    EXPECT_TRUE(t.errorLines().isEmpty());
-
-    // The resume ends in the auto-exit: the dialog goes once the handler has returned.
-    *release = true;
-    t.f.boxes.answer(platform::IDOK);
-    dialog->cbClose->setChecked(true);
-    t.f.press();
-    EXPECT_EQ(qbtest::readFile(t.local()), t.file);
-    EXPECT_TRUE(t.server.commands().contains("REST 20000"));
-    t.expectIdle();
-    EXPECT_FALSE(dialog->isVisible());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(t.f.dialog.isNull());
 }
 
 // An ftp URL's path is relative to where the login leaves the client (here not the root, so

@@ -98,31 +98,6 @@ TEST(AskerHttp, AbortDuringTheGetKeepsThePartAndAResumeCompletesItByteForByte) {
     EXPECT_FALSE(dialog->isDownloading());
 }
 
-TEST(AskerHttp, APartialLocalFileResumesFromItsSize) {
-    AskerFixture f;
-    ASSERT_TRUE(qbtest::writeFile(f.path(), kBody.left(1000)));
-    TfrmAsker* dialog = f.openServed(kBody);
-    dialog->cbPromptDone->setChecked(false);
-    qint64 maximumAtStart = -1;
-    qint64 valueAtStart = -1;
-    qbtest::whenTrue(
-        dialog, [dialog] { return dialog->stats().sizeKnown(); },
-        [&] {
-            maximumAtStart = dialog->stats().maximum();
-            valueAtStart = dialog->stats().value();
-        });
-    f.press();
-
-    EXPECT_TRUE(f.logHas("Quillbay:  Starting download at byte 1000"));
-    const QList<QStringList> requests = qbtest::requestLines(f.server());
-    ASSERT_EQ(requests.size(), 2);
-    EXPECT_TRUE(requests[1].contains("Range: bytes=1000-"));
-    EXPECT_EQ(maximumAtStart, 5000);
-    EXPECT_GE(valueAtStart, 1000);
-    EXPECT_EQ(qbtest::readFile(f.path()), kBody);
-    EXPECT_TRUE(f.logHas("Received 5000 bytes"));
-}
-
 // Lengths the server does not announce, or announces wrongly, still bring the whole file.
 // Bytes beyond a valid Content-Length are not the document: they are dropped, and said so.
 TEST(AskerHttp, UnknownWrongOrExceededLengthsStillBringEveryByte) {

@@ -1,6 +1,5 @@
-// The download dialog with https URLs from nginx: the same road as http, a log line for
-// each protected connection, redirects between the schemes, and failed checks that leave
-// no file behind.
+// The download dialog with https URLs from nginx: a log line per protected connection,
+// redirects between the schemes, and failed checks that leave no file behind.
 
 #include <gtest/gtest.h>
 
@@ -24,45 +23,43 @@ QStringList tlsLines(const AskerFixture& f) {
     return f.log().filter(QRegularExpression("^TLSv1\\.[23] [A-Z0-9_-]+$"));
 }
 
-TEST(AskerHttps, ADownloadAndItsResumeLandByteForByteWithOneTlsLinePerConnection) {
+// One nginx for both walks: a download aborted and resumed, and redirects between schemes.
+TEST(AskerHttps, AResumeAndRedirectsBetweenTheSchemesLandByteForByte) {
     ASSERT_TRUE(TestCertificates::get().ok()) << qPrintable(TestCertificates::get().error());
     qbtest::TrustTestAuthority trust;
-    NginxServer nginx("location /slow/ { limit_rate 4m; }",
+    NginxServer nginx("location /slow/ { limit_rate 4m; }\n"
+                      "location /up/ { return 302 https://127.0.0.1:%HTTPS_PORT%/pub/a.bin; }\n"
+                      "location /down/ { return 302 http://127.0.0.1:%HTTP_PORT%/pub/a.bin; }",
                       qbtest::nginxTls(TestCertificates::get().good()));
     ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
     const QByteArray body = qbtest::randomBytes(3 * 1024 * 1024 + 5, 21);
     ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/slow/setup.bin", body));
+    const QByteArray small = qbtest::randomBytes(200000, 3);
+    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/pub/a.bin", small));
 
-    AskerFixture f;
-    const QString url = nginx.httpsUrl("/slow/setup.bin", "localhost");
-    TfrmAsker* dialog = f.open(url);
-    dialog->cbPromptDone->setChecked(false);
-    f.abortAt(1024 * 1024);
-    f.press();
-    const qint64 partial = QFileInfo(f.path("setup.bin")).size();
-    ASSERT_GE(partial, 1024 * 1024);
-    ASSERT_LT(partial, body.size());
-    // The probe and the GET: two connections, two lines.
-    EXPECT_EQ(tlsLines(f).size(), 2) << qPrintable(f.log().join('\n'));
+    {
+        AskerFixture f;
+        const QString url = nginx.httpsUrl("/slow/setup.bin", "localhost");
+        TfrmAsker* dialog = f.open(url);
+        dialog->cbPromptDone->setChecked(false);
+        f.abortAt(1024 * 1024);
+        f.press();
+        const qint64 partial = QFileInfo(f.path("setup.bin")).size();
+        ASSERT_GE(partial, 1024 * 1024);
+        ASSERT_LT(partial, body.size());
+        // The probe and the GET: two connections, two lines.
+        EXPECT_EQ(tlsLines(f).size(), 2) << qPrintable(f.log().join('\n'));
 
-    f.press();
-    EXPECT_EQ(qbtest::readFile(f.path("setup.bin")), body);
-    EXPECT_TRUE(f.logHas(QString("Quillbay:  Starting download at byte %1").arg(partial)));
-    EXPECT_EQ(tlsLines(f).size(), 4);
-    EXPECT_TRUE(tlsLines(f).value(0).startsWith("TLSv1.3 TLS_"));
-    EXPECT_EQ(
-        library::FileRecord(f.recordFile(), "setup.bin").readString(library::RecordKey::Source),
-        url);
-}
+        f.press();
+        EXPECT_EQ(qbtest::readFile(f.path("setup.bin")), body);
+        EXPECT_TRUE(f.logHas(QString("Quillbay:  Starting download at byte %1").arg(partial)));
+        EXPECT_EQ(tlsLines(f).size(), 4);
+        EXPECT_TRUE(tlsLines(f).value(0).startsWith("TLSv1.3 TLS_"));
+        EXPECT_EQ(
+            library::FileRecord(f.recordFile(), "setup.bin").readString(library::RecordKey::Source),
+            url);
+    }
 
-TEST(AskerHttps, RedirectsBetweenTheSchemesAreFollowedAndADowngradeIsLogged) {
-    qbtest::TrustTestAuthority trust;
-    NginxServer nginx("location /up/ { return 302 https://127.0.0.1:%HTTPS_PORT%/pub/a.bin; }\n"
-                      "location /down/ { return 302 http://127.0.0.1:%HTTP_PORT%/pub/a.bin; }",
-                      qbtest::nginxTls(TestCertificates::get().good()));
-    ASSERT_TRUE(nginx.running()) << qPrintable(nginx.error());
-    const QByteArray body = qbtest::randomBytes(200000, 3);
-    ASSERT_TRUE(qbtest::writeFile(nginx.root() + "/pub/a.bin", body));
     struct Case {
         const char* what;
         QString start;
@@ -80,12 +77,11 @@ TEST(AskerHttps, RedirectsBetweenTheSchemesAreFollowedAndADowngradeIsLogged) {
         dialog->cbPromptDone->setChecked(false);
         f.press();
         ASSERT_TRUE(f.waitUntilIdle());
-        EXPECT_EQ(qbtest::readFile(f.path("a.bin")), body);
+        EXPECT_EQ(qbtest::readFile(f.path("a.bin")), small);
         EXPECT_EQ(dialog->DownloadURL, k.target);
-        EXPECT_EQ(f.logHas("Redirected from https to http: " + k.target +
-                           " comes without "
-                           "encryption"),
-                  k.downgrade)
+        EXPECT_EQ(
+            f.logHas("Redirected from https to http: " + k.target + " comes without encryption"),
+            k.downgrade)
             << qPrintable(f.log().join('\n'));
     }
 }

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 
 #include "AskerFixture.h"
@@ -35,8 +37,13 @@ TEST(AskerResumeEndToEnd, AnAbortAtFortyPercentResumesToTheSameFile) {
     ASSERT_GE(part.size(), size * 4 / 10);
     ASSERT_LT(part.size(), size) << "the transfer ended before the abort";
     EXPECT_EQ(part, content.left(part.size()));
+    EXPECT_TRUE(f.boxes.boxes().isEmpty());
+    EXPECT_TRUE(f.log().filter(QRegularExpression("^FTP Error#")).isEmpty());
+    EXPECT_TRUE(dialog->Button2->isEnabled());
 
+    // The resume ends in the auto-exit: the dialog goes once the handler has returned.
     f.boxes.answer(platform::IDOK);
+    dialog->cbClose->setChecked(true);
     f.press();
     ASSERT_TRUE(f.waitUntilIdle(60000));
     EXPECT_TRUE(f.logHas(QString("> REST %1").arg(part.size()))) << qPrintable(f.logText());
@@ -56,6 +63,9 @@ TEST(AskerResumeEndToEnd, AnAbortAtFortyPercentResumesToTheSameFile) {
     EXPECT_EQ(record.readString(key::DeleteDays), "21");
     EXPECT_EQ(record.readString(key::DateDownloaded), platform::todayStamp());
     EXPECT_EQ(record.readString(key::LastOpened), "Never");
+    EXPECT_FALSE(dialog->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(f.dialog.isNull());
 }
 
 } // namespace

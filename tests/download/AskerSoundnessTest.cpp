@@ -43,9 +43,8 @@ bool isHead(const QByteArray& request) {
     return request.startsWith("HEAD");
 }
 
-// Redirects are followed to their end, to another server or onto FTP: the restart of an
-// earlier hop never fires into the last transfer, a failure at the end is reported once, and
-// the source, the record and the size shown are the last answer's.
+// Redirects lead on to another server or FTP: an earlier hop's restart never fires into the
+// last transfer, an end failure shows once, source, record and size are the last answer's.
 TEST(AskerSoundRedirects, ChainsEndWhereTheyLead) {
     enum End { Here, Elsewhere, Ftp, Missing };
     struct Case {
@@ -130,9 +129,8 @@ TEST(AskerSoundRedirects, ChainsEndWhereTheyLead) {
     }
 }
 
-// Whatever ends a transfer early ends it as a failure: no notice, no scan, no stamp, no
-// open, no auto-exit, and the bytes that came stay for a resume. A disk that refuses the
-// bytes (here: a file size limit) is such a failure too.
+// Whatever ends a transfer early (a refusing disk too) is a failure: no notice, scan, stamp,
+// open or auto-exit, and the bytes that came stay for a resume.
 TEST(AskerSoundTruncation, AShortTransferIsAFailureThatKeepsItsBytes) {
     struct Case {
         const char* name;
@@ -203,130 +201,56 @@ TEST(AskerSoundTruncation, AShortTransferIsAFailureThatKeepsItsBytes) {
     }
 }
 
-TEST(AskerSoundReplacement, TheFileOnDiskStaysUntilTheReplacementIsWhole) {
-    struct Case {
-        const char* name;
-        QByteArray local;    // on disk before
-        int answer;          // to the re-download question; 0: none asked
-        QByteArray reply;    // the GET's answer
-        QByteArray expected; // on disk afterwards
-        bool complete;
-    };
-    const QByteArray partial = kBody.left(1000);
-    const QByteArray old = qbtest::randomBytes(5000, 77);
-    const QByteArray length = contentLength(kBody.size());
-    const Case cases[] = {
-        {"200 to a range, cut short", partial, 0,
-         httpResponse("200 OK", {length}, kBody.left(2000)), partial, false},
-        {"200 to a range with an error page", partial, 0,
-         httpResponse("200 OK", {contentLength(300)}, QByteArray(200, '<')), partial, false},
-        {"200 to a range, whole", partial, 0, httpResponse("200 OK", {length}, kBody), kBody, true},
-        {"200 to a range with another body, whole", old.left(1000), 0,
-         httpResponse("200 OK", {length}, kBody), kBody, true},
-        {"206 from the wrong offset", partial, 0,
-         httpResponse("206 Partial Content", {length, "Content-Range: bytes 0-4999/5000"}, kBody),
-         partial, false},
-        {"yes to re-download, cut short", old, platform::IDYES,
-         httpResponse("200 OK", {length}, kBody.left(100)), old, false},
-        {"yes to re-download, whole", old, platform::IDYES, httpResponse("200 OK", {length}, kBody),
-         kBody, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        AskerFixture f;
-        ASSERT_TRUE(qbtest::writeFile(f.path(), c.local));
-        // Whatever the GET brings, the file is checked while the answer is on its way.
-        QByteArray seenDuringGet;
-        std::atomic<bool> seen{false};
-        auto server = qbtest::httpServer([&](const QByteArray& request, ScriptedConnection& conn) {
-            if (isHead(request)) {
-                conn.send(httpResponse("200 OK", {length}));
-                return;
-            }
-            // All but the last bytes, a look at the file, then the rest: a whole body is
-            // whole only once its last byte has come.
-            conn.send(c.reply.left(c.reply.size() - 100));
-            conn.sleep(150);
-            seenDuringGet = qbtest::readFile(f.path());
-            seen = true;
-            conn.send(c.reply.right(100));
-        });
-        TfrmAsker* dialog = f.open(server->url("/tool.bin"));
-        if (c.answer)
-            f.boxes.answer(c.answer);
-        if (c.complete)
-            f.boxes.answer(platform::IDOK);
-        f.press();
-        ASSERT_TRUE(f.waitUntilIdle());
-
-        EXPECT_EQ(qbtest::readFile(f.path()), c.expected);
-        ASSERT_TRUE(qbtest::pumpUntil([&] { return seen.load(); }, 5000));
-        EXPECT_EQ(seenDuringGet, c.local);
-        EXPECT_EQ(f.folderFiles(), QStringList({"tool.bin"}));
-        EXPECT_EQ(f.boxes.texts().contains(completeNotice()), c.complete);
-        if (c.complete) {
-            // A whole answer to a range counts from its own start, not from the part on disk.
-            EXPECT_EQ(dialog->stats().maximum(), kBody.size());
-            EXPECT_TRUE(f.logHas("Received 5000 bytes")) << qPrintable(f.logText());
-        } else {
-            EXPECT_FALSE(f.failures().isEmpty()) << qPrintable(f.logText());
-        }
-    }
-}
-
-// A file on disk that the download would replace asks first, with No as the default: one
-// as long as the server's (over HTTP as over FTP), or any file once the source was edited, as
-// it may name another file whose bytes must not extend it. No keeps the file, Yes fetches
-// the download whole from its start.
+// A file as long as the server's (HTTP or FTP), or any file once the source was edited, asks
+// before it is replaced, No the default. The engine's table has what each answer does.
 TEST(AskerSoundComplete, AFileOnDiskAsksBeforeItIsReplaced) {
     struct Case {
         const char* name;
         qint64 local;
         bool edited;
         bool overFtp;
+        int answer;
     };
-    const Case cases[] = {{"complete, http", kBody.size(), false, false},
-                          {"complete, ftp", kBody.size(), false, true},
-                          {"edited source", 1000, true, false}};
+    const Case cases[] = {{"complete, http", kBody.size(), false, false, platform::IDYES},
+                          {"complete, ftp", kBody.size(), false, true, platform::IDYES},
+                          {"edited source", 1000, true, false, platform::IDNO}};
     for (const Case& c : cases) {
-        for (const int answer : {platform::IDNO, platform::IDYES}) {
-            const bool yes = answer == platform::IDYES;
-            SCOPED_TRACE(testing::Message() << c.name << (yes ? ", Yes" : ", No"));
-            AskerFixture f;
-            const QByteArray old = qbtest::randomBytes(c.local, 99);
-            ASSERT_TRUE(qbtest::writeFile(f.path(), old));
-            FtpTestServer ftp;
-            ftp.file = kBody;
-            if (c.overFtp)
-                ftp.start();
-            TfrmAsker* dialog =
-                c.overFtp ? f.open(QString("ftp://127.0.0.1:%1/pub/tool.bin").arg(ftp.port()))
-                          : f.openServed(kBody, {}, "/first/tool.bin");
-            if (c.edited)
-                dialog->edtSource->setEditText(f.server().url("/second/tool.bin"));
-            dialog->cbPromptDone->setChecked(false);
-            f.boxes.answer(answer);
-            f.press();
-            ASSERT_TRUE(f.waitUntilIdle(20000));
+        const bool yes = c.answer == platform::IDYES;
+        SCOPED_TRACE(c.name);
+        AskerFixture f;
+        const QByteArray old = qbtest::randomBytes(c.local, 99);
+        ASSERT_TRUE(qbtest::writeFile(f.path(), old));
+        FtpTestServer ftp;
+        ftp.file = kBody;
+        if (c.overFtp)
+            ftp.start();
+        TfrmAsker* dialog = c.overFtp
+                                ? f.open(QString("ftp://127.0.0.1:%1/pub/tool.bin").arg(ftp.port()))
+                                : f.openServed(kBody, {}, "/first/tool.bin");
+        if (c.edited)
+            dialog->edtSource->setEditText(f.server().url("/second/tool.bin"));
+        dialog->cbPromptDone->setChecked(false);
+        f.boxes.answer(c.answer);
+        f.press();
+        ASSERT_TRUE(f.waitUntilIdle(20000));
 
-            ASSERT_EQ(f.boxes.boxes().size(), 1);
-            if (!c.edited) {
-                EXPECT_EQ(f.boxes.boxes()[0].text,
-                          "Complete file exists already, would you like to re-download?");
-            }
-            EXPECT_EQ(f.boxes.boxes()[0].caption, "File Exists");
-            EXPECT_EQ(f.boxes.boxes()[0].defaultAnswer(), platform::IDNO);
-            EXPECT_EQ(qbtest::readFile(f.path()), yes ? kBody : old);
-            EXPECT_EQ(f.folderFiles(), QStringList({"tool.bin"}));
-            EXPECT_FALSE(dialog->isDownloading());
-            EXPECT_FALSE(f.logText().contains("press Download to resume"));
-            if (!c.overFtp) {
-                const QList<QStringList> requests = qbtest::requestLines(f.server());
-                ASSERT_EQ(requests.size(), yes ? 2 : 1);
-                if (yes) {
-                    EXPECT_TRUE(requests[1].contains("Range: bytes=0-"));
-                    EXPECT_TRUE(c.edited || f.logHas("Quillbay:  Starting download at byte 0"));
-                }
+        ASSERT_EQ(f.boxes.boxes().size(), 1);
+        if (!c.edited) {
+            EXPECT_EQ(f.boxes.boxes()[0].text,
+                      "Complete file exists already, would you like to re-download?");
+        }
+        EXPECT_EQ(f.boxes.boxes()[0].caption, "File Exists");
+        EXPECT_EQ(f.boxes.boxes()[0].defaultAnswer(), platform::IDNO);
+        EXPECT_EQ(qbtest::readFile(f.path()), yes ? kBody : old);
+        EXPECT_EQ(f.folderFiles(), QStringList({"tool.bin"}));
+        EXPECT_FALSE(dialog->isDownloading());
+        EXPECT_FALSE(f.logText().contains("press Download to resume"));
+        if (!c.overFtp) {
+            const QList<QStringList> requests = qbtest::requestLines(f.server());
+            ASSERT_EQ(requests.size(), yes ? 2 : 1);
+            if (yes) {
+                EXPECT_TRUE(requests[1].contains("Range: bytes=0-"));
+                EXPECT_TRUE(f.logHas("Quillbay:  Starting download at byte 0"));
             }
         }
     }
@@ -440,9 +364,8 @@ TEST(AskerKeyboard, EnterDownloadsAndEscapeCloses) {
     }
 }
 
-// While a transfer runs, a stray Enter does not abort it and Escape cannot close it; Ctrl+N
-// and Ctrl+S are ignored, and a folder made meanwhile elsewhere does not move it: the file
-// and its record land in the folder the notice names.
+// A running transfer ignores Enter, Escape, Ctrl+N and Ctrl+S, and a folder made meanwhile
+// does not move it: file and record land in the folder the notice names.
 TEST(AskerKeyboard, NothingMovesOrStopsARunningTransfer) {
     AskerFixture f;
     qbtest::FileServerOptions options;

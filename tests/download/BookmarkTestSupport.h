@@ -7,9 +7,8 @@
 
 namespace bmtest {
 
-// The entries of a folder, one line each, two blanks of indent per level:
-// "Caption/" for a folder (its entries follow), "Caption = URL" for a link, "---" for a
-// separator.
+// A folder's entries, a line each, indented two blanks per level: "Caption/" for a folder,
+// "Caption = URL" for a link, "---" for a separator.
 inline QString outline(const download::BookmarkNode& folder, int level = 0) {
     QString out;
     const QString indent(2 * level, u' ');

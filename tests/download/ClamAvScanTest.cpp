@@ -13,9 +13,8 @@ namespace {
 
 using qbtest::AskerFixture;
 
-// The real ClamAV, found the way the first-run wizard finds scanners, scans downloaded files
-// as the download dialog starts it. The signature database is our own: an MD5 signature of
-// one test file, so no signatures are fetched from the network.
+// The real ClamAV, found as the first-run wizard finds it, scans files as the dialog starts
+// it; our own MD5 signature database means nothing is fetched from the network.
 TEST(ClamAvScan, TheFoundScannerReportsAMatchingDownloadAndPassesACleanOne) {
     const QString clamscan = "/usr/bin/clamscan";
     if (!QFileInfo(clamscan).isExecutable())

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <optional>
+
 #include "ScriptedServer.h"
 #include "TestEnvironment.h"
 #include "library/DownloadEngine.h"
@@ -46,6 +48,7 @@ struct EngineCase {
 
 TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
     const QByteArray other = qbtest::randomBytes(3000, 62);
+    const QByteArray sameSize = qbtest::randomBytes(kBody.size(), 64);
     const auto whole = [](const QByteArray&, ScriptedConnection& c) {
         c.send(header("200 OK", lengthField(kBody.size())) + kBody);
     };
@@ -68,8 +71,23 @@ TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
         {"new file", {}, ExistingFile::Resume, false, whole, EngineState::Complete, kBody, 0},
         {"resume with a right range", kBody.left(7000), ExistingFile::Resume, false, ranged,
          EngineState::Complete, kBody, 7000},
-        {"resume answered with the whole file", kBody.left(7000), ExistingFile::Resume, false,
-         whole, EngineState::Complete, kBody, 0},
+        // Another file's bytes on disk: a whole answer counts from its own start.
+        {"resume answered with the whole file", other, ExistingFile::Resume, false, whole,
+         EngineState::Complete, kBody, 0},
+        {"resume answered with the whole file, cut short", kBody.left(7000), ExistingFile::Resume,
+         false, cutAt(9000), EngineState::Failed, kBody.left(7000), 0},
+        {"resume answered with an error page", kBody.left(7000), ExistingFile::Resume, false,
+         [](const QByteArray&, ScriptedConnection& c) {
+             c.send(header("200 OK", lengthField(300)) + QByteArray(200, '<'));
+         },
+         EngineState::Failed, kBody.left(7000), 0},
+        {"206 from the wrong offset", kBody.left(7000), ExistingFile::Resume, false,
+         [](const QByteArray&, ScriptedConnection& c) {
+             c.send(header("206 Partial Content",
+                           lengthField(kBody.size()) + "Content-Range: bytes 0-19999/20000\r\n") +
+                    kBody);
+         },
+         EngineState::Failed, kBody.left(7000), 0},
         {"cut short",
          {},
          ExistingFile::Resume,
@@ -94,6 +112,10 @@ TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
          kBody, 0},
         {"complete already, kept", kBody, ExistingFile::Resume, false, whole, EngineState::Declined,
          kBody, 0},
+        {"complete already, replaced", sameSize, ExistingFile::Resume, true, whole,
+         EngineState::Complete, kBody, 0},
+        {"complete already, replaced, cut short", sameSize, ExistingFile::Resume, true, cutAt(100),
+         EngineState::Failed, sameSize, 0},
         {"replace, cut short", other, ExistingFile::Replace, false, cutAt(100), EngineState::Failed,
          other, 0},
     };
@@ -121,6 +143,19 @@ TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
         };
         qint64 offsetAtBegin = -1;
         engine.OnDocBegin = [&] { offsetAtBegin = engine.resumeOffset(); };
+        // A file on disk that the body does not continue stays whole while the body arrives.
+        std::optional<QByteArray> duringBody;
+        // The gauges count the resumed part and know the whole size from the first chunk.
+        qint64 maximumAtFirst = -1;
+        qint64 valueAtFirst = -1;
+        engine.OnDocData = [&](qint64) {
+            if (maximumAtFirst < 0) {
+                maximumAtFirst = engine.stats().maximum();
+                valueAtFirst = engine.stats().value();
+            }
+            if (!duringBody && !c.local.isEmpty() && engine.resumeOffset() == 0)
+                duringBody = qbtest::readFile(target);
+        };
         DownloadJob job;
         job.url = server.url("/f.bin");
         job.target = target;
@@ -131,16 +166,23 @@ TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
         EXPECT_FALSE(engine.running());
         EXPECT_EQ(qbtest::readFile(target), c.after);
         EXPECT_FALSE(QFileInfo::exists(DownloadEngine::replacementPath(target)));
+        if (duringBody) {
+            EXPECT_EQ(*duringBody, c.local);
+        }
         if (c.state == EngineState::Complete) {
             EXPECT_EQ(offsetAtBegin, c.offset);
             EXPECT_EQ(engine.stats().value(), kBody.size());
+            EXPECT_EQ(engine.stats().maximum(), kBody.size());
+            EXPECT_EQ(maximumAtFirst, kBody.size());
+            EXPECT_GT(valueAtFirst, c.offset);
             EXPECT_TRUE(engine.failure().isEmpty());
         }
         if (c.state == EngineState::Failed) {
             EXPECT_TRUE(engine.failure().startsWith("Failed : ")) << qPrintable(engine.failure());
         }
-        EXPECT_EQ(asked.isEmpty(), c.existing == ExistingFile::Replace || c.local.isEmpty() ||
-                                       (c.existing == ExistingFile::Resume && c.local != kBody));
+        EXPECT_EQ(asked.isEmpty(),
+                  c.existing == ExistingFile::Replace || c.local.isEmpty() ||
+                      (c.existing == ExistingFile::Resume && c.local.size() != kBody.size()));
     }
 }
 

@@ -1,6 +1,5 @@
-// The download engine against a real vsftpd with a local user: the path of an ftp URL
-// starts in the user's home, where the login leaves the client, and only an encoded "/"
-// names the root of the server's tree.
+// The engine against a real vsftpd with a local user: an ftp URL's path starts in the
+// user's home, where the login leaves the client; only an encoded "/" names the root.
 
 #include <gtest/gtest.h>
 

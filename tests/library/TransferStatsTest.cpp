@@ -156,14 +156,6 @@ TEST(Tick, AverageRoundsHalvesToEven) {
     }
 }
 
-TEST(Tick, ArrivalPastADayShowsTheTrueHours) {
-    // 1 byte per millisecond with 90,000,000 bytes to go.
-    TransferStats stats = httpTransfer(90005000);
-    stats.addChunk(5000);
-    stats.tick(5000);
-    EXPECT_EQ(stats.view().eta, "25:00:00");
-}
-
 TEST(Sizes, AreSixtyFourBitThroughout) {
     TransferStats stats = httpTransfer(5 * kGiB, 3 * kGiB);
     EXPECT_EQ(stats.view().fileSize, "8589934592 bytes");
