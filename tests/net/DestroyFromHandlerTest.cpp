@@ -1,6 +1,5 @@
-// Every event of the socket and the clients may destroy its sender, also while
-// a blocking call of that sender waits. Run under AddressSanitizer (QB_SANITIZE)
-// these tests catch any use of the freed object.
+// Any event may destroy its sender, also while a blocking call of it waits; under
+// AddressSanitizer (QB_SANITIZE) these tests catch any use of the freed object.
 #include <gtest/gtest.h>
 
 #include "FtpClientFixture.h"
@@ -11,7 +10,6 @@
 #include "net/WSocket.h"
 
 #include <QPointer>
-#include <QStringList>
 
 #include <functional>
 #include <map>
@@ -80,56 +78,51 @@ const HttpEvent kHttpEvents[] = {
 class DestroyHttpFromHandler : public OverScheme {};
 QB_OVER_HTTP_AND_HTTPS(DestroyHttpFromHandler);
 
-TEST_P(DestroyHttpFromHandler, EveryHttpEventMayDestroyTheClientDuringGet) {
+// Each event destroys the client or, where it can, aborts the request; an aborted client
+// then runs the next request normally.
+TEST_P(DestroyHttpFromHandler, EveryHttpEventMayDestroyTheClientOrAbortTheRequest) {
     for (const HttpEvent& event : kHttpEvents) {
-        SCOPED_TRACE(event.name);
-        ScriptedServer server(redirectThenDocument, scheme());
-        QPointer<THttpCli> http = new THttpCli;
-        http->URL = server.url("/first");
-        bool fired = false;
-        event.set(*http, [&](THttpCli&) {
-            if (!fired) {
-                fired = true;
-                delete http.data();
+        for (const bool destroy : {true, false}) {
+            if (!destroy && !event.abortable)
+                continue;
+            SCOPED_TRACE(testing::Message()
+                         << (destroy ? "destroy in " : "abort in ") << event.name);
+            ScriptedServer server(redirectThenDocument, scheme());
+            QPointer<THttpCli> http = new THttpCli;
+            http->URL = server.url("/first");
+            // A state change aborts once the request is out, not while it connects.
+            const bool stateChange = QByteArray(event.name) == "OnStateChange";
+            bool fired = false;
+            event.set(*http, [&](THttpCli& c) {
+                if (destroy && !fired) {
+                    fired = true;
+                    delete http.data();
+                } else if (!destroy && (!stateChange || c.State() == httpWaitingHeader)) {
+                    c.Abort();
+                }
+            });
+            const QString outcome = httpOutcome(*http, &THttpCli::Get);
+            if (destroy) {
+                // OnRequestDone is posted: it comes after the call has returned.
+                EXPECT_EQ(outcome, http ? QString() : QString("404 Connection aborted on request"));
+                qbtest::pumpUntil([&] { return http.isNull(); }, 2000);
+                EXPECT_TRUE(fired);
+                EXPECT_TRUE(http.isNull());
+                continue;
             }
-        });
-        const QString outcome = httpOutcome(*http, &THttpCli::Get);
-        if (http) {
-            // OnRequestDone is posted: it comes after the call has returned.
-            EXPECT_EQ(outcome, QString());
-            qbtest::pumpUntil([&] { return http.isNull(); }, 2000);
-        } else {
             EXPECT_EQ(outcome, QString("404 Connection aborted on request"));
+            EXPECT_EQ(http->RequestError(), httperrAborted);
+            for (const HttpEvent& other : kHttpEvents)
+                other.set(*http, [](THttpCli&) {});
+            QByteArray body;
+            http->OnDocData = [&](THttpCli&, const char* data, qint64 len) {
+                body.append(data, len);
+            };
+            http->URL = server.url("/again");
+            EXPECT_EQ(httpOutcome(*http, &THttpCli::Get), QString());
+            EXPECT_TRUE(body == qbtest::patternBytes(0, kDocument)) << body.size();
+            delete http.data();
         }
-        EXPECT_TRUE(fired);
-        EXPECT_TRUE(http.isNull());
-    }
-}
-
-TEST_P(DestroyHttpFromHandler, EveryHttpEventMayAbortTheRequestAndTheClientStaysUsable) {
-    for (const HttpEvent& event : kHttpEvents) {
-        if (!event.abortable)
-            continue;
-        SCOPED_TRACE(event.name);
-        ScriptedServer server(redirectThenDocument, scheme());
-        THttpCli http;
-        http.URL = server.url("/first");
-        // A state change aborts once the request is out, not while it connects.
-        const bool stateChange = QByteArray(event.name) == "OnStateChange";
-        event.set(http, [stateChange](THttpCli& c) {
-            if (!stateChange || c.State() == httpWaitingHeader)
-                c.Abort();
-        });
-        EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
-        EXPECT_EQ(http.RequestError(), httperrAborted);
-        // The next request on the same client runs normally.
-        for (const HttpEvent& other : kHttpEvents)
-            other.set(http, [](THttpCli&) {});
-        QByteArray body;
-        http.OnDocData = [&](THttpCli&, const char* data, qint64 len) { body.append(data, len); };
-        http.URL = server.url("/again");
-        EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString());
-        EXPECT_TRUE(body == qbtest::patternBytes(0, kDocument)) << body.size();
     }
 }
 
@@ -203,9 +196,8 @@ void configureFtp(TFtpClient& f, const ftptest::FtpTestServer& server, const Ftp
     f.DisplayFileFlag = true;
 }
 
-// Each event of a whole FTP session destroys the client or aborts its request, at each
-// point it fires. Afterwards the resumed file holds only bytes of the server's file, and an
-// aborted client runs a whole session again.
+// Each event of a session destroys the client or aborts its request, at each point it fires:
+// the resumed file holds only the server's bytes, and an aborted client runs a session again.
 TEST(DestroyFromHandler, EveryFtpEventMayDestroyOrAbortTheClientAtEveryPoint) {
     const QByteArray content = qbtest::patternBytes(0, 200000);
     const QByteArray partial = content.left(1000);

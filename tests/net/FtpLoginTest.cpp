@@ -62,19 +62,6 @@ TEST_F(FtpClientTest, LoginSendsUserAndOnlyTheRepliesAskForPass) {
     }
 }
 
-TEST_F(FtpClientTest, AMultiLineGreetingIsReadWholeBeforeUser) {
-    server.greeting = {"220-Welcome to the archive.", "220-", "Lines without a code, and",
-                       "230 a line with another code, belong to it.", "220 Ready."};
-    start();
-    ASSERT_TRUE(ftp.Login());
-    const int user = display.indexOf("> USER anonymous");
-    ASSERT_GE(user, 0);
-    EXPECT_EQ(display.indexOf("< 220 Ready."), user - 1) << qPrintable(display.join('\n'));
-    EXPECT_EQ(shown("< ").size(), 7); // five greeting lines, 331 and 230
-    EXPECT_EQ(display.indexOf("> PASS ********"), user + 2) << "the password is not shown";
-    EXPECT_EQ(server.commands().value(1), QByteArray("PASS tester@example.com"));
-}
-
 TEST_F(FtpClientTest, ConnectionFailuresBecome500RepliesWithTheSocketError) {
     ftp.Port = QString::number(qbtest::closedPort());
     EXPECT_FALSE(ftp.Login());

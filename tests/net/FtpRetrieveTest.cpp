@@ -14,9 +14,11 @@ using qbtest::writeFile;
 
 namespace {
 
-// The file replaces a longer one, and the data connection goes to the control peer, not
-// to the address the 227 reply names.
+// The whole greeting comes before USER, the file replaces a longer one, and the data
+// connection goes to the control peer, not to the address the 227 reply names.
 TEST_F(FtpClientTest, RetrieveWritesTheFileAndShowsTheConversation) {
+    server.greeting = {"220-Welcome to the archive.", "220-", "Lines without a code, and",
+                       "230 a line with another code, belong to it.", "220 Ready."};
     server.file = patternBytes(0, 300000);
     server.passiveAddress = "127,0,0,2"; // nothing listens there
     ASSERT_TRUE(writeFile(local, QByteArray(400000, 'x')));
@@ -25,8 +27,14 @@ TEST_F(FtpClientTest, RetrieveWritesTheFileAndShowsTheConversation) {
     ASSERT_TRUE(ftp.Retrieve()) << qPrintable(ftp.LastReply());
     EXPECT_EQ(readFile(local), server.file);
     EXPECT_EQ(server.verbs(), QList<QByteArray>({"USER", "PASS", "CWD", "TYPE", "PASV", "RETR"}));
+    EXPECT_EQ(server.commands().value(1), QByteArray("PASS tester@example.com"));
     EXPECT_EQ(server.commands().value(3), QByteArray("TYPE I"));
     EXPECT_EQ(server.commands().value(5), QByteArray("RETR file.bin"));
+    const int user = display.indexOf("> USER anonymous");
+    ASSERT_GE(user, 0);
+    EXPECT_EQ(display.indexOf("< 220 Ready."), user - 1) << qPrintable(display.join('\n'));
+    EXPECT_EQ(display.indexOf("> PASS ********"), user + 2) << "the password is not shown";
+    EXPECT_EQ(shown("< ").size(), 12); // five greeting lines, a reply to each command, 226
     EXPECT_TRUE(shown("> ").contains("> RETR file.bin"));
     EXPECT_TRUE(
         display.contains("< 150 Opening BINARY mode data connection for file (300000 bytes)."));
@@ -45,58 +53,40 @@ TEST_F(FtpClientTest, RetrieveWritesTheFileAndShowsTheConversation) {
     EXPECT_EQ(done.last(), std::make_pair(ftpRetrieveAsync, 0));
 }
 
-struct ResumeCase {
-    const char* name;
-    qint64 localSize; // -1: no local file
-    const char* rest;
-};
-
-TEST_F(FtpClientTest, ResumeSendsRestOnlyForALocalFileWithBytes) {
-    const ResumeCase cases[] = {
-        {"no local file", -1, nullptr},
-        {"empty local file", 0, nullptr},
-        {"1000 bytes", 1000, "REST 1000"},
-    };
-    server.file = patternBytes(0, 5000);
+// REST goes out only for a local file with bytes, and offsets beyond 4 GiB (a sparse file)
+// stay 64-bit; the server sends 100 bytes of the pattern from the REST offset on.
+TEST_F(FtpClientTest, ResumeSendsRestOnlyForALocalFileWithBytesAnd64BitOffsets) {
+    server.on("RETR", [](FtpSession& s, const QByteArray&) {
+        ftptest::FtpTestServer::sendFile(s, patternBytes(std::exchange(s.restOffset, 0), 100));
+    });
     connect();
-    for (const ResumeCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const qint64 size : {qint64(-1), qint64(0), qint64(1000), 5LL * 1024 * 1024 * 1024 + 7}) {
+        SCOPED_TRACE(size);
+        const qint64 kept = qMax<qint64>(size, 0);
+        const qint64 prefix = qMin<qint64>(kept, 1000);
         QFile::remove(local);
-        if (c.localSize >= 0) {
-            ASSERT_TRUE(writeFile(local, patternBytes(0, c.localSize)));
+        if (size >= 0) {
+            ASSERT_TRUE(writeFile(local, patternBytes(0, prefix)));
+            ASSERT_EQ(::truncate(QFile::encodeName(local).constData(), size), 0);
         }
         const int before = server.commands().size();
         progress.clear();
         ASSERT_TRUE(ftp.ResumeRetrieve()) << qPrintable(ftp.LastReply());
-        const QList<QByteArray> sent = server.commands().mid(before);
-        const QList<QByteArray> expected =
-            c.rest ? QList<QByteArray>({"PASV", c.rest, "RETR file.bin"})
-                   : QList<QByteArray>({"PASV", "RETR file.bin"});
-        EXPECT_EQ(sent, expected);
-        EXPECT_EQ(readFile(local), server.file);
+        QList<QByteArray> expected = {"PASV", "RETR file.bin"};
+        if (kept > 0)
+            expected.insert(1, "REST " + QByteArray::number(kept));
+        EXPECT_EQ(server.commands().mid(before), expected);
+        QFile file(local);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.size(), kept + 100);
+        EXPECT_EQ(file.read(prefix), patternBytes(0, prefix));
+        ASSERT_TRUE(file.seek(kept));
+        EXPECT_EQ(file.readAll(), patternBytes(kept, 100));
         ASSERT_FALSE(progress.isEmpty());
-        EXPECT_GT(progress.first(), qMax<qint64>(c.localSize, 0));
-        EXPECT_EQ(progress.last(), 5000);
+        EXPECT_GT(progress.first(), kept);
+        EXPECT_EQ(progress.last(), kept + 100);
         EXPECT_EQ(ftp.ResumePos(), 0) << "reset after the transfer";
     }
-}
-
-TEST_F(FtpClientTest, ResumeOffsetsBeyondFourGigabytesStay64Bit) {
-    const qint64 offset = 5LL * 1024 * 1024 * 1024 + 7;
-    server.on("RETR", [](FtpSession& s, const QByteArray&) {
-        ftptest::FtpTestServer::sendFile(s, patternBytes(s.restOffset, 100));
-    });
-    connect();
-    ASSERT_TRUE(writeFile(local, QByteArray()));
-    ASSERT_EQ(::truncate(QFile::encodeName(local).constData(), offset), 0); // sparse
-    ASSERT_TRUE(ftp.ResumeRetrieve()) << qPrintable(ftp.LastReply());
-    EXPECT_TRUE(server.commands().contains("REST " + QByteArray::number(offset)));
-    QFile file(local);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.size(), offset + 100);
-    ASSERT_TRUE(file.seek(offset));
-    EXPECT_EQ(file.readAll(), patternBytes(offset, 100));
-    EXPECT_EQ(progress.last(), offset + 100);
 }
 
 struct RefusalCase {

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <future>
 
 using qbtest::ScriptedConnection;
@@ -19,7 +20,9 @@ using qbtest::ScriptedServer;
 
 namespace {
 
-TEST(HttpAbort, DuringTheNameLookup) {
+// An Abort while the resolver has the name, while the connect waits (on a port that never
+// answers) or while the TLS handshake waits (on a silent server) ends the request there.
+TEST(HttpAbort, DuringTheLookupTheConnectOrTheHandshake) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     std::atomic<bool> asked{false};
@@ -29,56 +32,48 @@ TEST(HttpAbort, DuringTheNameLookup) {
         address = "127.0.0.1";
         return 0;
     });
-    THttpCli http;
-    QList<int> states;
-    http.OnStateChange = [&](THttpCli& h) { states << h.State(); };
-    bool connected = false;
-    http.OnSessionConnected = [&](THttpCli&) { connected = true; };
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (asked)
-            http.Abort();
-    });
-    poll.start(5);
-    http.URL = "http://slow.example.test/file.zip";
-    EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
-    poll.stop();
-    EXPECT_EQ(http.RequestError(), httperrAborted);
-    EXPECT_EQ(states, QList<int>({httpStarting, httpDnsLookup, httpAborting, httpReady}));
-
-    // The lookup's late answer changes nothing, and the client is ready for more.
-    release.set_value();
-    ASSERT_TRUE(qbtest::pumpUntil([] { return HostLookup::inFlight() == 0; }));
-    HostLookup::setResolver(nullptr);
-    platform::processMessages();
-    EXPECT_FALSE(connected);
-    EXPECT_EQ(http.State(), httpReady);
-    EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
-}
-
-// Once the connect is under way (to a port that never answers, or to a server silent
-// after the TLS hello), an Abort ends the request there.
-TEST(HttpAbort, DuringTheConnectOrTheHandshake) {
     qbtest::UnansweredPort unanswered;
     ScriptedServer silent([](ScriptedConnection& c) { c.sleep(30000); });
-    for (const bool tls : {false, true}) {
-        SCOPED_TRACE(tls ? "handshake" : "connect");
+    const QList<int> lookup = {httpStarting, httpDnsLookup, httpAborting, httpReady};
+    const QList<int> connecting = {httpStarting, httpDnsLookup, httpDnsLookupDone, httpAborting,
+                                   httpReady};
+    const struct {
+        QString url;
+        std::function<bool(THttpCli&)> under;
+        QList<int> states;
+    } cases[] = {
+        {"http://slow.example.test/file.zip", [&](THttpCli&) { return asked.load(); }, lookup},
+        {QString("http://127.0.0.1:%1/").arg(unanswered.port()),
+         [](THttpCli& h) { return h.CtrlSocket().State() == wsConnecting; }, connecting},
+        {QString("https://127.0.0.1:%1/").arg(silent.port()),
+         [](THttpCli& h) { return h.CtrlSocket().TlsHandshaking(); }, connecting},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(qPrintable(k.url));
         THttpCli http;
         QList<int> states;
-        http.OnStateChange = [&](THttpCli& h) {
-            states << h.State();
-            if (h.State() == httpDnsLookupDone)
-                QTimer::singleShot(100, &h, [&h, tls] {
-                    EXPECT_EQ(h.CtrlSocket().TlsHandshaking(), tls);
-                    h.Abort();
-                });
-        };
-        http.URL = tls ? QString("https://127.0.0.1:%1/").arg(silent.port())
-                       : QString("http://127.0.0.1:%1/").arg(unanswered.port());
+        http.OnStateChange = [&](THttpCli& h) { states << h.State(); };
+        bool connected = false;
+        http.OnSessionConnected = [&](THttpCli&) { connected = true; };
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (k.under(http))
+                http.Abort();
+        });
+        poll.start(5);
+        http.URL = k.url;
         EXPECT_EQ(httpOutcome(http, &THttpCli::Get), QString("404 Connection aborted on request"));
+        poll.stop();
+        if (k.states == lookup) {
+            // The lookup's late answer changes nothing.
+            release.set_value();
+            ASSERT_TRUE(qbtest::pumpUntil([] { return HostLookup::inFlight() == 0; }));
+            HostLookup::setResolver(nullptr);
+            platform::processMessages();
+            EXPECT_FALSE(connected);
+        }
         EXPECT_EQ(http.RequestError(), httperrAborted);
-        EXPECT_EQ(states, QList<int>({httpStarting, httpDnsLookup, httpDnsLookupDone, httpAborting,
-                                      httpReady}));
+        EXPECT_EQ(states, k.states);
         EXPECT_EQ(http.CtrlSocket().State(), wsClosed);
         EXPECT_FALSE(http.CtrlSocket().TlsHandshaking());
     }

@@ -1,13 +1,10 @@
-// The HTTP client against servers that misbehave: floods, cut responses, odd
-// status lines, interim answers, chunked bodies, and state that must not leak
-// from one hop or request into the next.
+// The HTTP client against servers that misbehave, and state that must not leak from one
+// hop or request into the next.
 #include <gtest/gtest.h>
 
 #include "NetTestSupport.h"
 #include "ScriptedServer.h"
 #include "net/HttpCli.h"
-
-#include <QStringList>
 
 using qbtest::ScriptedConnection;
 using qbtest::ScriptedServer;
@@ -45,12 +42,8 @@ TEST_P(HttpHostile, OnlyACompleteResponseIsASuccess) {
          "404 Response header too large: more than 1000 lines", ""},
         {"reset inside a known length", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nbody",
          Ending::Reset, "404 Connection closed after 4 of 10 bytes", "body"},
-        {"shorter than its length", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nbody",
-         Ending::Close, "404 Connection closed after 4 of 10 bytes", "body"},
         {"reset inside an unknown length", "HTTP/1.0 200 OK\r\n\r\nbody", Ending::Reset,
          "404 Connection broken during the body", "body"},
-        {"header cut short", "HTTP/1.1 200 OK\r\nContent-Type: te", Ending::Close,
-         "404 Connection closed by the server inside the response header", ""},
         {"204 is no document", "HTTP/1.1 204 No Content\r\n\r\n", Ending::Close,
          "204 No document: the server answered 204", ""},
         {"3xx without Location", "HTTP/1.1 302 Found\r\nContent-Length: 4\r\n\r\nbody",
@@ -94,17 +87,6 @@ TEST_P(HttpHostile, OnlyACompleteResponseIsASuccess) {
     }
 }
 
-TEST_P(HttpHostile, InterimAnswersLeaveOnlyTheFinalHeader) {
-    ScriptedServer server(answerAll("HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n"
-                                    "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"),
-                          scheme());
-    THttpCli http;
-    http.URL = server.url("/f");
-    ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
-    EXPECT_EQ(http.ReceivedHeader(), QStringList({"HTTP/1.1 200 OK", "Content-Length: 2"}));
-    EXPECT_EQ(http.StatusCode(), 200);
-}
-
 // Two servers of one scheme: the first redirects to the second, which records what it got.
 struct RedirectPair {
     RedirectPair(const QByteArray& firstHeader, const QString& scheme)
@@ -130,24 +112,19 @@ TEST_P(HttpHostile, NothingOfOneHopOrRequestLeaksIntoTheNext) {
         EXPECT_EQ(http.ContentLength(), -1);
     }
     {
-        SCOPED_TRACE("a resume through a redirect");
-        RedirectPair pair("", scheme());
-        THttpCli http;
-        http.URL = pair.first.url("/from");
-        http.ContentRangeBegin = "1000";
-        ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
-        EXPECT_TRUE(pair.first.received().value(0).contains("\r\nRange: bytes=1000-\r\n"));
-        EXPECT_TRUE(pair.second.received().value(0).contains("\r\nRange: bytes=1000-\r\n"));
-        EXPECT_TRUE(http.ContentRangeBegin.isEmpty());
-    }
-    {
-        SCOPED_TRACE("credentials and another host");
+        SCOPED_TRACE("a resume with credentials redirected to another host");
         RedirectPair pair("", scheme());
         THttpCli http;
         http.URL = pair.first.url("/from").replace("://", "://user:secret@");
+        http.ContentRangeBegin = "1000";
         ASSERT_EQ(httpOutcome(http, &THttpCli::Get), QString());
-        EXPECT_TRUE(pair.first.received().value(0).contains("Authorization: Basic "));
-        EXPECT_FALSE(pair.second.received().value(0).contains("Authorization"));
+        const QByteArray first = pair.first.received().value(0);
+        const QByteArray second = pair.second.received().value(0);
+        EXPECT_TRUE(first.contains("\r\nRange: bytes=1000-\r\n"));
+        EXPECT_TRUE(second.contains("\r\nRange: bytes=1000-\r\n"));
+        EXPECT_TRUE(http.ContentRangeBegin.isEmpty());
+        EXPECT_TRUE(first.contains("Authorization: Basic "));
+        EXPECT_FALSE(second.contains("Authorization"));
     }
     {
         SCOPED_TRACE("credentials and a later request");

@@ -80,9 +80,8 @@ struct LoggedClient {
     QString run(void (THttpCli::*call)()) { return httpOutcome(http, call); }
 };
 
-// Runs a client test over plain http and over https with the same server script: the
-// cases about what a server sends hold for both. The https client trusts the test
-// authority through SSL_CERT_FILE, as a user trusts a private one.
+// Runs a client test over http and https with the same server script; the https client
+// trusts the test authority through SSL_CERT_FILE, as a user trusts a private one.
 class OverScheme : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {

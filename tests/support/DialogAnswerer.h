@@ -11,11 +11,8 @@
 
 namespace qbtest {
 
-// Answers the program's message boxes and dialogs in a test, in place of the user. While it
-// lives it is the installed dialog handler. It records every box (text, caption, buttons,
-// icon) and answers from a queue of scripted answers. A box or dialog that nothing scripted
-// fails the test (and gets its safe answer) instead of waiting for a click that never comes;
-// so does a scripted answer the box does not offer, and, at the end, an answer never used.
+// While it lives, records every box and dialog and answers them from scripted answers; an
+// unscripted box, an answer the box does not offer, or one never used fails the test.
 class DialogAnswerer : public platform::DialogHandler {
 public:
     using Box = platform::MessageBoxRequest;

@@ -43,9 +43,8 @@ struct SendOptions {
     std::shared_ptr<std::atomic<bool>> release = {};
 };
 
-// A scripted FTP server on 127.0.0.1: it greets, then answers each command
-// through the handler registered for its verb. The defaults behave like a
-// plain anonymous server that serves `file` for any RETR.
+// A scripted FTP server on 127.0.0.1 answering each command through its verb's handler;
+// the defaults behave like an anonymous server that serves `file` for any RETR.
 class FtpTestServer {
 public:
     using Handler = std::function<void(FtpSession&, const QByteArray& argument)>;

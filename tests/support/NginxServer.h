@@ -28,10 +28,8 @@ inline NginxTls nginxTls(const CertificatePair& pair) {
     return tls;
 }
 
-// A real nginx on 127.0.0.1 with an ephemeral port and a configuration of its
-// own in a temporary folder (no daemon, no master process, logs and temp files
-// there too). It serves root(); started by the constructor, which waits until
-// it answers, and stopped by the destructor.
+// A real nginx on 127.0.0.1, an ephemeral port, serving root() with its configuration, logs
+// and temp files in a temporary folder; runs from the constructor until the destructor.
 class NginxServer {
 public:
     // `serverDirectives` go into the server block (a rate-limited location, say). With

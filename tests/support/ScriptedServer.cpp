@@ -360,12 +360,9 @@ void ScriptedServer::run() {
     }
 }
 
-QString ScriptedServer::scheme() const {
-    return tls_ ? QStringLiteral("https") : QStringLiteral("http");
-}
-
 QString ScriptedServer::url(const QString& path) const {
-    return QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme()).arg(port()).arg(path);
+    return (tls_ ? QStringLiteral("https://127.0.0.1:") : QStringLiteral("http://127.0.0.1:")) +
+           QString::number(port()) + path;
 }
 
 int ScriptedServer::connectionCount() const {
@@ -444,16 +441,12 @@ bool listenedBy(qint64 pid, quint16 port) {
     return false;
 }
 
-char patternByte(qint64 offset) {
-    // Not periodic over short spans, so that a shifted or repeated piece shows.
-    return char((offset * 31 + (offset >> 8) * 7 + (offset >> 16) * 13 + (offset >> 24)) & 0xff);
-}
-
 QByteArray patternBytes(qint64 offset, qint64 count) {
     QByteArray bytes(int(count), Qt::Uninitialized);
     char* out = bytes.data();
-    for (qint64 i = 0; i < count; ++i)
-        out[i] = patternByte(offset + i);
+    // Not periodic over short spans, so that a shifted or repeated piece shows.
+    for (qint64 at = offset; at < offset + count; ++at)
+        *out++ = char((at * 31 + (at >> 8) * 7 + (at >> 16) * 13 + (at >> 24)) & 0xff);
     return bytes;
 }
 

@@ -20,9 +20,8 @@ namespace qbtest {
 struct ServerStop;
 class ScriptedListener;
 
-// One accepted connection as a server script sees it. Every call waits at most
-// its timeout and returns early when the server is being destroyed, so a script
-// never hangs a test.
+// One accepted connection as a server script sees it. Every call waits at most its
+// timeout and returns early when the server is destroyed: a script never hangs a test.
 class ScriptedConnection {
 public:
     // With `tls`, the connection speaks TLS as a server; the handshake runs on first use.
@@ -90,9 +89,8 @@ private:
     std::shared_ptr<ServerStop> stop_;
 };
 
-// In-process TCP server on 127.0.0.1 with an ephemeral port. Its own threads
-// accept connections and run the script on each (one thread per connection, so
-// connections may overlap), recording the bytes each one read.
+// In-process TCP server on 127.0.0.1 that runs the script on each connection in a thread of
+// its own (connections may overlap), recording the bytes each one read.
 class ScriptedServer {
 public:
     using Script = std::function<void(ScriptedConnection&)>;
@@ -106,7 +104,6 @@ public:
     quint16 port() const { return listener_->port(); }
     // "<scheme>://127.0.0.1:<port>" + path.
     QString url(const QString& path = QStringLiteral("/")) const;
-    QString scheme() const;
     int connectionCount() const;
     // What each accepted connection's script read, in order of acceptance.
     QList<QByteArray> received() const;
@@ -149,8 +146,7 @@ int connectLoopback(quint16 port, bool ipv6 = false, const char* source = nullpt
 // be taken by another program before a server binds it, and then it answers for the server.
 bool listenedBy(qint64 pid, quint16 port);
 
-// The byte at `offset` of the endless test pattern servers send as bodies.
-char patternByte(qint64 offset);
+// `count` bytes of the endless test pattern servers send as bodies, from `offset` on.
 QByteArray patternBytes(qint64 offset, qint64 count);
 // `size` pseudo-random bytes, the same for the same seed.
 QByteArray randomBytes(qint64 size, quint32 seed);

@@ -7,10 +7,8 @@
 
 namespace qbtest {
 
-// Gives the current test a program folder (QUILLBAY_HOME, the data folder, which also stands
-// for the program's own files), registry folder, runtime folder, probe block and home of its
-// own, so that no test touches the user's files or another test's. Every variable it sets is
-// restored when it ends.
+// Gives the test a program folder (QUILLBAY_HOME), registry, runtime folder, probe block and
+// home of its own, so no test touches another's files; the variables come back at its end.
 class TempHome {
 public:
     TempHome();

@@ -8,10 +8,8 @@
 
 namespace qbtest {
 
-// A real vsftpd serving a temporary folder, read-only, to anonymous users on
-// 127.0.0.1 (or ::1), with passive and active data connections. The constructor starts
-// it as a plain process with a configuration of its own and waits for its
-// greeting; the destructor stops it together with the sessions it forked.
+// A real vsftpd serving a temporary folder read-only to anonymous users on 127.0.0.1 (or ::1),
+// from the constructor (which waits for its greeting) until the destructor ends its sessions.
 class VsftpdServer {
 public:
     // `extraConfig` lines go at the end of its configuration ("anon_max_rate=..." say).
@@ -44,10 +42,8 @@ private:
     QString error_;
 };
 
-// A local account for FTP logins, whose login folder is its home and not the top of the
-// tree. Made with useradd on first use and kept for later runs; only root can make it,
-// otherwise error() says so. Each instance adds files under names of its own and removes
-// them at its end, so test runs side by side never meet.
+// A local FTP account (made once by root with useradd) whose login folder is its home; each
+// instance adds files under names of its own and removes them, so parallel runs never meet.
 class LocalFtpUser {
 public:
     LocalFtpUser();
