@@ -9,6 +9,7 @@
 
 #include <optional>
 
+#include "FtpTestServer.h"
 #include "ScriptedServer.h"
 #include "TestEnvironment.h"
 #include "library/DownloadEngine.h"
@@ -183,6 +184,54 @@ TEST(DownloadEngine, EachAnswerEndsInItsStateAndLeavesTheRightFile) {
         EXPECT_EQ(asked.isEmpty(),
                   c.existing == ExistingFile::Replace || c.local.isEmpty() ||
                       (c.existing == ExistingFile::Resume && c.local.size() != kBody.size()));
+    }
+}
+
+// After REST the 150 reply counts the whole file on some servers and only the rest on
+// others: the gauges start at the larger reading and never show more bytes than the size.
+TEST(DownloadEngine, AnFtpResumeShowsTheWholeSizeWhateverTheSizeReplyCounts) {
+    const QByteArray content = qbtest::randomBytes(80000, 65);
+    struct Case {
+        const char* name;
+        qint64 local;    // bytes on disk before
+        bool countWhole; // the 150 reply names the whole file, not the rest
+        qint64 atBegin;  // the size shown when the body begins
+    } cases[] = {{"whole counted", 30000, true, 80000},
+                 {"rest counted, larger than the part", 30000, false, 50000},
+                 {"rest counted, smaller than the part", 60000, false, 80000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ftptest::FtpTestServer server;
+        server.on("RETR", [&](ftptest::FtpSession& s, const QByteArray&) {
+            const QByteArray rest = content.mid(s.restOffset);
+            ftptest::FtpTestServer::sendFile(s, rest,
+                                             {c.countWhole ? content.size() : rest.size()});
+        });
+        server.start();
+        qbtest::TempHome home;
+        const QString target = home.file("f.bin");
+        ASSERT_TRUE(qbtest::writeFile(target, content.left(c.local)));
+        THttpCli http;
+        TFtpClient ftp;
+        DownloadEngine engine(http, ftp);
+        qint64 shownAtBegin = -1;
+        engine.OnDocBegin = [&] { shownAtBegin = engine.stats().maximum(); };
+        qint64 pastTheSize = 0;
+        engine.OnDocData = [&](qint64) {
+            if (engine.stats().value() > engine.stats().maximum())
+                ++pastTheSize;
+        };
+        DownloadJob job;
+        job.url = QString("ftp://127.0.0.1:%1/pub/f.bin").arg(server.port());
+        job.target = target;
+        EXPECT_EQ(engine.run(job), EngineState::Complete) << qPrintable(engine.failure());
+        EXPECT_EQ(engine.resumeOffset(), c.local);
+        EXPECT_EQ(shownAtBegin, c.atBegin);
+        EXPECT_EQ(pastTheSize, 0);
+        EXPECT_EQ(engine.expectedTotal(), content.size());
+        EXPECT_EQ(engine.stats().maximum(), content.size());
+        EXPECT_EQ(engine.stats().value(), content.size());
+        EXPECT_EQ(qbtest::readFile(target), content);
     }
 }
 
