@@ -1,5 +1,6 @@
 #include "platform/Dialogs.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
@@ -128,6 +129,19 @@ QString saveFileDialog(const QString& caption, const QString& filter, const QStr
     if (suffix.startsWith('.'))
         suffix.remove(0, 1);
     return runFileDialog({FileDialogRequest::Save, caption, startFolder, fileName, filter, suffix});
+}
+
+QString chooseProgram(const QString& caption, const QString& filter) {
+    const QString chosen = openFileDialog(caption, filter);
+    if (chosen.isEmpty())
+        return chosen;
+    const QFileInfo info(chosen);
+    if (!info.isFile() || !info.isExecutable()) {
+        messageBox(QString("%1 is not a program that can be run.").arg(chosen), QString(),
+                   MB_OK | MB_ICONWARNING);
+        return QString();
+    }
+    return chosen;
 }
 
 bool printDialog(QPrinter* printer, const QString& caption) {

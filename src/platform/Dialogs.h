@@ -101,6 +101,10 @@ QString saveFileDialog(const QString& caption, const QString& filter = QString()
                        const QString& startFolder = QString(), const QString& fileName = QString(),
                        const QString& defaultSuffix = QString());
 
+// The open dialog for a program: any file with the executable bit, whatever its name. Empty
+// when cancelled, and when the chosen file cannot be run (a warning box says so).
+QString chooseProgram(const QString& caption, const QString& filter);
+
 // The print dialog for `printer`; false when cancelled.
 bool printDialog(QPrinter* printer, const QString& caption = QString());
 

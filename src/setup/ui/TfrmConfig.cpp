@@ -182,16 +182,10 @@ QWidget* TfrmConfig::buildScannerPage() {
     layout->addWidget(pnlvOptions, 4, 0, 1, 3);
     connect(cbScanner, &QComboBox::currentIndexChanged, this, &TfrmConfig::cbScannerChange);
     connect(cmdsBrowse, &QPushButton::clicked, this, [this] {
-        // Programs here are the files with the executable bit, whatever their names.
         const QString file =
-            platform::openFileDialog("Browse for Virus Scanner", "All Executables (*)|*");
+            platform::chooseProgram("Browse for Virus Scanner", "All Executables (*)|*");
         if (file.isEmpty())
             return;
-        if (!QFileInfo(file).isFile() || !QFileInfo(file).isExecutable()) {
-            platform::messageBox(QString("%1 is not a program that can be run.").arg(file),
-                                 QString(), platform::MB_OK | platform::MB_ICONWARNING);
-            return;
-        }
         edtScanLine->setText(file);
         cbAutoScan->setEnabled(true);
     });

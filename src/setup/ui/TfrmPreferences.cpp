@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -387,17 +386,9 @@ void TfrmPreferences::speedLineChanged() {
 }
 
 void TfrmPreferences::browseProgram(QLineEdit* target, const QString& caption) {
-    // Programs here are the files with the executable bit, whatever their names.
-    const QString chosen = platform::openFileDialog(caption, "Executable Files (*)|*");
-    if (chosen.isEmpty())
-        return;
-    const QFileInfo info(chosen);
-    if (!info.isFile() || !info.isExecutable()) {
-        platform::messageBox(QString("%1 is not a program that can be run.").arg(chosen), QString(),
-                             platform::MB_OK | platform::MB_ICONWARNING);
-        return;
-    }
-    target->setText(chosen);
+    const QString chosen = platform::chooseProgram(caption, "Executable Files (*)|*");
+    if (!chosen.isEmpty())
+        target->setText(chosen);
 }
 
 void TfrmPreferences::cmdSectionBrowseClick() {
